@@ -1,0 +1,85 @@
+// SAVE, LOAD, MERGE and the reading of a program file through the direct loop, as if its lines were typed.
+#include "format.h"
+#include "interpreter.h"
+#include "program_file.h"
+
+#include <cstring>
+
+namespace tavik {
+
+bool Interpreter::saveProgramFile(const char16_t* name) {
+    if (textLength(name) > MAX_FILE_NAME_UNITS) return false;
+    auto writer = ProgramFileWriter::create(pathFromUnits(name));
+    if (!writer) return false;
+    const char16_t mark = 0xFEFF;
+    if (!writer->write(&mark, 1)) return false;
+    if (!listLines(writer.get(), 1, 32767)) return false;
+    return writer->commit();
+}
+
+void Interpreter::stSave() {
+    char16_t name[FILE_NAME_UNITS];
+    const std::uint8_t b = nextSignificantByte();
+    if (b == ':' || b == TOK_END || b == 0x27) {
+        --readPtr;
+        if (currentFileName[0] == 0) {
+            errParameter();
+            return;
+        }
+        std::memcpy(name, currentFileName, sizeof name);
+    } else if (b == TOK_STRING) {
+        if (static_cast<std::size_t>(readStringLiteral(name, FILE_NAME_UNITS)) > MAX_FILE_NAME_UNITS) {
+            errSave();
+            return;
+        }
+    } else {
+        errSyntax();
+        return;
+    }
+    if (!saveProgramFile(name)) {
+        errSave();
+        return;
+    }
+    std::memcpy(currentFileName, name, sizeof currentFileName);
+}
+
+void Interpreter::stLoad() {
+    if (nextSignificantByte() != TOK_STRING) {
+        errSyntax();
+        return;
+    }
+    readStringLiteral(sourceLine, FILE_NAME_UNITS);
+    errorFlag = 1;
+    runRequest = LoadFile;
+}
+
+void Interpreter::stMerge() {
+    if (nextSignificantByte() != TOK_STRING) {
+        errSyntax();
+        return;
+    }
+    readStringLiteral(sourceLine, FILE_NAME_UNITS);
+    errorFlag = 1;
+    runRequest = MergeFile;
+}
+
+bool Interpreter::readProgramFile(const char16_t* name) {
+    char16_t copy[FILE_NAME_UNITS];
+    const std::size_t length = textLength(name);
+    if (length > MAX_FILE_NAME_UNITS) {
+        errLoad();
+        return false;
+    }
+    std::memcpy(copy, name, (length + 1) * sizeof(char16_t));
+    auto reader = ProgramFileReader::open(pathFromUnits(copy));
+    if (!reader) {
+        errLoad();
+        return false;
+    }
+    directLoop(reader.get());
+    reader.reset();
+    clearRunState();
+    return errorFlag == 0;
+}
+
+} // namespace tavik

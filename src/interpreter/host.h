@@ -1,0 +1,39 @@
+#pragma once
+// What the interpreter needs from the machine around it, besides the console: the keyboard (through input
+// requests and the key-down table), time, the screen's shape and its rotation. The batch console and the
+// window each implement it.
+#include <cstdint>
+
+namespace tavik {
+
+enum class InputMode : int { Line = 0, Char = 1, Key = 2 };
+
+// Answer to a break-off: the first unit of an answer that the user broke off with Ctrl-C or BREAK.
+constexpr char16_t BREAK_CHAR = 3;
+
+class Host {
+  public:
+    virtual ~Host() = default;
+
+    // Blocks until the user answers. Writes a 0-terminated answer of at most capacity - 1 units into
+    // buffer: a line (Line), one character (Char) or one virtual-key code (Key). Returns false when the
+    // input has closed for good (end of a script, the application ending); the buffer then holds
+    // BREAK_CHAR and a break has been raised.
+    virtual bool requestInput(char16_t* buffer, int capacity, InputMode mode) = 0;
+
+    // Milliseconds of a steady clock, as an unsigned 32-bit count.
+    virtual std::uint32_t tickCount() = 0;
+    // A real sleep. Returns early only when the application is ending.
+    virtual void sleepMs(int ms) = 0;
+    // True while the key with this virtual-key code (0..255) is held down.
+    virtual bool keyDown(int virtualKey) = 0;
+    // The screen's size in logical pixels (the window, on the desktop).
+    virtual int screenWidth() = 0;
+    virtual int screenHeight() = 0;
+    // Rotates the screen: 0 portrait (DMDO_0), 1 (DMDO_90) or 4 (DMDO_270) landscape.
+    virtual void changeOrientation(int displayOrientation) = 0;
+    // True when the application is ending and every wait should give up.
+    virtual bool shuttingDown() { return false; }
+};
+
+} // namespace tavik

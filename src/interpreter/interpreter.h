@@ -1,0 +1,225 @@
+#pragma once
+// The interpreter's whole state and its operations. One object, so that a test can make a fresh one.
+// Failures never throw: a reporter prints, sets errorFlag and runRequest, and every caller returns.
+#include "format.h"
+#include "host.h"
+#include "program_io.h"
+#include "tokenizer.h"
+#include "tokens.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace tavik {
+
+class Console;
+
+constexpr int PROGRAM_AREA_BYTES = 0xC000;
+constexpr int FILE_NAME_UNITS = 260;
+constexpr int STACK_FRAMES = 7;
+constexpr const char16_t* VERSION_TEXT = u"0.03";
+
+enum RunRequest : int {
+    None = 0,
+    Stop = 1,
+    RunFromLine = 2,
+    RunFile = 3,
+    New = 4,
+    LoadFile = 5,
+    Exit = 6,
+    MergeFile = 7,
+};
+
+enum FrameKind : std::int16_t { FRAME_GOSUB = 1, FRAME_FOR = 2 };
+
+struct ControlFrame {
+    std::int16_t kind = 0;
+    std::uint8_t* resume = nullptr;
+    std::int16_t* savedLocals = nullptr;
+    std::int16_t locals[26] = {};
+    std::uint8_t* loopVar = nullptr; // a variable's two bytes: global, local or array element
+    std::int16_t limit = 0;
+    std::int16_t step = 0;
+    std::uint32_t resumeGeneration = 0; // which typed line a resume inside lineBuffer belongs to
+};
+
+// How the last run came to a stop, for a script's exit status.
+enum class StopReason { Running, Ended, Error, Break };
+
+class Interpreter {
+  public:
+    Interpreter(Console& console, Host& host);
+    Interpreter(const Interpreter&) = delete;
+    Interpreter& operator=(const Interpreter&) = delete;
+
+    Console& console;
+    Host& host;
+
+    // --- program store ---
+    alignas(8) std::uint8_t programArea[PROGRAM_AREA_BYTES];
+    std::uint16_t usedBytes = 2;
+
+    // --- loop and buffers ---
+    alignas(8) std::uint8_t lineBuffer[LINE_BUFFER_BYTES];
+    // Line input asks for SOURCE_LINE_UNITS units; the buffer also holds the longest file name a host passes.
+    char16_t sourceLine[FILE_NAME_UNITS] = {};
+    char16_t currentFileName[FILE_NAME_UNITS] = {};
+    std::uint8_t* readPtr = nullptr;
+    int errorFlag = 0;
+    int runRequest = None;
+    int directMode = 1;
+    std::uint16_t currentLineNumber = 0;
+    std::uint16_t runStartLine = 0;
+    int loadingFlag = 0;
+    int traceFlag = 0;
+    std::uint8_t* contPtr = nullptr;
+    // Counts the typed lines read into lineBuffer, so that a resume position in a line since replaced is
+    // known.
+    std::uint32_t lineGeneration = 0;
+
+    // --- variables and control stack ---
+    std::int16_t globalVars[26] = {};
+    std::int16_t topLocals[26] = {};
+    std::int16_t* localsPtr = topLocals;
+    ControlFrame controlStack[STACK_FRAMES];
+    int stackDepth = 0;
+
+    // Raised by another thread (BREAK, Ctrl-C, a menu command); tested and cleared before each statement.
+    std::atomic<int> breakRequested{0};
+
+    // The C library generator: state = state * 214013 + 2531011, result bits 16..30.
+    std::uint32_t randState = 0;
+    void srand(std::uint32_t seed) { randState = seed; }
+    int rand() {
+        randState = randState * 214013u + 2531011u;
+        return static_cast<int>((randState >> 16) & 0x7FFF);
+    }
+
+    StopReason lastStop = StopReason::Running;
+    // Set by a host that runs one program and ends: the loop returns instead of entering direct mode.
+    bool returnWhenDirect = false;
+
+    // --- tokenizer readers ---
+    std::uint8_t nextSignificantByte() {
+        std::uint8_t b;
+        do b = *readPtr++;
+        while (b == 0x20 || b == 0x09 || b == TOK_FILLER);
+        return b;
+    }
+    // Tokenises sourceLine into lineBuffer; reports a syntax error with the line unless quiet.
+    bool tokenizeSource(bool quiet);
+
+    // --- program store ---
+    void storeLine();
+    void appendLine();
+    std::uint8_t* findLine(std::uint16_t n);
+    std::uint8_t* findLineFrom(std::uint16_t n);
+    std::uint8_t* arrayElement(int i);
+    void startRun(std::uint16_t n);
+    void clearRunState();
+    void resetInterpreter();
+
+    // --- evaluator ---
+    std::int16_t evalExpression();
+    std::int16_t evalRelation();
+    std::int16_t evalSum();
+    std::int16_t evalTerm();
+    std::int16_t evalFactor();
+    void assignFromExpression(std::uint8_t* target);
+    std::uint8_t* readArrayRef();
+    bool readRgb(std::uint8_t out[3]);
+    std::int16_t* localVar(std::uint8_t letter) { return localsPtr + (letter - 'a'); }
+    std::int16_t* globalVar(std::uint8_t letter) { return globalVars + (letter - 'A'); }
+
+    // --- execution ---
+    void executeStatements();
+    void beginLine();
+    void reportBreak();
+    void executeStatementToken(std::uint8_t token);
+
+    // --- listing and files ---
+    bool listLines(OutputStream* stream, std::uint16_t from, std::uint16_t to);
+    bool readProgramFile(const char16_t* name);
+    // Writes the program to a file safely; false (and the old file untouched) on any failure.
+    bool saveProgramFile(const char16_t* name);
+
+    // --- errors and output ---
+    bool outFormat(OutputStream* stream, const char16_t* format, std::initializer_list<FormatArg> args);
+    void report(const char16_t* message);
+    void errSyntax();
+    void errSyntaxLine(const char16_t* source);
+    void errDivideByZero();
+    void errSubscript();
+    void errLineNotFound(std::uint16_t n);
+    void errStackOverflow();
+    void errStackUnderflow();
+    void errNextWithoutFor();
+    void errOutOfMemory();
+    void errLoad();
+    void errCantContinue();
+    void errSave();
+    void errParameter();
+    void errLineZero();
+
+    // --- the loop ---
+    void directLoop(LineSource* stream);
+    void interpreterLoop();
+    std::int16_t inputValue(const char16_t* prompt);
+    // Resets and prints the banner; the host then runs interpreterLoop on its thread.
+    void startInterpreter();
+    void actOnRequest();
+    // Asks the loop to run a program file, as `run "name"` does; a name too long is refused here.
+    bool requestRunFile(const char16_t* name);
+
+    // The statement table: token - 0x80 gives the operation.
+    using Statement = void (Interpreter::*)();
+    static const Statement StatementTable[STATEMENT_COUNT];
+
+    // Statements (entered with readPtr just past their token).
+    void stIf();
+    void stPrint();
+    void stLocate();
+    void stCls();
+    void stGoto();
+    void stGosub();
+    void stReturn();
+    void stFor();
+    void stNext();
+    void stEnd();
+    void stBreak();
+    void stRem();
+    void stNew();
+    void stList();
+    void stRun();
+    void stCont();
+    void stSave();
+    void stLoad();
+    void stMerge();
+    void stRandomize();
+    void stExit();
+    void stWaitms();
+    void stWidth();
+    void stTron();
+    void stTroff();
+    void stOrient();
+    void stFcolor();
+    void stBcolor();
+    void stConsole();
+    void stGraph();
+    void stGcls();
+    void stPset();
+
+  private:
+    void gotoLine(std::uint16_t n);
+    bool atEndOfStatement();
+    bool inLineBuffer(const std::uint8_t* p) const {
+        return p >= lineBuffer && p < lineBuffer + LINE_BUFFER_BYTES;
+    }
+    // Copies the string literal at readPtr (its type byte already read) and moves past its end unit.
+    // Returns its length, which may exceed what was copied.
+    int readStringLiteral(char16_t* out, int capacity);
+    std::int16_t twoArgumentFunction(std::uint8_t token);
+    std::int16_t inputFunction();
+};
+
+} // namespace tavik

@@ -1,0 +1,154 @@
+// The interpreter thread's life: act on the pending request, then read typed lines in direct mode or run
+// the stored program, until EXIT.
+#include "console.h"
+#include "format.h"
+#include "interpreter.h"
+
+#include <cstring>
+
+namespace tavik {
+
+bool Interpreter::tokenizeSource(bool quiet) {
+    if (tokenizeLine(lineBuffer, sourceLine)) return true;
+    if (!quiet) errSyntaxLine(sourceLine);
+    return false;
+}
+
+void Interpreter::directLoop(LineSource* stream) {
+    if (!stream) outFormat(nullptr, u"OK\r\n", {});
+    for (;;) {
+        if (!stream) {
+            if (!host.requestInput(sourceLine, SOURCE_LINE_UNITS, InputMode::Line)) {
+                // The input has closed for good: nobody is left to type.
+                errorFlag = 1;
+                runRequest = Exit;
+                lastStop = StopReason::Ended;
+                return;
+            }
+        } else {
+            if (!stream->readLine(sourceLine, SOURCE_LINE_UNITS)) return;
+            const std::size_t n = textLength(sourceLine);
+            if (n > 0 && sourceLine[n - 1] == 0x000A) sourceLine[n - 1] = 0;
+        }
+        ++lineGeneration;
+        if (!tokenizeSource(false)) {
+            errorFlag = 0;
+            continue;
+        }
+        if (lineBuffer[0] == TOK_FILLER && lineBuffer[1] == TOK_DECIMAL) {
+            if (loadingFlag)
+                appendLine();
+            else
+                storeLine();
+            // Editing the program discards variables, the control stack and the place to continue.
+            if (!stream) clearRunState();
+        } else {
+            readPtr = lineBuffer;
+            executeStatements();
+        }
+        if (errorFlag) return;
+    }
+}
+
+void Interpreter::actOnRequest() {
+    switch (runRequest) {
+    case Stop: directMode = 1; break;
+    case RunFromLine: startRun(runStartLine); break;
+    case RunFile:
+    case LoadFile: {
+        const bool run = runRequest == RunFile;
+        resetInterpreter();
+        loadingFlag = 1;
+        std::memcpy(currentFileName, sourceLine, sizeof currentFileName);
+        const bool read = readProgramFile(sourceLine);
+        loadingFlag = 0;
+        if (read && run) startRun(0);
+        break;
+    }
+    case New:
+        resetInterpreter();
+        currentFileName[0] = 0;
+        break;
+    case MergeFile:
+        // The merged file's direct lines run as typed lines, never as a program.
+        directMode = 1;
+        readProgramFile(sourceLine);
+        directMode = 1;
+        break;
+    default: break;
+    }
+}
+
+void Interpreter::interpreterLoop() {
+    for (;;) {
+        errorFlag = 0;
+        if (runRequest == Exit) return;
+        actOnRequest();
+        // An error while acting (a missing line, an unreadable file, an error inside a loaded file) has been
+        // reported: go on in direct mode with a clear flag, so the next typed line runs whole.
+        if (errorFlag) {
+            errorFlag = 0;
+            directMode = 1;
+        }
+        runRequest = None;
+        if (directMode) {
+            if (returnWhenDirect) return;
+            directLoop(nullptr);
+        } else {
+            executeStatements();
+        }
+    }
+}
+
+bool Interpreter::requestRunFile(const char16_t* name) {
+    if (textLength(name) > MAX_FILE_NAME_UNITS) {
+        errLoad();
+        return false;
+    }
+    std::memcpy(sourceLine, name, (textLength(name) + 1) * sizeof(char16_t));
+    errorFlag = 1;
+    runRequest = RunFile;
+    return true;
+}
+
+std::int16_t Interpreter::inputValue(const char16_t* prompt) {
+    std::uint8_t saved[LINE_BUFFER_BYTES];
+    std::memcpy(saved, lineBuffer, sizeof saved);
+    std::int16_t value = 0;
+    for (;;) {
+        console.putProtectedString(prompt);
+        const bool open = host.requestInput(sourceLine, SOURCE_LINE_UNITS, InputMode::Line);
+        // Broken off: the answer is 0, and a raised break stops the run before its next statement.
+        if (!open || sourceLine[0] == BREAK_CHAR) break;
+        if (sourceLine[0] == 0 || !tokenizeSource(true)) {
+            console.putString(u"RE-ENTER\n");
+            continue;
+        }
+        std::uint8_t* const savedReadPtr = readPtr;
+        const int savedRequest = runRequest;
+        const StopReason savedStop = lastStop;
+        readPtr = lineBuffer;
+        value = evalExpression();
+        readPtr = savedReadPtr;
+        if (errorFlag) {
+            // The answer's error was shown; the run itself goes on as before.
+            errorFlag = 0;
+            runRequest = savedRequest;
+            lastStop = savedStop;
+            value = 0;
+            console.putString(u"RE-ENTER\n");
+            continue;
+        }
+        break;
+    }
+    std::memcpy(lineBuffer, saved, sizeof saved);
+    return value;
+}
+
+void Interpreter::startInterpreter() {
+    resetInterpreter();
+    outFormat(nullptr, u"タビクWM Ver %s\r\n", {VERSION_TEXT});
+    runRequest = None;
+}
+
+} // namespace tavik

@@ -1,0 +1,501 @@
+#include "batch_host.h"
+
+#include "interpreter.h"
+#include "program_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <ctime>
+#include <memory>
+#include <thread>
+
+#include <unistd.h>
+
+namespace tavik {
+
+namespace {
+
+constexpr std::size_t FLUSH_THRESHOLD = 1 << 16;
+constexpr char16_t LINE_FEED = 0x0A;
+constexpr char16_t CARRIAGE_RETURN = 0x0D;
+constexpr char16_t ENTER = 0x0D;
+constexpr char32_t REPLACEMENT = 0xFFFD;
+constexpr char32_t BYTE_ORDER_MARK = 0xFEFF;
+
+bool isHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool isLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// File descriptor streams
+
+FdInputBuffer::int_type FdInputBuffer::underflow() {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    if (ended_) return traits_type::eof();
+    const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
+    if (got > 0) {
+        setg(buffer_, buffer_, buffer_ + got);
+        return traits_type::to_int_type(*gptr());
+    }
+    // EINTR: a signal cut the wait short; the input goes on, and the reader decides what the signal meant.
+    if (got < 0 && errno == EINTR) return traits_type::eof();
+    ended_ = true;
+    return traits_type::eof();
+}
+
+std::streamsize FdOutputBuffer::xsputn(const char* data, std::streamsize count) {
+    std::streamsize done = 0;
+    while (done < count) {
+        const ssize_t put = ::write(fd_, data + done, static_cast<std::size_t>(count - done));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        done += put;
+    }
+    return done;
+}
+
+FdOutputBuffer::int_type FdOutputBuffer::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char byte = traits_type::to_char_type(c);
+    return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// BatchView
+
+BatchView::BatchView(std::ostream& out, int width, int height) : out_(out), width_(width), height_(height) {
+    buffer_.reserve(FLUSH_THRESHOLD + 64);
+}
+
+BatchView::~BatchView() { finish(); }
+
+void BatchView::putCodePoint(char32_t cp) {
+    if (cp < 0x80) {
+        buffer_.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        buffer_.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        buffer_.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        buffer_.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        buffer_.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        buffer_.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        buffer_.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        buffer_.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        buffer_.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        buffer_.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+void BatchView::dropPendingSurrogate() {
+    if (pendingHigh_ == 0) return;
+    pendingHigh_ = 0;
+    putCodePoint(REPLACEMENT);
+}
+
+void BatchView::afterAppend() {
+    if (buffer_.size() >= FLUSH_THRESHOLD) flush();
+}
+
+void BatchView::transcriptChar(char16_t c) {
+    if (muted_) return;
+    if (pendingHigh_ != 0 && isLowSurrogate(c)) {
+        putCodePoint(0x10000 + ((static_cast<char32_t>(pendingHigh_) - 0xD800) << 10) + (c - 0xDC00));
+        pendingHigh_ = 0;
+    } else {
+        dropPendingSurrogate();
+        if (isHighSurrogate(c)) {
+            pendingHigh_ = c; // its partner may come with the next character
+            return;
+        }
+        putCodePoint(isLowSurrogate(c) ? REPLACEMENT : c);
+    }
+    afterAppend();
+}
+
+void BatchView::transcriptNewLine() {
+    if (muted_) return;
+    dropPendingSurrogate();
+    buffer_.push_back('\n');
+    if (flushAtNewLine_) flush();
+    else afterAppend();
+}
+
+void BatchView::transcriptTab(int fromColumn, int toColumn) {
+    if (muted_) return;
+    dropPendingSurrogate();
+    if (toColumn > fromColumn) buffer_.append(static_cast<std::size_t>(toColumn - fromColumn), ' ');
+    afterAppend();
+}
+
+void BatchView::transcriptBackspace() {
+    if (muted_) return;
+    dropPendingSurrogate();
+    buffer_.push_back('\b');
+    afterAppend();
+}
+
+void BatchView::flush() {
+    if (!buffer_.empty()) {
+        out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        buffer_.clear();
+    }
+    out_.flush();
+}
+
+void BatchView::finish() {
+    dropPendingSurrogate();
+    flush();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// BatchHost: input
+
+BatchHost::BatchHost(Console& console, BatchView& view, std::istream& in, bool inputIsTerminal)
+    : console_(console), view_(view), in_(in), fdInput_(dynamic_cast<FdInputBuffer*>(in.rdbuf())),
+      inputIsTerminal_(inputIsTerminal) {}
+
+// The next byte, or -1 at the end of the input, or -2 when a signal interrupted the wait for it.
+int BatchHost::readByte() {
+    const auto c = in_.rdbuf()->sbumpc();
+    if (!std::streambuf::traits_type::eq_int_type(c, std::streambuf::traits_type::eof()))
+        return static_cast<unsigned char>(std::streambuf::traits_type::to_char_type(c));
+    return fdInput_ == nullptr || fdInput_->atEnd() ? -1 : -2;
+}
+
+// The next byte without taking it, or -1 at the end. Inside a character an interruption is not reported:
+// the rest of the character is waited for, and the break is answered at the next character.
+int BatchHost::peekByte() {
+    for (;;) {
+        const auto c = in_.rdbuf()->sgetc();
+        if (!std::streambuf::traits_type::eq_int_type(c, std::streambuf::traits_type::eof()))
+            return static_cast<unsigned char>(std::streambuf::traits_type::to_char_type(c));
+        if (fdInput_ == nullptr || fdInput_->atEnd()) return -1;
+    }
+}
+
+// Decodes one UTF-8 character onto units_. Bytes that do not form a character each read as U+FFFD.
+BatchHost::Fill BatchHost::decodeCharacter() {
+    for (;;) {
+        const int first = readByte();
+        if (first == -1) return Fill::End;
+        if (first == -2) return Fill::Interrupted;
+
+        char32_t cp = REPLACEMENT;
+        int more = 0;
+        char32_t lowest = 0, highest = 0xBF; // the allowed range of the second byte
+        if (first < 0x80) {
+            cp = static_cast<char32_t>(first);
+        } else if (first >= 0xC2 && first <= 0xDF) {
+            cp = first & 0x1F, more = 1, lowest = 0x80;
+        } else if (first >= 0xE0 && first <= 0xEF) {
+            cp = first & 0x0F, more = 2;
+            lowest = first == 0xE0 ? 0xA0 : 0x80;
+            highest = first == 0xED ? 0x9F : 0xBF; // no encoded surrogates
+        } else if (first >= 0xF0 && first <= 0xF4) {
+            cp = first & 0x07, more = 3;
+            lowest = first == 0xF0 ? 0x90 : 0x80;
+            highest = first == 0xF4 ? 0x8F : 0xBF;
+        }
+        for (int i = 0; i < more; ++i) {
+            const int b = peekByte();
+            const char32_t lo = i == 0 ? lowest : 0x80;
+            const char32_t hi = i == 0 ? highest : 0xBF;
+            if (b < 0 || static_cast<char32_t>(b) < lo || static_cast<char32_t>(b) > hi) {
+                cp = REPLACEMENT; // the byte that broke the sequence starts the next character
+                break;
+            }
+            in_.rdbuf()->sbumpc();
+            cp = (cp << 6) | (static_cast<char32_t>(b) & 0x3F);
+        }
+
+        const bool wasStart = atStartOfInput_;
+        atStartOfInput_ = false;
+        if (wasStart && cp == BYTE_ORDER_MARK) continue; // a UTF-8 signature is not text
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            units_.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            units_.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            units_.push_back(static_cast<char16_t>(cp));
+        }
+        return Fill::Ready;
+    }
+}
+
+BatchHost::Fill BatchHost::ensureUnits(std::size_t count) {
+    while (units_.size() - head_ < count) {
+        if (ended_) return Fill::End;
+        const Fill f = decodeCharacter();
+        if (f == Fill::End) ended_ = true;
+        if (f != Fill::Ready) return f;
+    }
+    return Fill::Ready;
+}
+
+void BatchHost::consume(std::size_t count) {
+    head_ += count;
+    if (head_ == units_.size()) {
+        units_.clear();
+        head_ = 0;
+    } else if (head_ > 4096) {
+        units_.erase(0, head_);
+        head_ = 0;
+    }
+}
+
+// One input line without its line end; nothing is consumed unless a line is returned.
+BatchHost::Fill BatchHost::readLine(std::u16string& line) {
+    const std::size_t limit = BATCH_LINE_UNITS;
+    std::size_t n = 0;
+    std::size_t taken = 0; // units consumed with the line, its line end included
+    for (;;) {
+        Fill f = ensureUnits(n + 1);
+        if (f == Fill::Interrupted) return f;
+        if (f == Fill::End) {
+            if (n == 0) return Fill::End;
+            taken = n; // a last line without a line end
+            break;
+        }
+        const char16_t u = units_[head_ + n];
+        if (u == LINE_FEED) {
+            taken = n + 1;
+            if (n > 0 && units_[head_ + n - 1] == CARRIAGE_RETURN) --n;
+            break;
+        }
+        if (n == limit) {
+            // The line is full; a line end right after it still belongs to it (no empty line follows).
+            taken = n;
+            if (u == CARRIAGE_RETURN) {
+                f = ensureUnits(n + 2);
+                if (f == Fill::Interrupted) return f;
+                if (f == Fill::Ready && units_[head_ + n + 1] == LINE_FEED) taken = n + 2;
+            }
+            break;
+        }
+        if (n == limit - 1 && isHighSurrogate(u)) {
+            // A pair is not split across two lines.
+            f = ensureUnits(n + 2);
+            if (f == Fill::Interrupted) return f;
+            if (f == Fill::Ready && isLowSurrogate(units_[head_ + n + 1])) {
+                taken = n;
+                break;
+            }
+        }
+        ++n;
+    }
+    line.assign(units_, head_, n);
+    consume(taken);
+    return Fill::Ready;
+}
+
+BatchHost::Fill BatchHost::readOneUnit(char16_t& unit) {
+    const Fill f = ensureUnits(1);
+    if (f != Fill::Ready) return f;
+    unit = units_[head_];
+    consume(1);
+    if (unit == LINE_FEED) {
+        unit = ENTER;
+    } else if (unit == CARRIAGE_RETURN) {
+        unit = ENTER;
+        skipLineFeed_ = true; // CR LF is one Enter; the LF may not have arrived yet
+    }
+    return Fill::Ready;
+}
+
+char16_t virtualKeyFor(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - u'a' + u'A');
+    if (c == LINE_FEED) return ENTER;
+    return c; // digits, upper-case letters, space, Enter, tab, backspace and ESC are their own codes
+}
+
+bool BatchHost::requestInput(char16_t* buffer, int capacity, InputMode mode) {
+    auto answer = [&](const char16_t* text, std::size_t count) {
+        if (capacity <= 0) return;
+        const std::size_t room = static_cast<std::size_t>(capacity) - 1;
+        const std::size_t n = std::min(count, room);
+        std::copy_n(text, n, buffer);
+        std::fill(buffer + n, buffer + capacity, u'\0');
+    };
+
+    for (;;) {
+        // About to wait: what was printed so far must be visible first.
+        if (units_.size() == head_ && in_.rdbuf()->in_avail() <= 0) view_.flush();
+
+        Fill f = Fill::Ready;
+        if (skipLineFeed_) {
+            f = ensureUnits(1);
+            if (f == Fill::Ready && units_[head_] == LINE_FEED) consume(1);
+            if (f != Fill::Interrupted) skipLineFeed_ = false;
+        }
+
+        std::u16string line;
+        char16_t unit = 0;
+        if (f == Fill::Ready) {
+            if (mode == InputMode::Line) f = readLine(line);
+            else f = readOneUnit(unit);
+        }
+
+        if (f == Fill::Ready) {
+            if (mode == InputMode::Line) {
+                answer(line.data(), line.size());
+                // As typing and Enter would leave it; a terminal has shown the typing already.
+                if (inputIsTerminal_) view_.setTranscriptMuted(true);
+                console_.echoTyped(line.c_str());
+                console_.newLine();
+                view_.setTranscriptMuted(false);
+            } else {
+                const char16_t code = mode == InputMode::Key ? virtualKeyFor(unit) : unit;
+                answer(&code, 1);
+            }
+            return true;
+        }
+
+        const char16_t breakChar = BREAK_CHAR;
+        if (f == Fill::Interrupted) {
+            // Ctrl-C answers the open request, as the BREAK key does; another signal just resumes the wait.
+            if (breakFlag_ != nullptr && breakFlag_->load() != 0) {
+                answer(&breakChar, 1);
+                return true;
+            }
+            continue;
+        }
+        answer(&breakChar, 1);
+        if (breakFlag_ != nullptr) breakFlag_->store(1);
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// BatchHost: clock and screen
+
+std::uint32_t BatchHost::tickCount() {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+void BatchHost::sleepMs(int ms) {
+    view_.flush(); // a program that pauses shows what it has printed
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void BatchHost::changeOrientation(int displayOrientation) {
+    const int w = view_.screenWidth();
+    const int h = view_.screenHeight();
+    const int smaller = std::min(w, h);
+    const int larger = std::max(w, h);
+    if (displayOrientation == 0) view_.setScreenSize(smaller, larger);
+    else if (displayOrientation == 1 || displayOrientation == 4) view_.setScreenSize(larger, smaller);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Running
+
+int exitStatusFor(StopReason reason) {
+    switch (reason) {
+    case StopReason::Error: return 1;
+    case StopReason::Break: return 130;
+    default: return 0;
+    }
+}
+
+namespace {
+
+std::atomic<std::atomic<int>*> interruptTarget{nullptr};
+std::atomic<bool> interruptSeen{false};
+std::atomic<std::uint32_t> lastInterruptMs{0};
+static_assert(std::atomic<std::atomic<int>*>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
+                  std::atomic<std::uint32_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "the Ctrl-C handler may touch lock-free atomics only");
+
+extern "C" void onInterrupt(int) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const auto ms = static_cast<std::uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+    if (interruptSeen.load() && ms - lastInterruptMs.load() < 1000) _exit(130);
+    lastInterruptMs.store(ms);
+    interruptSeen.store(true);
+    if (std::atomic<int>* target = interruptTarget.load()) target->store(1);
+}
+
+// Ctrl-C raises a break. No SA_RESTART: a read waiting for the keyboard returns, so that the break answers it.
+class InterruptHandler {
+public:
+    explicit InterruptHandler(std::atomic<int>* target) {
+        interruptTarget.store(target);
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;
+        installed_ = sigaction(SIGINT, &action, &previous_) == 0;
+    }
+    ~InterruptHandler() {
+        if (installed_) sigaction(SIGINT, &previous_, nullptr);
+        interruptTarget.store(nullptr);
+    }
+    InterruptHandler(const InterruptHandler&) = delete;
+    InterruptHandler& operator=(const InterruptHandler&) = delete;
+
+private:
+    struct sigaction previous_ {};
+    bool installed_ = false;
+};
+
+int runInterpreter(Interpreter& interpreter, const std::optional<std::string>& file) {
+    if (!file) {
+        interpreter.startInterpreter();
+        interpreter.interpreterLoop(); // returns on EXIT or at the end of the input
+        return 0;
+    }
+    interpreter.resetInterpreter();
+    interpreter.returnWhenDirect = true;
+    const std::u16string name = utf16FromUtf8(*file);
+    if (name.size() >= static_cast<std::size_t>(SOURCE_LINE_UNITS)) {
+        // Too long to pass as RUN would: no such program can be loaded.
+        interpreter.errLoad();
+        return 1;
+    }
+    std::fill(std::begin(interpreter.sourceLine), std::end(interpreter.sourceLine), u'\0');
+    std::copy(name.begin(), name.end(), interpreter.sourceLine);
+    interpreter.runRequest = RunFile;
+    interpreter.interpreterLoop();
+    return exitStatusFor(interpreter.lastStop);
+}
+
+} // namespace
+
+int runBatchSession(std::istream& in, std::ostream& out, const BatchOptions& options) {
+    // The console and the interpreter are large: they live on the heap.
+    auto view = std::make_unique<BatchView>(out, options.width, options.height);
+    view->setFlushAtNewLine(options.outputIsTerminal);
+    auto console = std::make_unique<Console>(*view);
+    auto host = std::make_unique<BatchHost>(*console, *view, in, options.inputIsTerminal);
+    auto interpreter = std::make_unique<Interpreter>(*console, *host);
+    host->setBreakFlag(&interpreter->breakRequested);
+
+    std::optional<InterruptHandler> interrupt;
+    if (options.handleInterrupt) interrupt.emplace(&interpreter->breakRequested);
+
+    const int status = runInterpreter(*interpreter, options.file);
+    interrupt.reset();
+    view->finish();
+    return status;
+}
+
+int runBatch(const BatchOptions& options) {
+    FdInputBuffer inputBuffer(STDIN_FILENO);
+    std::istream in(&inputBuffer);
+    FdOutputBuffer outputBuffer(STDOUT_FILENO);
+    std::ostream out(&outputBuffer);
+    BatchOptions o = options;
+    o.inputIsTerminal = isatty(STDIN_FILENO) == 1;
+    o.outputIsTerminal = isatty(STDOUT_FILENO) == 1;
+    return runBatchSession(in, out, o);
+}
+
+} // namespace tavik

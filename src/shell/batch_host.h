@@ -1,0 +1,173 @@
+#pragma once
+// The batch console: the same interpreter and console model with no window. The screen is virtual, what the
+// console is given to show goes to a byte stream as UTF-8 (the transcript), and a byte stream of UTF-8 text
+// stands for the keyboard. Scripts run programs through it and whole typed sessions are tested with it.
+#include "console.h"
+#include "console_view.h"
+#include "host.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+namespace tavik {
+
+class Interpreter;
+enum class StopReason;
+
+constexpr int BATCH_DEFAULT_WIDTH = 480;
+constexpr int BATCH_DEFAULT_HEIGHT = 640;
+// The longest line a line request answers with; the rest of a longer input line is read as following lines.
+constexpr int BATCH_LINE_UNITS = 255;
+
+// Reads a file descriptor directly, so that a read cut short by a signal (Ctrl-C at the terminal) is told
+// apart from the end of the input: both look like "no more characters" to the stream, but only the end is
+// final (atEnd).
+class FdInputBuffer : public std::streambuf {
+public:
+    explicit FdInputBuffer(int fd) : fd_(fd) {}
+    bool atEnd() const { return ended_; }
+
+protected:
+    int_type underflow() override;
+
+private:
+    int fd_;
+    bool ended_ = false;
+    char buffer_[1 << 16];
+};
+
+// Writes a file descriptor directly, retrying writes that a signal interrupted, so that no output is lost
+// when Ctrl-C arrives in the middle of a write. Unbuffered: BatchView does the buffering.
+class FdOutputBuffer : public std::streambuf {
+public:
+    explicit FdOutputBuffer(int fd) : fd_(fd) {}
+
+protected:
+    std::streamsize xsputn(const char* data, std::streamsize count) override;
+    int_type overflow(int_type c) override;
+
+private:
+    int fd_;
+};
+
+// The virtual screen and the transcript writer.
+class BatchView : public ConsoleView {
+public:
+    explicit BatchView(std::ostream& out, int width = BATCH_DEFAULT_WIDTH, int height = BATCH_DEFAULT_HEIGHT);
+    ~BatchView() override;
+    BatchView(const BatchView&) = delete;
+    BatchView& operator=(const BatchView&) = delete;
+
+    int screenWidth() const override { return width_; }
+    int screenHeight() const override { return height_; }
+    PixelRect clientRect() const override { return {0, 0, width_, height_}; }
+    CellSize measureFont(int fontHeight) override { return {fontHeight, fontHeight}; }
+
+    void transcriptChar(char16_t c) override;
+    void transcriptNewLine() override;
+    void transcriptTab(int fromColumn, int toColumn) override;
+    void transcriptBackspace() override;
+
+    void setScreenSize(int width, int height) {
+        width_ = width;
+        height_ = height;
+    }
+    // While muted the transcript writes nothing (the cells are still written by the console).
+    void setTranscriptMuted(bool muted) { muted_ = muted; }
+    // Flush at every new line: for a terminal, where the text should appear as it is printed.
+    void setFlushAtNewLine(bool on) { flushAtNewLine_ = on; }
+
+    // Writes what is buffered. A high surrogate still waiting for its partner stays pending.
+    void flush();
+    // Ends the transcript: a pending high surrogate becomes U+FFFD, and everything is written.
+    void finish();
+
+private:
+    void putCodePoint(char32_t cp);
+    void dropPendingSurrogate();
+    void afterAppend();
+
+    std::ostream& out_;
+    std::string buffer_;
+    int width_;
+    int height_;
+    char16_t pendingHigh_ = 0;
+    bool muted_ = false;
+    bool flushAtNewLine_ = false;
+};
+
+// The keyboard, clock and screen of the batch console.
+class BatchHost : public Host {
+public:
+    // inputIsTerminal: the terminal shows the typing itself, so a typed line is not echoed on the transcript.
+    BatchHost(Console& console, BatchView& view, std::istream& in, bool inputIsTerminal = false);
+
+    // The flag a break raises: the interpreter's breakRequested, known once the interpreter exists.
+    void setBreakFlag(std::atomic<int>* flag) { breakFlag_ = flag; }
+
+    bool requestInput(char16_t* buffer, int capacity, InputMode mode) override;
+    std::uint32_t tickCount() override;
+    void sleepMs(int ms) override;
+    bool keyDown(int) override { return false; }
+    int screenWidth() override { return view_.screenWidth(); }
+    int screenHeight() override { return view_.screenHeight(); }
+    void changeOrientation(int displayOrientation) override;
+
+private:
+    enum class Fill { Ready, End, Interrupted };
+
+    Fill ensureUnits(std::size_t count);
+    Fill decodeCharacter();
+    int readByte();
+    int peekByte();
+    void consume(std::size_t count);
+    Fill readLine(std::u16string& line);
+    Fill readOneUnit(char16_t& unit);
+
+    Console& console_;
+    BatchView& view_;
+    std::istream& in_;
+    FdInputBuffer* fdInput_;
+    bool inputIsTerminal_;
+    std::atomic<int>* breakFlag_ = nullptr;
+
+    // Decoded units not yet consumed, from index head_ on.
+    std::u16string units_;
+    std::size_t head_ = 0;
+    bool atStartOfInput_ = true;
+    bool ended_ = false;
+    // A character request took a CR as Enter: an LF right after it belongs to the same line end.
+    bool skipLineFeed_ = false;
+};
+
+// The virtual key code of a character read in a key request: letters as upper case, a line end as Enter.
+char16_t virtualKeyFor(char16_t c);
+
+// Exit status of a script run: 0 ended without an error, 1 an error stopped it, 130 a break stopped it.
+int exitStatusFor(StopReason reason);
+
+struct BatchOptions {
+    int width = BATCH_DEFAULT_WIDTH;
+    int height = BATCH_DEFAULT_HEIGHT;
+    // UTF-8 name of a program file to run instead of the interactive console.
+    std::optional<std::string> file;
+    bool inputIsTerminal = false;
+    bool outputIsTerminal = false;
+    // Install the Ctrl-C handler (a break; a second within one second ends the process with 130).
+    bool handleInterrupt = false;
+};
+
+// Runs the batch console over the given streams until EXIT, the end of the input or (with a file) the end of
+// the run, and returns the process's exit status. Everything written has been flushed when it returns.
+int runBatchSession(std::istream& in, std::ostream& out, const BatchOptions& options);
+
+// The same on standard input and output.
+int runBatch(const BatchOptions& options);
+
+} // namespace tavik

@@ -1,0 +1,38 @@
+#pragma once
+// The program's command line: tavikwm [--batch] [--screen WxH] [--help] [--version] [FILE].
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tavik {
+
+// Each side of --screen, in logical pixels.
+constexpr int SCREEN_SIDE_MIN = 100;
+constexpr int SCREEN_SIDE_MAX = 4096;
+// Exit status for a command line that cannot be used.
+constexpr int EXIT_USAGE = 2;
+
+struct CommandLine {
+    enum class Action { Run, Help, Version, Error };
+    Action action = Action::Run;
+    bool batch = false;
+    int screenWidth = 480;
+    int screenHeight = 640;
+    std::optional<std::string> file;
+    // What was wrong, for Action::Error.
+    std::string error;
+};
+
+// Options are read left to right: --help and --version act as soon as they are met, the first bad argument
+// makes the whole line an error. Options may follow FILE; "--" ends the options. Never throws.
+CommandLine parseCommandLine(std::span<const std::string_view> args);
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// "WxH" with both sides decimal and within SCREEN_SIDE_MIN..SCREEN_SIDE_MAX.
+bool parseScreenSize(std::string_view text, int& width, int& height);
+
+std::string versionText();
+std::string usageText();
+
+} // namespace tavik

@@ -1,0 +1,120 @@
+#include "batch_host.h"
+#include "interpreter.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace tavik {
+namespace {
+
+const std::string BANNER = "\xE3\x82\xBF\xE3\x83\x93\xE3\x82\xAF" "WM Ver 0.03\n";
+
+struct Outcome {
+    int status;
+    std::string transcript;
+};
+
+Outcome run(const std::string& input, std::optional<std::string> file = std::nullopt) {
+    std::istringstream in(input);
+    std::ostringstream out;
+    BatchOptions options;
+    options.file = std::move(file);
+    const int status = runBatchSession(in, out, options);
+    return {status, out.str()};
+}
+
+// A program file as the system writes them: UTF-16LE with a byte-order mark, CR LF line ends.
+std::filesystem::path writeProgram(const std::string& name, const std::u16string& text) {
+    const auto dir = std::filesystem::temp_directory_path() / ("tavik-batch-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const auto path = dir / name;
+    std::ofstream f(path, std::ios::binary);
+    const std::u16string all = u"\uFEFF" + text;
+    for (char16_t u : all) {
+        f.put(static_cast<char>(u & 0xFF));
+        f.put(static_cast<char>(u >> 8));
+    }
+    return path;
+}
+
+TEST(BatchSession, ConsoleShowsBannerOkEchoAndOutputAndEndsWithTheInput) {
+    const Outcome o = run("PRINT 1+2\n");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.transcript, BANNER + "OK\nPRINT 1+2\n3\n");
+
+    EXPECT_EQ(run("").transcript, BANNER + "OK\n");
+    const Outcome exited = run("EXIT\nPRINT 5\n");
+    EXPECT_EQ(exited.status, 0);
+    EXPECT_EQ(exited.transcript, BANNER + "OK\nEXIT\n") << "nothing after EXIT is read";
+}
+
+TEST(BatchSession, ScreenSizeSetsTheConsoleGrid) {
+    // 480 x 640: cells of 16 pixels, 30 columns; a longer text wraps without a line end in the transcript.
+    const Outcome o = run("PRINT \"" + std::string(40, 'x') + "\"\n");
+    EXPECT_EQ(o.transcript, BANNER + "OK\nPRINT \"" + std::string(40, 'x') + "\"\n" + std::string(40, 'x') + "\n");
+}
+
+TEST(BatchSession, FileRunsWithoutBannerAndGivesAnExitStatus) {
+    Outcome o = run("", writeProgram("ok.tk", u"10 PRINT \"HI\"\r\n20 PRINT 7*6\r\n").string());
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.transcript, "HI\n42\n");
+
+    o = run("", writeProgram("end.tk", u"10 PRINT 1\r\n20 END\r\n30 PRINT 2\r\n").string());
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.transcript, "1\n");
+
+    o = run("PRINT 9\n", writeProgram("exit.tk", u"10 EXIT\r\n20 PRINT 2\r\n").string());
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.transcript, "") << "EXIT ends the process; no direct mode follows";
+
+    o = run("", writeProgram("error.tk", u"10 PRINT 1\r\n20 A=1/0\r\n").string());
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.transcript, "1\nDivide by 0 in 20\n");
+
+    o = run("", writeProgram("break.tk", u"10 PRINT 1\r\n20 BREAK\r\n30 PRINT 2\r\n").string());
+    EXPECT_EQ(o.status, 130);
+    EXPECT_EQ(o.transcript, "1\nBreak in 20\n");
+}
+
+TEST(BatchSession, FileReadsItsInputFromStandardInput) {
+    const auto program = writeProgram("input.tk", u"10 A=INPUT\r\n20 PRINT A*2\r\n30 GOTO 10\r\n").string();
+    const Outcome o = run("21\n5\n", program);
+    EXPECT_EQ(o.status, 130) << "the end of the input breaks the waiting run";
+    EXPECT_EQ(o.transcript.substr(0, 9), "21\n42\n5\n1");
+    EXPECT_NE(o.transcript.find("Break in 10\n"), std::string::npos) << o.transcript;
+}
+
+TEST(BatchSession, FileThatCannotBeRunIsAnError) {
+    Outcome o = run("", "/nonexistent/tavik/none.tk");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.transcript, "File Not Found or Load Error in 0\n");
+
+    o = run("", std::string(300, 'n') + ".tk");
+    EXPECT_EQ(o.status, 1) << "a name too long to pass is refused the same way";
+    EXPECT_EQ(o.transcript, "File Not Found or Load Error in 0\n");
+}
+
+TEST(BatchSession, TwentyThousandPrintedLinesAreQuick) {
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome o = run("FOR I=1 TO 20000:PRINT I:NEXT\n");
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string expected = BANNER + "OK\nFOR I=1 TO 20000:PRINT I:NEXT\n";
+    for (int i = 1; i <= 20000; ++i) expected += std::to_string(i) + "\n";
+    EXPECT_EQ(o.transcript, expected);
+    EXPECT_LT(seconds, 5.0);
+}
+
+TEST(BatchSession, ExitStatusOfAStop) {
+    EXPECT_EQ(exitStatusFor(StopReason::Ended), 0);
+    EXPECT_EQ(exitStatusFor(StopReason::Running), 0);
+    EXPECT_EQ(exitStatusFor(StopReason::Error), 1);
+    EXPECT_EQ(exitStatusFor(StopReason::Break), 130);
+}
+
+} // namespace
+} // namespace tavik
