@@ -17,11 +17,10 @@ inline std::int16_t loadValue(const std::uint8_t* p) {
 std::int16_t Interpreter::evalExpression() {
     std::int16_t left = evalRelation();
     while (!errorFlag) {
-        const std::uint8_t b = nextSignificantByte();
-        if (b != T_AND && b != T_OR && b != T_XOR) {
-            --readPtr;
-            return left;
-        }
+        // Looked at in place: a byte that is no operator of this level stays where it is, as put back.
+        const std::uint8_t b = peekSignificantByte();
+        if (b < T_AND || b > T_XOR) return left;
+        ++readPtr;
         const std::int16_t right = evalRelation();
         if (b == T_AND)
             left = static_cast<std::int16_t>(left & right);
@@ -36,7 +35,9 @@ std::int16_t Interpreter::evalExpression() {
 std::int16_t Interpreter::evalRelation() {
     std::int16_t left = evalSum();
     while (!errorFlag) {
-        const std::uint8_t b = nextSignificantByte();
+        const std::uint8_t b = peekSignificantByte();
+        if (b < '<' || b > '>') return left; // '<', '=' and '>' are consecutive codes
+        ++readPtr;
         enum { LT, LE, NE, EQ, GT, GE } op;
         if (b == '<') {
             const std::uint8_t c = nextSignificantByte();
@@ -50,7 +51,7 @@ std::int16_t Interpreter::evalRelation() {
             }
         } else if (b == '=') {
             op = EQ;
-        } else if (b == '>') {
+        } else {
             const std::uint8_t c = nextSignificantByte();
             if (c == '=')
                 op = GE;
@@ -58,9 +59,6 @@ std::int16_t Interpreter::evalRelation() {
                 --readPtr;
                 op = GT;
             }
-        } else {
-            --readPtr;
-            return left;
         }
         const std::int16_t right = evalSum();
         bool r = false;
@@ -80,15 +78,11 @@ std::int16_t Interpreter::evalRelation() {
 std::int16_t Interpreter::evalSum() {
     std::int16_t left = evalTerm();
     while (!errorFlag) {
-        const std::uint8_t b = nextSignificantByte();
-        if (b == '+')
-            left = wrap(left + evalTerm());
-        else if (b == '-')
-            left = wrap(left - evalTerm());
-        else {
-            --readPtr;
-            return left;
-        }
+        const std::uint8_t b = peekSignificantByte();
+        if (b != '+' && b != '-') return left;
+        ++readPtr;
+        const std::int16_t right = evalTerm();
+        left = wrap(b == '+' ? left + right : left - right);
     }
     return -1;
 }
@@ -96,10 +90,12 @@ std::int16_t Interpreter::evalSum() {
 std::int16_t Interpreter::evalTerm() {
     std::int16_t left = evalFactor();
     while (!errorFlag) {
-        const std::uint8_t b = nextSignificantByte();
+        const std::uint8_t b = peekSignificantByte();
+        if (b != '*' && b != '/') return left;
+        ++readPtr;
         if (b == '*') {
             left = wrap(left * evalFactor());
-        } else if (b == '/') {
+        } else {
             const std::int16_t divisor = evalFactor();
             // The zero test comes before the flag test, as the handheld did: a failed divisor adds this
             // message.
@@ -108,9 +104,6 @@ std::int16_t Interpreter::evalTerm() {
                 return -1;
             }
             left = wrap(left / divisor);
-        } else {
-            --readPtr;
-            return left;
         }
     }
     return -1;
@@ -120,16 +113,20 @@ std::int16_t Interpreter::evalFactor() {
     const std::uint8_t b = nextSignificantByte();
     if (b >= 'A' && b <= 'Z') return *globalVar(b);
     if (b >= 'a' && b <= 'z') return *localVar(b);
+    if (b == TOK_DECIMAL || b == TOK_HEX) {
+        const std::int16_t v = loadValue(readPtr);
+        readPtr += 2;
+        return v;
+    }
+    return evalCompoundFactor(b);
+}
+
+// Kept apart from evalFactor so that the variables and literals, most factors, pay for no more than they use.
+std::int16_t Interpreter::evalCompoundFactor(std::uint8_t b) {
     switch (b) {
     case '@': {
         const std::uint8_t* element = readArrayRef();
         return element ? loadValue(element) : -1;
-    }
-    case TOK_DECIMAL:
-    case TOK_HEX: {
-        const std::int16_t v = loadValue(readPtr);
-        readPtr += 2;
-        return v;
     }
     case '(': {
         const std::int16_t v = evalExpression();

@@ -3,7 +3,41 @@
 #include "console.h"
 #include "interpreter.h"
 
+#include <array>
+
 namespace tavik {
+
+namespace {
+
+// What the statement loop does with a byte: one table lookup and one jump instead of a chain of range tests.
+enum ByteAction : std::uint8_t {
+    ACT_SYNTAX,
+    ACT_BLANK,
+    ACT_END,
+    ACT_REMARK,
+    ACT_ARRAY,
+    ACT_PRINT,
+    ACT_GLOBAL,
+    ACT_LOCAL,
+    ACT_STATEMENT,
+};
+
+constexpr std::array<std::uint8_t, 256> makeByteActions() {
+    std::array<std::uint8_t, 256> a{};
+    for (int b = T_IF; b <= T_PSET; ++b) a[b] = ACT_STATEMENT;
+    for (int b = 'A'; b <= 'Z'; ++b) a[b] = ACT_GLOBAL;
+    for (int b = 'a'; b <= 'z'; ++b) a[b] = ACT_LOCAL;
+    a[TOK_END] = ACT_END;
+    a[0x20] = a[0x09] = a[':'] = a[TOK_FILLER] = ACT_BLANK;
+    a[0x27] = ACT_REMARK;
+    a['@'] = ACT_ARRAY;
+    a['?'] = ACT_PRINT;
+    return a;
+}
+
+constexpr std::array<std::uint8_t, 256> ByteActions = makeByteActions();
+
+} // namespace
 
 const Interpreter::Statement Interpreter::StatementTable[STATEMENT_COUNT] = {
     &Interpreter::stIf,     &Interpreter::stPrint,   &Interpreter::stLocate, &Interpreter::stCls,
@@ -46,38 +80,42 @@ void Interpreter::executeStatements() {
             return;
         }
         for (;;) {
-            if (!directMode) contPtr = readPtr;
-            if (breakRequested.load(std::memory_order_relaxed)) {
-                breakRequested.store(0, std::memory_order_relaxed);
-                reportBreak();
-                return;
+            // Blanks and separators are stepped over with the read position in a register. A break is still
+            // answered at each byte. contPtr is written for the byte that acts: a blank's value could never be
+            // seen, since the next byte overwrites it and a break writes it itself (reportBreak).
+            std::uint8_t* p = readPtr;
+            std::uint8_t b;
+            std::uint8_t action;
+            for (;;) {
+                if (breakRequested.load(std::memory_order_relaxed)) {
+                    readPtr = p;
+                    breakRequested.store(0, std::memory_order_relaxed);
+                    reportBreak();
+                    return;
+                }
+                b = *p;
+                action = ByteActions[b];
+                if (action != ACT_BLANK) break;
+                ++p;
             }
-            const std::uint8_t b = *readPtr++;
-            if (b >= 0x80 && b <= T_PSET) {
-                (this->*StatementTable[b - 0x80])();
-            } else if (b >= 'A' && b <= 'Z') {
-                assignFromExpression(reinterpret_cast<std::uint8_t*>(globalVar(b)));
-            } else if (b >= 'a' && b <= 'z') {
-                assignFromExpression(reinterpret_cast<std::uint8_t*>(localVar(b)));
-            } else {
-                switch (b) {
-                case TOK_END:
-                    if (directMode) return;
-                    goto nextLine;
-                case 0x20:
-                case 0x09:
-                case ':':
-                case TOK_FILLER: continue;
-                case 0x27: readPtr = skipToLineEnd(readPtr); continue;
-                case '@': {
-                    std::uint8_t* target = readArrayRef();
-                    if (!target) return;
-                    assignFromExpression(target);
-                    break;
-                }
-                case '?': stPrint(); break;
-                default: errSyntax(); break;
-                }
+            if (!directMode) contPtr = p;
+            readPtr = p + 1;
+            switch (action) {
+            case ACT_GLOBAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(globalVar(b))); break;
+            case ACT_LOCAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(localVar(b))); break;
+            case ACT_STATEMENT: (this->*StatementTable[b - T_IF])(); break;
+            case ACT_END:
+                if (directMode) return;
+                goto nextLine;
+            case ACT_REMARK: readPtr = skipToLineEnd(readPtr); continue;
+            case ACT_ARRAY: {
+                std::uint8_t* target = readArrayRef();
+                if (!target) return;
+                assignFromExpression(target);
+                break;
+            }
+            case ACT_PRINT: stPrint(); break;
+            default: errSyntax(); break;
             }
             if (errorFlag) return;
         }

@@ -1,6 +1,7 @@
 #include "program_file.h"
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -22,22 +23,86 @@ ProgramFileReader::~ProgramFileReader() {
     std::fclose(file_);
 }
 
-bool ProgramFileReader::nextUnit(char16_t& unit) {
-    if (pos_ + 1 >= have_) {
-        // Keep a dangling odd byte and refill behind it.
-        std::size_t keep = have_ - pos_;
-        if (keep == 1) buffer_[0] = buffer_[pos_];
-        have_ = keep;
-        pos_ = 0;
-        if (!ended_) {
-            const std::size_t got = std::fread(buffer_ + have_, 1, sizeof buffer_ - have_, file_);
-            have_ += got;
-            if (got == 0) ended_ = true;
-        }
-        if (have_ < 2) return false; // an odd last byte is no unit
+ProgramFileReader::Encoding ProgramFileReader::detectEncoding(const unsigned char* head, std::size_t size) {
+    if (size >= 2 && head[0] == 0xFF && head[1] == 0xFE) return Encoding::Utf16le;
+    if (size >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) return Encoding::Utf8;
+    // Without a mark: text of ASCII characters in UTF-16LE has a 0 as its second byte, UTF-8 text never.
+    return size >= 2 && head[1] == 0 ? Encoding::Utf16le : Encoding::Utf8;
+}
+
+std::size_t ProgramFileReader::fill(std::size_t count) {
+    if (have_ - pos_ >= count || ended_) return have_ - pos_;
+    // Keep the bytes not yet read (a dangling odd byte, the start of a character) and read on behind them.
+    const std::size_t keep = have_ - pos_;
+    std::memmove(buffer_, buffer_ + pos_, keep);
+    have_ = keep;
+    pos_ = 0;
+    while (have_ < count && !ended_) {
+        // A read error ends the reading silently, as the end of the file does.
+        const std::size_t got = std::fread(buffer_ + have_, 1, sizeof buffer_ - have_, file_);
+        have_ += got;
+        if (got == 0) ended_ = true;
     }
+    return have_;
+}
+
+bool ProgramFileReader::nextUnit(char16_t& unit) {
+    if (!detected_) {
+        const std::size_t size = fill(3);
+        encoding_ = detectEncoding(buffer_ + pos_, size < 3 ? size : 3);
+        detected_ = true;
+    }
+    return encoding_ == Encoding::Utf16le ? nextUtf16Unit(unit) : nextUtf8Unit(unit);
+}
+
+bool ProgramFileReader::nextUtf16Unit(char16_t& unit) {
+    if (fill(2) < 2) return false; // an odd last byte is no unit
     unit = static_cast<char16_t>(buffer_[pos_] | (buffer_[pos_ + 1] << 8));
     pos_ += 2;
+    return true;
+}
+
+bool ProgramFileReader::nextUtf8Unit(char16_t& unit) {
+    if (pendingLow_ != 0) {
+        unit = pendingLow_;
+        pendingLow_ = 0;
+        return true;
+    }
+    const std::size_t size = fill(4);
+    if (size == 0) return false;
+    const unsigned char* s = buffer_ + pos_;
+    const unsigned lead = s[0];
+    auto follows = [&](std::size_t k) { return k < size && (s[k] & 0xC0) == 0x80; };
+    char32_t cp = 0xFFFD;
+    std::size_t length = 1;
+    if (lead < 0x80) {
+        cp = lead;
+    } else if (lead >= 0xC2 && lead < 0xE0 && follows(1)) {
+        cp = ((lead & 0x1F) << 6) | (s[1] & 0x3F);
+        length = 2;
+    } else if (lead >= 0xE0 && lead < 0xF0 && follows(1) && follows(2)) {
+        const char32_t v = ((lead & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F);
+        if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) { // neither too long a form nor a surrogate
+            cp = v;
+            length = 3;
+        }
+    } else if (lead >= 0xF0 && lead < 0xF5 && follows(1) && follows(2) && follows(3)) {
+        const char32_t v = ((lead & 0x07) << 18) | ((s[1] & 0x3F) << 12) | ((s[2] & 0x3F) << 6) | (s[3] & 0x3F);
+        if (v >= 0x10000 && v <= 0x10FFFF) {
+            cp = v;
+            length = 4;
+        }
+    }
+    // Anything else is one byte that belongs to no character: it alone becomes U+FFFD, and reading goes on
+    // with the next byte.
+    pos_ += length;
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        unit = static_cast<char16_t>(0xD800 + (cp >> 10));
+        pendingLow_ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+        unit = static_cast<char16_t>(cp);
+    }
     return true;
 }
 
@@ -65,20 +130,22 @@ std::unique_ptr<ProgramFileWriter> ProgramFileWriter::create(const fs::path& req
     if (fs::is_directory(target, ec)) return nullptr;
     static std::atomic<unsigned> counter{0};
     const fs::path folder = target.parent_path();
-    const std::string leaf = "." + target.filename().string() + ".save-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(counter.fetch_add(1));
+    std::string leaf = ".";
+    leaf += target.filename().string();
+    leaf += ".save-";
+    leaf += std::to_string(::getpid());
+    leaf += '-';
+    leaf += std::to_string(counter.fetch_add(1));
     const fs::path temporary = folder.empty() ? fs::path(leaf) : folder / leaf;
-    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
+    FileWriteLayer& layer = FileWriteLayer::current();
+    std::FILE* file = layer.createNew(temporary);
     if (!file) return nullptr;
-    return std::unique_ptr<ProgramFileWriter>(new ProgramFileWriter(file, target, temporary));
+    return std::unique_ptr<ProgramFileWriter>(new ProgramFileWriter(layer, file, target, temporary));
 }
 
 ProgramFileWriter::~ProgramFileWriter() {
-    if (file_) std::fclose(file_);
-    if (!committed_) {
-        std::error_code ec;
-        fs::remove(temporary_, ec);
-    }
+    if (file_) layer_.close(file_);
+    if (!committed_) layer_.remove(temporary_);
 }
 
 bool ProgramFileWriter::write(const char16_t* units, std::size_t count) {
@@ -90,7 +157,7 @@ bool ProgramFileWriter::write(const char16_t* units, std::size_t count) {
             bytes[2 * i] = static_cast<unsigned char>(units[i]);
             bytes[2 * i + 1] = static_cast<unsigned char>(units[i] >> 8);
         }
-        if (std::fwrite(bytes, 2, chunk, file_) != chunk) {
+        if (layer_.write(file_, bytes, 2, chunk) != chunk) {
             failed_ = true;
             return false;
         }
@@ -102,18 +169,61 @@ bool ProgramFileWriter::write(const char16_t* units, std::size_t count) {
 
 bool ProgramFileWriter::commit() {
     if (!file_) return false;
-    bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
-    ok = (std::fclose(file_) == 0) && ok;
+    bool ok = !failed_ && layer_.flush(file_) == 0 && !std::ferror(file_);
+    ok = (layer_.close(file_) == 0) && ok;
     file_ = nullptr;
     if (!ok) return false;
     std::error_code ec;
     // The new file keeps the permissions of the one it replaces.
     const fs::file_status old = fs::status(target_, ec);
     if (!ec && fs::exists(old)) fs::permissions(temporary_, old.permissions(), ec);
-    fs::rename(temporary_, target_, ec);
-    if (ec) return false;
+    if (!layer_.rename(temporary_, target_)) return false;
     committed_ = true;
     return true;
+}
+
+namespace {
+FileWriteLayer diskLayer;
+std::atomic<FileWriteLayer*> installedLayer{nullptr};
+} // namespace
+
+FileWriteLayer& FileWriteLayer::current() {
+    FileWriteLayer* layer = installedLayer.load();
+    return layer ? *layer : diskLayer;
+}
+
+void FileWriteLayer::install(FileWriteLayer* layer) {
+    installedLayer.store(layer);
+}
+
+std::FILE* FileWriteLayer::createNew(const fs::path& path) {
+    return std::fopen(path.c_str(), "wbx");
+}
+
+std::size_t FileWriteLayer::write(std::FILE* file, const void* data, std::size_t size, std::size_t count) {
+    return std::fwrite(data, size, count, file);
+}
+
+// The bytes reach the disk before the rename makes them the program file: a crash then leaves the old
+// file or the new one, never an empty one.
+int FileWriteLayer::flush(std::FILE* file) {
+    if (std::fflush(file) != 0) return EOF;
+    return ::fsync(::fileno(file)) == 0 ? 0 : EOF;
+}
+
+int FileWriteLayer::close(std::FILE* file) {
+    return std::fclose(file);
+}
+
+bool FileWriteLayer::rename(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::rename(from, to, ec);
+    return !ec;
+}
+
+void FileWriteLayer::remove(const fs::path& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
 }
 
 } // namespace tavik

@@ -24,8 +24,12 @@ constexpr char16_t ENTER = 0x0D;
 constexpr char32_t REPLACEMENT = 0xFFFD;
 constexpr char32_t BYTE_ORDER_MARK = 0xFEFF;
 
-bool isHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool isHighSurrogate(char32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool isLowSurrogate(char32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 } // namespace
 
@@ -72,7 +76,9 @@ BatchView::BatchView(std::ostream& out, int width, int height) : out_(out), widt
     buffer_.reserve(FLUSH_THRESHOLD + 64);
 }
 
-BatchView::~BatchView() { finish(); }
+BatchView::~BatchView() {
+    finish();
+}
 
 void BatchView::putCodePoint(char32_t cp) {
     if (cp < 0x80) {
@@ -122,8 +128,10 @@ void BatchView::transcriptNewLine() {
     if (muted_) return;
     dropPendingSurrogate();
     buffer_.push_back('\n');
-    if (flushAtNewLine_) flush();
-    else afterAppend();
+    if (flushAtNewLine_)
+        flush();
+    else
+        afterAppend();
 }
 
 void BatchView::transcriptTab(int fromColumn, int toColumn) {
@@ -192,13 +200,17 @@ BatchHost::Fill BatchHost::decodeCharacter() {
         if (first < 0x80) {
             cp = static_cast<char32_t>(first);
         } else if (first >= 0xC2 && first <= 0xDF) {
-            cp = first & 0x1F, more = 1, lowest = 0x80;
+            cp = first & 0x1F;
+            more = 1;
+            lowest = 0x80;
         } else if (first >= 0xE0 && first <= 0xEF) {
-            cp = first & 0x0F, more = 2;
+            cp = first & 0x0F;
+            more = 2;
             lowest = first == 0xE0 ? 0xA0 : 0x80;
             highest = first == 0xED ? 0x9F : 0xBF; // no encoded surrogates
         } else if (first >= 0xF0 && first <= 0xF4) {
-            cp = first & 0x07, more = 3;
+            cp = first & 0x07;
+            more = 3;
             lowest = first == 0xF0 ? 0x90 : 0x80;
             highest = first == 0xF4 ? 0x8F : 0xBF;
         }
@@ -337,8 +349,10 @@ bool BatchHost::requestInput(char16_t* buffer, int capacity, InputMode mode) {
         std::u16string line;
         char16_t unit = 0;
         if (f == Fill::Ready) {
-            if (mode == InputMode::Line) f = readLine(line);
-            else f = readOneUnit(unit);
+            if (mode == InputMode::Line)
+                f = readLine(line);
+            else
+                f = readOneUnit(unit);
         }
 
         if (f == Fill::Ready) {
@@ -389,8 +403,10 @@ void BatchHost::changeOrientation(int displayOrientation) {
     const int h = view_.screenHeight();
     const int smaller = std::min(w, h);
     const int larger = std::max(w, h);
-    if (displayOrientation == 0) view_.setScreenSize(smaller, larger);
-    else if (displayOrientation == 1 || displayOrientation == 4) view_.setScreenSize(larger, smaller);
+    if (displayOrientation == 0)
+        view_.setScreenSize(smaller, larger);
+    else if (displayOrientation == 1 || displayOrientation == 4)
+        view_.setScreenSize(larger, smaller);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -423,9 +439,9 @@ extern "C" void onInterrupt(int) {
     if (std::atomic<int>* target = interruptTarget.load()) target->store(1);
 }
 
-// Ctrl-C raises a break. No SA_RESTART: a read waiting for the keyboard returns, so that the break answers it.
+// Ctrl-C raises a break. No SA_RESTART: a read waiting for the keyboard returns and the break answers it.
 class InterruptHandler {
-public:
+  public:
     explicit InterruptHandler(std::atomic<int>* target) {
         interruptTarget.store(target);
         struct sigaction action {};
@@ -441,7 +457,7 @@ public:
     InterruptHandler(const InterruptHandler&) = delete;
     InterruptHandler& operator=(const InterruptHandler&) = delete;
 
-private:
+  private:
     struct sigaction previous_ {};
     bool installed_ = false;
 };

@@ -29,14 +29,14 @@ constexpr int BATCH_LINE_UNITS = 255;
 // apart from the end of the input: both look like "no more characters" to the stream, but only the end is
 // final (atEnd).
 class FdInputBuffer : public std::streambuf {
-public:
+  public:
     explicit FdInputBuffer(int fd) : fd_(fd) {}
     bool atEnd() const { return ended_; }
 
-protected:
+  protected:
     int_type underflow() override;
 
-private:
+  private:
     int fd_;
     bool ended_ = false;
     char buffer_[1 << 16];
@@ -45,20 +45,20 @@ private:
 // Writes a file descriptor directly, retrying writes that a signal interrupted, so that no output is lost
 // when Ctrl-C arrives in the middle of a write. Unbuffered: BatchView does the buffering.
 class FdOutputBuffer : public std::streambuf {
-public:
+  public:
     explicit FdOutputBuffer(int fd) : fd_(fd) {}
 
-protected:
+  protected:
     std::streamsize xsputn(const char* data, std::streamsize count) override;
     int_type overflow(int_type c) override;
 
-private:
+  private:
     int fd_;
 };
 
 // The virtual screen and the transcript writer.
 class BatchView : public ConsoleView {
-public:
+  public:
     explicit BatchView(std::ostream& out, int width = BATCH_DEFAULT_WIDTH, int height = BATCH_DEFAULT_HEIGHT);
     ~BatchView() override;
     BatchView(const BatchView&) = delete;
@@ -88,7 +88,7 @@ public:
     // Ends the transcript: a pending high surrogate becomes U+FFFD, and everything is written.
     void finish();
 
-private:
+  private:
     void putCodePoint(char32_t cp);
     void dropPendingSurrogate();
     void afterAppend();
@@ -104,7 +104,7 @@ private:
 
 // The keyboard, clock and screen of the batch console.
 class BatchHost : public Host {
-public:
+  public:
     // inputIsTerminal: the terminal shows the typing itself, so a typed line is not echoed on the transcript.
     BatchHost(Console& console, BatchView& view, std::istream& in, bool inputIsTerminal = false);
 
@@ -119,7 +119,7 @@ public:
     int screenHeight() override { return view_.screenHeight(); }
     void changeOrientation(int displayOrientation) override;
 
-private:
+  private:
     enum class Fill { Ready, End, Interrupted };
 
     Fill ensureUnits(std::size_t count);

@@ -10,7 +10,9 @@ namespace {
 
 // The seam for the window: when the windowed console exists, it starts here if a display is available and
 // returns its exit status. Until then every start runs the batch console.
-bool startWindow(const tavik::CommandLine& /*commandLine*/, int& /*status*/) { return false; }
+bool startWindow(const tavik::CommandLine& /*commandLine*/, int& /*status*/) {
+    return false;
+}
 
 int run(int argc, char** argv) {
     const tavik::CommandLine commandLine = tavik::parseCommandLine(argc, argv);

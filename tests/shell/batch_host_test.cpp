@@ -150,7 +150,10 @@ TEST(BatchHostInput, Utf8IsDecodedToUtf16) {
 
     // Bytes that do not form a character each read as U+FFFD; the byte that broke a sequence is kept.
     EXPECT_EQ(rig("\xFF\n")->line(), FFFD);
-    EXPECT_EQ(rig("\xE3\x82" "A\n")->line(), FFFD + u"A");
+    EXPECT_EQ(rig("\xE3\x82"
+                  "A\n")
+                  ->line(),
+              FFFD + u"A");
     EXPECT_EQ(rig("\xC0\x80\n")->line(), FFFD + FFFD) << "overlong";
     EXPECT_EQ(rig("\xED\xA0\x80\n")->line(), FFFD + FFFD + FFFD) << "an encoded surrogate";
     EXPECT_EQ(rig("\xF4\x90\x80\x80\n")->line(), FFFD + FFFD + FFFD + FFFD) << "beyond U+10FFFF";
@@ -159,7 +162,7 @@ TEST(BatchHostInput, Utf8IsDecodedToUtf16) {
 
 TEST(BatchHostInput, CharacterRequestsTakeOneUnitAndLineEndsAreEnter) {
     auto r = rig("ab\r\nc\nd\r\xF0\x9F\x98\x80\x03");
-    for (int expected : {'a', 'b', 13, 'c', 13, 'd', 13, 0xD83D, 0xDE00, 3})
+    for (int expected : {int{'a'}, int{'b'}, 13, int{'c'}, 13, int{'d'}, 13, 0xD83D, 0xDE00, 3})
         EXPECT_EQ(r->unit(InputMode::Char), expected);
     EXPECT_EQ(r->breakFlag.load(), 0) << "a Ctrl-C character answers, it does not break";
     EXPECT_EQ(r->unit(InputMode::Char), -1);
@@ -169,7 +172,7 @@ TEST(BatchHostInput, CharacterRequestsTakeOneUnitAndLineEndsAreEnter) {
 
 TEST(BatchHostInput, KeyRequestsAnswerVirtualKeyCodes) {
     auto r = rig("aZ 5\t\x1b\x08\n\r\n~\xC3\xA9");
-    for (int expected : {0x41, 0x5A, 0x20, 0x35, 0x09, 0x1B, 0x08, 0x0D, 0x0D, '~', 0xE9})
+    for (int expected : {0x41, 0x5A, 0x20, 0x35, 0x09, 0x1B, 0x08, 0x0D, 0x0D, int{'~'}, 0xE9})
         EXPECT_EQ(r->unit(InputMode::Key), expected);
     EXPECT_EQ(r->unit(InputMode::Key), -1);
     EXPECT_EQ(r->breakFlag.load(), 1);

@@ -12,7 +12,8 @@
 namespace tavik {
 namespace {
 
-const std::string BANNER = "\xE3\x82\xBF\xE3\x83\x93\xE3\x82\xAF" "WM Ver 0.03\n";
+const std::string BANNER = "\xE3\x82\xBF\xE3\x83\x93\xE3\x82\xAF"
+                           "WM Ver 0.03\n";
 
 struct Outcome {
     int status;
@@ -53,10 +54,31 @@ TEST(BatchSession, ConsoleShowsBannerOkEchoAndOutputAndEndsWithTheInput) {
     EXPECT_EQ(exited.transcript, BANNER + "OK\nEXIT\n") << "nothing after EXIT is read";
 }
 
-TEST(BatchSession, ScreenSizeSetsTheConsoleGrid) {
-    // 480 x 640: cells of 16 pixels, 30 columns; a longer text wraps without a line end in the transcript.
+TEST(BatchSession, ScreenSizeShapesTheConsoleAndOrientRotatesIt) {
+    const std::string probe = "PRINT DEFFONTSIZE;\" \";SCREENPEEK(29,29);\" \";SCREENPEEK(30,0);\" \";"
+                              "SCREENPEEK(59,59);\" \";SCREENPEEK(60,0);\" \";ORIENT\n";
+    const std::string rotate = "ORIENT 1\nPRINT ORIENT\n";
+    auto output = [&](const std::string& answer) {
+        return BANNER + "OK\n" + probe + answer + rotate + "1\n";
+    };
+
+    // 480 x 640: cells of 16 pixels, a square console of 30 x 30.
+    EXPECT_EQ(run(probe + rotate).transcript, output("16 32 -1 -1 -1 0\n"));
+
+    // 1280 x 960: the smaller side gives a 60 x 60 console of 16-pixel cells.
+    std::istringstream in(probe + rotate);
+    std::ostringstream out;
+    BatchOptions options;
+    options.width = 1280;
+    options.height = 960;
+    EXPECT_EQ(runBatchSession(in, out, options), 0);
+    EXPECT_EQ(out.str(), output("32 32 32 32 -1 1\n"));
+}
+
+TEST(BatchSession, WrappingAtTheRightEdgeWritesNoLineEnd) {
     const Outcome o = run("PRINT \"" + std::string(40, 'x') + "\"\n");
-    EXPECT_EQ(o.transcript, BANNER + "OK\nPRINT \"" + std::string(40, 'x') + "\"\n" + std::string(40, 'x') + "\n");
+    EXPECT_EQ(o.transcript,
+              BANNER + "OK\nPRINT \"" + std::string(40, 'x') + "\"\n" + std::string(40, 'x') + "\n");
 }
 
 TEST(BatchSession, FileRunsWithoutBannerAndGivesAnExitStatus) {
@@ -85,8 +107,8 @@ TEST(BatchSession, FileReadsItsInputFromStandardInput) {
     const auto program = writeProgram("input.tk", u"10 A=INPUT\r\n20 PRINT A*2\r\n30 GOTO 10\r\n").string();
     const Outcome o = run("21\n5\n", program);
     EXPECT_EQ(o.status, 130) << "the end of the input breaks the waiting run";
-    EXPECT_EQ(o.transcript.substr(0, 9), "21\n42\n5\n1");
-    EXPECT_NE(o.transcript.find("Break in 10\n"), std::string::npos) << o.transcript;
+    EXPECT_TRUE(o.transcript.starts_with("? 21\n42\n? 5\n10\n? ")) << o.transcript;
+    EXPECT_NE(o.transcript.find("Break in "), std::string::npos) << o.transcript;
 }
 
 TEST(BatchSession, FileThatCannotBeRunIsAnError) {

@@ -121,7 +121,8 @@ TEST(BatchView, BuffersUntilFlushedAndKeepsEveryByteOfLongOutput) {
 
     std::string expected = "a\n";
     for (int line = 0; line < 20000; ++line) {
-        const std::u16string text = u"line " + std::u16string(1, static_cast<char16_t>(u'0' + line % 10)) + u"\u30BF";
+        const std::u16string text =
+            u"line " + std::u16string(1, static_cast<char16_t>(u'0' + line % 10)) + u"\u30BF";
         for (char16_t c : text) view.transcriptChar(c);
         view.transcriptNewLine();
         expected += "line " + std::string(1, static_cast<char>('0' + line % 10)) + "\xE3\x82\xBF\n";

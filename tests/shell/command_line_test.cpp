@@ -53,9 +53,9 @@ TEST(CommandLine, ScreenSizeBounds) {
     EXPECT_EQ(w, 4096);
     EXPECT_EQ(h, 100);
 
-    for (std::string_view bad : {"99x640", "480x99", "4097x640", "480x4097", "480", "480x", "x640", "+480x640",
-                                 "480x-640", " 480x640", "480 x640", "480x640x1", "0x0", "00480x640", "480y640",
-                                 "", "abc", "1e3x640"}) {
+    for (std::string_view bad :
+         {"99x640", "480x99", "4097x640", "480x4097", "480", "480x", "x640", "+480x640", "480x-640",
+          " 480x640", "480 x640", "480x640x1", "0x0", "00480x640", "480y640", "", "abc", "1e3x640"}) {
         w = h = -1;
         EXPECT_FALSE(parseScreenSize(bad, w, h)) << bad;
         EXPECT_EQ(w, -1) << "a refused size leaves the outputs alone: " << bad;

@@ -1,0 +1,6 @@
+10 ' bm1: empty FOR loop, repeated M times
+20 for R=1 to 400
+30 for K=1 to 1000
+40 next
+50 next
+60 print K

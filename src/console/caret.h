@@ -1,0 +1,19 @@
+#pragma once
+// The blinking caret of an open input request. Its state lives in the Console (caretColumn, caretRow,
+// caretOn) so that scrolling can carry it up with the text; these steps run on the user-interface thread.
+// A view draws the cell at (caretColumn, caretRow) with its colours swapped while caretOn is 1.
+#include "console.h"
+
+namespace tavik {
+
+// A request opens: the caret cell is the cursor's; it first shows at the next tick.
+void placeCaret(Console& console);
+// One 500 ms blink step: the caret follows the cursor, then toggles.
+void caretTick(Console& console);
+// The request ended: the caret is hidden at once.
+void hideCaret(Console& console);
+// Asks the view to redraw the caret's cell now; nothing when the caret has scrolled off or is under the
+// graphics plane (those rows are never drawn as text).
+void redrawCaretCell(Console& console);
+
+} // namespace tavik

@@ -1,0 +1,139 @@
+#pragma once
+// The input hand-off between the interpreter thread and the user-interface thread. The interpreter asks for
+// a line, a character or a key (Host::requestInput): the request is posted to the window, and the
+// interpreter blocks until the user-interface thread has put the answer into the console's inputLine. The
+// user-interface side opens the request, runs the line editor or takes the single code, blinks the caret,
+// types command texts on the user's behalf and raises breaks. Plain C++: the window is reached only through
+// WindowPort and ScreenPort.
+#include "console.h"
+#include "host.h"
+#include "line_editor.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string_view>
+
+namespace tavik {
+
+// What the hand-off asks of the main window. The posts may come from either thread and only queue: the
+// window delivers each on its own (user-interface) thread, in the order they were posted, relative to the
+// key and character messages it delivers too.
+class WindowPort {
+  public:
+    virtual ~WindowPort() = default;
+    // Interpreter thread: deliver InputHandoff::handleInputRequest(mode).
+    virtual void postInputRequest(InputMode mode) = 0;
+    // User-interface thread (typeForUser): deliver InputHandoff::handleChar(BREAK_CHAR).
+    virtual void postBreakChar() = 0;
+    // Interpreter thread, once the interpreter loop has ended (EXIT): close the window.
+    virtual void postClose() = 0;
+    // User-interface thread: the caret timer, which delivers InputHandoff::handleTimer every 500 ms until it
+    // is stopped. Starting a running timer restarts it; stopping a stopped one does nothing.
+    virtual void startCaretTimer() = 0;
+    virtual void stopCaretTimer() = 0;
+};
+
+// The device's screen as the interpreter sees it. Called from the interpreter thread. The size has the
+// signature of ConsoleView's, so a window that is both implements it once.
+class ScreenPort {
+  public:
+    virtual ~ScreenPort() = default;
+    // The screen's size in logical pixels (the window's, on the desktop).
+    virtual int screenWidth() const = 0;
+    virtual int screenHeight() const = 0;
+    // 0 portrait, 1 or 4 landscape. The window may turn later: the waiting orient polls the size.
+    virtual void changeOrientation(int displayOrientation) = 0;
+};
+
+// What typeForUser did with a command text.
+enum class TypeResult {
+    Accepted,
+    // More than PENDING_INPUT_UNITS units: nothing was done; the menu reports it.
+    TooLong,
+    // Not empty and not one line ending in a carriage return (13): nothing was done.
+    NotALine,
+};
+
+// The longest command text typeForUser takes, in UTF-16 units.
+constexpr int PENDING_INPUT_UNITS = 255;
+
+class InputHandoff : public Host {
+  public:
+    InputHandoff(Console& console, WindowPort& window, ScreenPort& screen);
+    InputHandoff(const InputHandoff&) = delete;
+    InputHandoff& operator=(const InputHandoff&) = delete;
+
+    // The flag a break raises: the interpreter's breakRequested, known once the interpreter exists.
+    void setBreakFlag(std::atomic<int>* flag) { breakFlag_ = flag; }
+
+    // --- Host, on the interpreter thread ---
+    bool requestInput(char16_t* buffer, int capacity, InputMode mode) override;
+    std::uint32_t tickCount() override;
+    void sleepMs(int ms) override;
+    bool keyDown(int virtualKey) override;
+    int screenWidth() override { return screen_.screenWidth(); }
+    int screenHeight() override { return screen_.screenHeight(); }
+    void changeOrientation(int displayOrientation) override { screen_.changeOrientation(displayOrientation); }
+    bool shuttingDown() override { return closing_.load(); }
+
+    // --- the user-interface thread ---
+    // A posted input request arrives: a pending command text is typed and submitted, otherwise the request
+    // opens and the caret starts.
+    void handleInputRequest(InputMode mode);
+    // A typed character (UTF-16 unit). Dropped while no request is open.
+    void handleChar(char16_t ch);
+    // A key press (Windows virtual-key code); also marks the key down for KEY().
+    void handleKeyDown(int virtualKey);
+    void handleKeyUp(int virtualKey);
+    // The window lost the keyboard: no key is held any more.
+    void handleFocusLost();
+    // The caret timer ticked.
+    void handleTimer();
+    // Types a command line for the user at the interpreter's next line request: answers an open request with
+    // Ctrl-C, raises a break, and replaces any pending text. An empty text only breaks.
+    TypeResult typeForUser(std::u16string_view text);
+    void raiseBreak();
+
+    // Any thread, once: every wait of the interpreter thread gives up (requestInput returns false, sleepMs
+    // returns early, shuttingDown() is true) and a break is raised. Messages delivered afterwards are ignored.
+    void shutdown();
+
+    // The user-interface state, for the window and for tests.
+    bool inputActive() const { return inputActive_; }
+    InputMode inputMode() const { return inputMode_; }
+    std::u16string_view pendingInput() const { return pendingInput_; }
+
+  private:
+    // Hands inputLine to the waiting interpreter and returns once it has been copied.
+    void completeInput();
+    // Answers the request with one code (and its terminator).
+    void answerWith(char16_t code);
+    void endRequest();
+
+    Console& console_;
+    WindowPort& window_;
+    ScreenPort& screen_;
+    LineEditor editor_;
+    std::atomic<int> ownBreakFlag_{0};
+    std::atomic<int>* breakFlag_ = &ownBreakFlag_;
+
+    // The two auto-reset events and the shutdown, under one lock so that a shutdown wakes every wait.
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool inputReady_ = false;
+    bool inputConsumed_ = false;
+    std::atomic<bool> closing_{false};
+
+    // The keys held down, by virtual-key code: written by the user-interface thread, read by KEY().
+    std::array<std::atomic<std::uint8_t>, 256> keys_{};
+
+    // User-interface thread only.
+    bool inputActive_ = false;
+    InputMode inputMode_ = InputMode::Line;
+    std::u16string pendingInput_;
+};
+
+} // namespace tavik

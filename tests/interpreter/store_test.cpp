@@ -1,0 +1,105 @@
+// The program area: packed records in line order, the end marker, and the array in what is left.
+#include "interpreter_fixture.h"
+
+namespace tavik::test {
+namespace {
+
+TEST_F(InterpreterTest, WorkedExampleLeavesTheseAreaBytes) {
+    enter(u"10 PRINT \"Hi\";A");
+    EXPECT_EQ(area(), (Bytes{0x0A, 0x00, 0x12, 0x00, 0x20, 0x81, 0x20, 0x03, 0x48, 0x00, 0x69, 0x00, 0x00, 0x00,
+                             0x3B, 0x41, 0xFF, 0x0D, 0x00, 0x00}));
+    EXPECT_EQ(interp.usedBytes, 20);
+    EXPECT_EQ(interp.arrayElement(0), interp.programArea + 20);
+    EXPECT_NE(interp.arrayElement(24565), nullptr);
+    EXPECT_EQ(interp.arrayElement(24566), nullptr);
+}
+
+TEST_F(InterpreterTest, LinesInsertReplaceAndDeleteInOrder) {
+    enter(u"30 C");
+    enter(u"10 A");
+    enter(u"20 B");
+    EXPECT_EQ(list(), u"10 A\n20 B\n30 C\n");
+    enter(u"20 B=12345+6789");
+    EXPECT_EQ(list(), u"10 A\n20 B=12345+6789\n30 C\n");
+    enter(u"20 b");
+    EXPECT_EQ(list(), u"10 A\n20 b\n30 C\n");
+    const auto before = interp.usedBytes;
+    enter(u"20  \t ");
+    EXPECT_EQ(list(), u"10 A\n30 C\n");
+    EXPECT_EQ(interp.usedBytes, before - 8);
+    enter(u"10");
+    enter(u"30");
+    EXPECT_EQ(area(), (Bytes{0, 0}));
+    EXPECT_EQ(interp.usedBytes, 2);
+}
+
+TEST_F(InterpreterTest, RefusedLinesChangeNothing) {
+    enter(u"10 A");
+    const Bytes before = area();
+    view.forget();
+    enter(u"20");
+    enter(u"0 PRINT");
+    EXPECT_EQ(view.transcript, u"Line Number 20 not Found in 0\nInvalid Line Number 0\n");
+    EXPECT_EQ(area(), before);
+}
+
+TEST_F(InterpreterTest, LineStartingWithALiteralIsStoredWhole) {
+    enter(u"10 \"x\"");
+    EXPECT_EQ(area(), (Bytes{0x0A, 0x00, 0x0C, 0x00, 0x20, 0x03, 0x78, 0x00, 0x00, 0x00, 0xFF, 0x0D, 0x00, 0x00}));
+    enter(u"20 7");
+    EXPECT_EQ(list(), u"10 \"x\"\n20 7\n");
+}
+
+// Fills the area with long remark lines, then finds a line whose length lands exactly on the 0xC000 edge.
+TEST_F(InterpreterTest, OutOfMemoryAtTheEdgeLeavesTheProgramUnchanged) {
+    const std::u16string filler(100, u'x');
+    for (int n = 1; interp.usedBytes < PROGRAM_AREA_BYTES - 300; ++n) enter(u16(std::to_string(n)) + u" '" + filler);
+    // A remark of k units makes a record whose length grows by 2 per unit.
+    auto lineOf = [&](int k) { return u"30000 '" + std::u16string(static_cast<std::size_t>(k), u'y'); };
+    auto lengthOf = [&](int k) {
+        load(lineOf(k));
+        return static_cast<int>(skipToLineEnd(interp.lineBuffer + 4) - interp.lineBuffer + 1);
+    };
+    const int room = PROGRAM_AREA_BYTES - interp.usedBytes;
+    int k = 0;
+    while (lengthOf(k) < room) ++k;
+    ASSERT_EQ(lengthOf(k), room);
+
+    const Bytes before = area();
+    view.forget();
+    enter(lineOf(k));
+    EXPECT_EQ(view.transcript, u"Out of memory in 0\n");
+    EXPECT_EQ(area(), before);
+
+    enter(lineOf(k - 1));
+    EXPECT_EQ(interp.usedBytes, 0xBFFE);
+    ASSERT_NE(interp.arrayElement(0), nullptr);
+    EXPECT_EQ(interp.arrayElement(1), nullptr);
+
+    // Replacing with a line one unit longer would reach the edge as well.
+    const Bytes full = area();
+    view.forget();
+    enter(lineOf(k));
+    EXPECT_EQ(view.transcript, u"Out of memory in 0\n");
+    EXPECT_EQ(area(), full);
+}
+
+TEST_F(InterpreterTest, ArrayBoundsFollowTheProgramAndSurviveNew) {
+    ASSERT_NE(interp.arrayElement(24574), nullptr);
+    EXPECT_EQ(interp.arrayElement(24574), interp.programArea + PROGRAM_AREA_BYTES - 2);
+    EXPECT_EQ(
+        session({u"@(24574)=5", u"@(24575)=1", u"@(-1)=1", u"@(9)=77:print @(0);@[9];@(9];@[24574)"}),
+        u"OK\nOut of Array Subscription in 0\nOK\nOut of Array Subscription in 0\nOK\n077775\n");
+    // A new line of 18 bytes covers @(0)..@(8): the old @(9) is now @(0). NEW exposes the old record.
+    enter(u"10 PRINT \"Hi\";A");
+    EXPECT_EQ(session({u"print @(0)", u"new", u"print @(0);@(9)"}), u"OK\n77\nOK\n1877\n");
+}
+
+TEST_F(InterpreterTest, RunStartsWhereAskedOrReportsTheMissingLine) {
+    EXPECT_EQ(session({u"run", u"print 1"}), u"OK\nOK\n1\n");
+    EXPECT_EQ(session({u"10 print 10", u"20 print 20"}, {u"run 20", u"run 15", u"print 2"}),
+              u"OK\n20\nOK\nLine Number 15 not Found in 0\nOK\n2\n");
+}
+
+} // namespace
+} // namespace tavik::test

@@ -1,0 +1,135 @@
+# Runs one typed session through the batch console and compares the transcript byte for byte.
+#   cmake -DTAVIKWM=<program> -DSESSION=<name> -DDIR=<sessions dir> -P run_session.cmake
+# DIR/NAME.in      standard input (the typing)
+# DIR/NAME.out     the exact standard output expected
+# DIR/NAME.status  the expected exit status (optional, else 0)
+# DIR/NAME.args    extra arguments after --batch, one line split on spaces (optional)
+# DIR/NAME.files/  files copied into the empty working directory first (optional)
+cmake_minimum_required(VERSION 3.22)
+
+foreach(var TAVIKWM SESSION DIR)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "run_session.cmake needs -D${var}=...")
+  endif()
+endforeach()
+
+set(base "${DIR}/${SESSION}")
+set(work "${CMAKE_CURRENT_BINARY_DIR}/session-work/${SESSION}")
+set(actual_file "${CMAKE_CURRENT_BINARY_DIR}/session-work/${SESSION}.actual")
+set(stderr_file "${CMAKE_CURRENT_BINARY_DIR}/session-work/${SESSION}.stderr")
+
+# A fresh, empty working directory: sessions may save files.
+file(REMOVE_RECURSE "${work}")
+file(MAKE_DIRECTORY "${work}")
+if(IS_DIRECTORY "${base}.files")
+  file(COPY "${base}.files/" DESTINATION "${work}")
+endif()
+
+set(args "")
+if(EXISTS "${base}.args")
+  file(READ "${base}.args" args_text)
+  string(STRIP "${args_text}" args_text)
+  if(NOT args_text STREQUAL "")
+    string(REGEX REPLACE " +" ";" args "${args_text}")
+  endif()
+endif()
+
+set(expected_status 0)
+if(EXISTS "${base}.status")
+  file(READ "${base}.status" expected_status)
+  string(STRIP "${expected_status}" expected_status)
+endif()
+
+execute_process(
+  COMMAND "${TAVIKWM}" --batch ${args}
+  WORKING_DIRECTORY "${work}"
+  INPUT_FILE "${base}.in"
+  OUTPUT_FILE "${actual_file}"
+  ERROR_FILE "${stderr_file}"
+  RESULT_VARIABLE status
+  TIMEOUT 120)
+
+# Compare as hexadecimal: byte for byte.
+file(READ "${base}.out" expected_hex HEX)
+file(READ "${actual_file}" actual_hex HEX)
+
+set(problems "")
+if(NOT status STREQUAL expected_status)
+  string(APPEND problems "exit status: expected ${expected_status}, got ${status}\n")
+endif()
+
+# The lines of a transcript file, readable in a message: each line ends in a visible "\n" (a last line
+# without one has none), control characters are shown as escapes.
+function(readable_lines path out_var)
+  file(READ "${path}" text)
+  string(ASCII 7 bell)
+  string(ASCII 8 backspace)
+  string(ASCII 9 tab)
+  string(ASCII 13 cr)
+  # Semicolons split CMake's lists and brackets keep them from splitting: show them by their codes.
+  string(REPLACE ";" "<0x3b>" text "${text}")
+  string(REPLACE "[" "<0x5b>" text "${text}")
+  string(REPLACE "]" "<0x5d>" text "${text}")
+  string(REPLACE "${bell}" "\\a" text "${text}")
+  string(REPLACE "${backspace}" "\\b" text "${text}")
+  string(REPLACE "${tab}" "\\t" text "${text}")
+  string(REPLACE "${cr}" "\\r" text "${text}")
+  string(REPLACE "\n" "\\n;" lines "${text}")
+  list(LENGTH lines count)
+  if(count GREATER 0)
+    list(GET lines -1 last)
+    if(last STREQUAL "")
+      list(REMOVE_AT lines -1)
+    endif()
+  endif()
+  set(${out_var} "${lines}" PARENT_SCOPE)
+endfunction()
+
+if(NOT expected_hex STREQUAL actual_hex)
+  readable_lines("${base}.out" expected_lines)
+  readable_lines("${actual_file}" actual_lines)
+  list(LENGTH expected_lines expected_count)
+  list(LENGTH actual_lines actual_count)
+  set(first 0)
+  while(first LESS expected_count AND first LESS actual_count)
+    list(GET expected_lines ${first} e)
+    list(GET actual_lines ${first} a)
+    if(NOT e STREQUAL a)
+      break()
+    endif()
+    math(EXPR first "${first} + 1")
+  endwhile()
+  math(EXPR line_number "${first} + 1")
+  string(APPEND problems "standard output differs from ${SESSION}.out at line ${line_number}:\n")
+  math(EXPR from "${first} - 3")
+  if(from LESS 0)
+    set(from 0)
+  endif()
+  math(EXPR to "${first} + 6")
+  foreach(which expected actual)
+    string(APPEND problems "  --- ${which}\n")
+    set(i ${from})
+    while(i LESS ${${which}_count} AND i LESS to)
+      list(GET ${which}_lines ${i} l)
+      math(EXPR n "${i} + 1")
+      if(i EQUAL first)
+        string(APPEND problems "  ${n}> ${l}\n")
+      else()
+        string(APPEND problems "  ${n}: ${l}\n")
+      endif()
+      math(EXPR i "${i} + 1")
+    endwhile()
+    if(${which}_count LESS_EQUAL first)
+      string(APPEND problems "  (ends after ${${which}_count} lines)\n")
+    endif()
+  endforeach()
+  string(APPEND problems "  (whole output: ${actual_file})\n")
+endif()
+
+if(NOT problems STREQUAL "")
+  file(READ "${stderr_file}" errors)
+  if(NOT errors STREQUAL "")
+    string(APPEND problems "standard error:\n${errors}")
+  endif()
+  message(FATAL_ERROR "session ${SESSION} failed\n${problems}")
+endif()
