@@ -111,8 +111,8 @@ void LineEditor::insertChar(char16_t ch) {
                           (cr == lastRow && cc == last);
         if (full) {
             if (lastRow == s.rows - 1) {
-                // Scrolling carries the line up only when the region reaches the grid's bottom and the cursor's
-                // row stays inside it; otherwise the line cannot grow.
+                // Scrolling carries the line up only when the region reaches the grid's bottom and the
+                // cursor's row stays inside it; otherwise the line cannot grow.
                 const bool regionCarriesLine = s.scrollTop + s.scrollHeight == s.rows;
                 if (cr <= s.scrollTop || !regionCarriesLine) {
                     console_.putString(u"\a");

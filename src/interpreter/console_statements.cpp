@@ -41,16 +41,20 @@ void Interpreter::stPrint() {
     if (last != ';' && last != ',') console.newLine();
 }
 
-void Interpreter::stLocate() {
-    const std::int16_t x = evalExpression();
-    if (errorFlag) return;
+bool Interpreter::readPair(std::int16_t& x, std::int16_t& y) {
+    x = evalExpression();
+    if (errorFlag) return false;
     if (nextSignificantByte() != ',') {
         errSyntax();
-        return;
+        return false;
     }
-    const std::int16_t y = evalExpression();
-    if (errorFlag) return;
-    console.locate(x, y);
+    y = evalExpression();
+    return !errorFlag;
+}
+
+void Interpreter::stLocate() {
+    std::int16_t x, y;
+    if (readPair(x, y)) console.locate(x, y);
 }
 
 void Interpreter::stCls() {
@@ -83,14 +87,8 @@ void Interpreter::stWidth() {
 }
 
 void Interpreter::stConsole() {
-    const std::int16_t top = evalExpression();
-    if (errorFlag) return;
-    if (nextSignificantByte() != ',') {
-        errSyntax();
-        return;
-    }
-    const std::int16_t height = evalExpression();
-    if (errorFlag) return;
+    std::int16_t top, height;
+    if (!readPair(top, height)) return;
     if (top < 0 || height < 1 || top + height > console.rowCount()) {
         errParameter();
         return;
@@ -134,15 +132,8 @@ void Interpreter::stGcls() {
 }
 
 void Interpreter::stPset() {
-    const std::int16_t x = evalExpression();
-    if (errorFlag) return;
-    if (nextSignificantByte() != ',') {
-        errSyntax();
-        return;
-    }
-    const std::int16_t y = evalExpression();
-    if (errorFlag) return;
-    console.plotPoint(x, y);
+    std::int16_t x, y;
+    if (readPair(x, y)) console.plotPoint(x, y);
 }
 
 void Interpreter::stWaitms() {

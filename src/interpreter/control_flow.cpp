@@ -16,6 +16,19 @@ void Interpreter::gotoLine(std::uint16_t n) {
     beginLine();
 }
 
+// The next free frame, resuming at readPtr; none after reporting a full stack (seven frames in use).
+ControlFrame* Interpreter::pushFrame(std::int16_t kind) {
+    if (stackDepth + 1 >= 8) {
+        errStackOverflow();
+        return nullptr;
+    }
+    ControlFrame& frame = controlStack[stackDepth++];
+    frame.kind = kind;
+    frame.resume = readPtr;
+    frame.resumeGeneration = lineGeneration;
+    return &frame;
+}
+
 void Interpreter::stGoto() {
     const std::int16_t n = evalExpression();
     if (errorFlag) return;
@@ -30,17 +43,10 @@ void Interpreter::stGosub() {
         errLineNotFound(n);
         return;
     }
-    if (stackDepth + 1 >= 8) {
-        errStackOverflow();
-        return;
-    }
-    ControlFrame& frame = controlStack[stackDepth];
-    frame.kind = FRAME_GOSUB;
-    frame.resume = readPtr;
-    frame.resumeGeneration = lineGeneration;
-    frame.savedLocals = localsPtr;
-    localsPtr = frame.locals;
-    ++stackDepth;
+    ControlFrame* frame = pushFrame(FRAME_GOSUB);
+    if (!frame) return;
+    frame->savedLocals = localsPtr;
+    localsPtr = frame->locals;
     readPtr = record;
     directMode = 0;
     beginLine();
@@ -102,19 +108,12 @@ void Interpreter::stFor() {
     } else {
         --readPtr;
     }
-    if (stackDepth + 1 >= 8) {
-        errStackOverflow();
-        return;
-    }
-    ControlFrame& frame = controlStack[stackDepth];
-    frame.kind = FRAME_FOR;
-    frame.resume = readPtr;
-    frame.resumeGeneration = lineGeneration;
-    frame.loopVar = var;
-    frame.limit = limit;
-    frame.step = step;
+    ControlFrame* frame = pushFrame(FRAME_FOR);
+    if (!frame) return;
+    frame->loopVar = var;
+    frame->limit = limit;
+    frame->step = step;
     store16(var, static_cast<std::uint16_t>(start));
-    ++stackDepth;
 }
 
 void Interpreter::stNext() {
@@ -186,7 +185,11 @@ void Interpreter::stRun() {
         runStartLine = 0;
         runRequest = RunFromLine;
     } else if (b == TOK_STRING) {
-        readStringLiteral(sourceLine, FILE_NAME_UNITS);
+        // A name too long for the buffer would be cut to another file's name: refused whole.
+        if (static_cast<std::size_t>(readStringLiteral(sourceLine, FILE_NAME_UNITS)) > MAX_FILE_NAME_UNITS) {
+            errLoad();
+            return;
+        }
         runRequest = RunFile;
     } else {
         --readPtr;

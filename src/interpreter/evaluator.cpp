@@ -4,6 +4,8 @@
 #include "console.h"
 #include "interpreter.h"
 
+#include <array>
+
 namespace tavik {
 namespace {
 inline std::int16_t wrap(std::int32_t v) {
@@ -12,101 +14,110 @@ inline std::int16_t wrap(std::int32_t v) {
 inline std::int16_t loadValue(const std::uint8_t* p) {
     return static_cast<std::int16_t>(load16(p));
 }
+
+// The level of the operator a byte begins: 1 and, or, xor; 2 the relations; 3 + and -; 4 * and /; 0 for a
+// byte that begins no operator.
+constexpr std::array<std::uint8_t, 256> OperatorLevel = [] {
+    std::array<std::uint8_t, 256> t{};
+    t[T_AND] = t[T_OR] = t[T_XOR] = 1;
+    t['<'] = t['='] = t['>'] = 2;
+    t['+'] = t['-'] = 3;
+    t['*'] = t['/'] = 4;
+    return t;
+}();
 } // namespace
 
-std::int16_t Interpreter::evalExpression() {
-    std::int16_t left = evalRelation();
-    while (!errorFlag) {
-        // Looked at in place: a byte that is no operator of this level stays where it is, as put back.
+// Levels 1 to 4 share one loop. It yields exactly what the routine of `level` yields when each level calls the
+// next tighter one (left = tighter level; while no error, an operator of this level is followed by another
+// tighter operand), without passing through the levels between: after an operand, the next operator's own
+// level says where it belongs. An operator at or above `level` is taken here (its right operand is the tighter
+// level's expression, which takes every tighter operator); a looser one, or a byte that is no operator, is
+// left in place (put back) for the caller. errorFlag is tested before every look at an operator, as each
+// level does, so that after an error nothing more is read.
+std::int16_t Interpreter::evalLevel(int level) {
+    std::int16_t left = evalFactor();
+    for (;;) {
+        if (errorFlag) return -1;
         const std::uint8_t b = peekSignificantByte();
-        if (b < T_AND || b > T_XOR) return left;
+        const int op = OperatorLevel[b];
+        if (op < level) return left; // 0, no operator, is below every level
         ++readPtr;
-        const std::int16_t right = evalRelation();
-        if (b == T_AND)
-            left = static_cast<std::int16_t>(left & right);
-        else if (b == T_OR)
-            left = static_cast<std::int16_t>(left | right);
-        else
-            left = static_cast<std::int16_t>(left ^ right);
+        if (op == 4) {
+            const std::int16_t right = evalFactor();
+            if (b == '*') {
+                left = wrap(left * right);
+            } else {
+                // The zero test comes before the flag test, as the handheld did: a failed divisor adds this
+                // message.
+                if (right == 0) {
+                    errDivideByZero();
+                    return -1;
+                }
+                left = wrap(left / right);
+            }
+        } else if (op == 3) {
+            const std::int16_t right = evalLevel(4);
+            left = wrap(b == '+' ? left + right : left - right);
+        } else if (op == 2) {
+            enum { LT, LE, NE, EQ, GT, GE } rel;
+            if (b == '<') {
+                const std::uint8_t c = nextSignificantByte();
+                if (c == '=')
+                    rel = LE;
+                else if (c == '>')
+                    rel = NE;
+                else {
+                    --readPtr;
+                    rel = LT;
+                }
+            } else if (b == '=') {
+                rel = EQ;
+            } else {
+                const std::uint8_t c = nextSignificantByte();
+                if (c == '=')
+                    rel = GE;
+                else {
+                    --readPtr;
+                    rel = GT;
+                }
+            }
+            const std::int16_t right = evalLevel(3);
+            bool r = false;
+            switch (rel) {
+            case LT: r = left < right; break;
+            case LE: r = left <= right; break;
+            case NE: r = left != right; break;
+            case EQ: r = left == right; break;
+            case GT: r = left > right; break;
+            case GE: r = left >= right; break;
+            }
+            left = r ? -1 : 0;
+        } else {
+            const std::int16_t right = evalLevel(2);
+            if (b == T_AND)
+                left = static_cast<std::int16_t>(left & right);
+            else if (b == T_OR)
+                left = static_cast<std::int16_t>(left | right);
+            else
+                left = static_cast<std::int16_t>(left ^ right);
+        }
     }
-    return -1;
+}
+
+std::int16_t Interpreter::evalExpression() {
+    return evalLevel(1);
 }
 
 std::int16_t Interpreter::evalRelation() {
-    std::int16_t left = evalSum();
-    while (!errorFlag) {
-        const std::uint8_t b = peekSignificantByte();
-        if (b < '<' || b > '>') return left; // '<', '=' and '>' are consecutive codes
-        ++readPtr;
-        enum { LT, LE, NE, EQ, GT, GE } op;
-        if (b == '<') {
-            const std::uint8_t c = nextSignificantByte();
-            if (c == '=')
-                op = LE;
-            else if (c == '>')
-                op = NE;
-            else {
-                --readPtr;
-                op = LT;
-            }
-        } else if (b == '=') {
-            op = EQ;
-        } else {
-            const std::uint8_t c = nextSignificantByte();
-            if (c == '=')
-                op = GE;
-            else {
-                --readPtr;
-                op = GT;
-            }
-        }
-        const std::int16_t right = evalSum();
-        bool r = false;
-        switch (op) {
-        case LT: r = left < right; break;
-        case LE: r = left <= right; break;
-        case NE: r = left != right; break;
-        case EQ: r = left == right; break;
-        case GT: r = left > right; break;
-        case GE: r = left >= right; break;
-        }
-        left = r ? -1 : 0;
-    }
-    return -1;
+    return evalLevel(2);
 }
 
 std::int16_t Interpreter::evalSum() {
-    std::int16_t left = evalTerm();
-    while (!errorFlag) {
-        const std::uint8_t b = peekSignificantByte();
-        if (b != '+' && b != '-') return left;
-        ++readPtr;
-        const std::int16_t right = evalTerm();
-        left = wrap(b == '+' ? left + right : left - right);
-    }
-    return -1;
+    return evalLevel(3);
 }
 
 std::int16_t Interpreter::evalTerm() {
-    std::int16_t left = evalFactor();
-    while (!errorFlag) {
-        const std::uint8_t b = peekSignificantByte();
-        if (b != '*' && b != '/') return left;
-        ++readPtr;
-        if (b == '*') {
-            left = wrap(left * evalFactor());
-        } else {
-            const std::int16_t divisor = evalFactor();
-            // The zero test comes before the flag test, as the handheld did: a failed divisor adds this
-            // message.
-            if (divisor == 0) {
-                errDivideByZero();
-                return -1;
-            }
-            left = wrap(left / divisor);
-        }
-    }
-    return -1;
+    return evalLevel(4);
 }
 
 std::int16_t Interpreter::evalFactor() {

@@ -103,7 +103,13 @@ void Interpreter::executeStatements() {
             switch (action) {
             case ACT_GLOBAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(globalVar(b))); break;
             case ACT_LOCAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(localVar(b))); break;
-            case ACT_STATEMENT: (this->*StatementTable[b - T_IF])(); break;
+            case ACT_STATEMENT: {
+                // Taken out first: GCC 12's bounds check misreads the index of a member-pointer call made
+                // straight from the table, which stops every sanitized run.
+                const Statement statement = StatementTable[b - T_IF];
+                (this->*statement)();
+                break;
+            }
             case ACT_END:
                 if (directMode) return;
                 goto nextLine;

@@ -48,7 +48,11 @@ void Interpreter::stLoad() {
         errSyntax();
         return;
     }
-    readStringLiteral(sourceLine, FILE_NAME_UNITS);
+    // A name too long for the buffer would be cut to another file's name: refused whole.
+    if (static_cast<std::size_t>(readStringLiteral(sourceLine, FILE_NAME_UNITS)) > MAX_FILE_NAME_UNITS) {
+        errLoad();
+        return;
+    }
     errorFlag = 1;
     runRequest = LoadFile;
 }
@@ -58,7 +62,11 @@ void Interpreter::stMerge() {
         errSyntax();
         return;
     }
-    readStringLiteral(sourceLine, FILE_NAME_UNITS);
+    // A name too long for the buffer would be cut to another file's name: refused whole.
+    if (static_cast<std::size_t>(readStringLiteral(sourceLine, FILE_NAME_UNITS)) > MAX_FILE_NAME_UNITS) {
+        errLoad();
+        return;
+    }
     errorFlag = 1;
     runRequest = MergeFile;
 }

@@ -54,7 +54,8 @@ std::int16_t Interpreter::inputFunction() {
         }
         b = nextSignificantByte();
     }
-    if (b == 0 || b == TOK_END) {
+    if (b == 0 || b == TOK_END || b == 0x27) {
+        // A remark after input stays a remark.
         --readPtr;
     } else if (b >= TOK_DECIMAL && b <= TOK_REMARK) {
         // The byte after input is lost, but a literal or string is lost whole: reading on from inside it

@@ -228,6 +228,9 @@ class Interpreter {
 
   private:
     void gotoLine(std::uint16_t n);
+    ControlFrame* pushFrame(std::int16_t kind);
+    // Reads `x , y`; false (reported) on an error.
+    bool readPair(std::int16_t& x, std::int16_t& y);
     bool atEndOfStatement();
     bool inLineBuffer(const std::uint8_t* p) const {
         return p >= lineBuffer && p < lineBuffer + LINE_BUFFER_BYTES;
@@ -235,6 +238,9 @@ class Interpreter {
     // Copies the string literal at readPtr (its type byte already read) and moves past its end unit.
     // Returns its length, which may exceed what was copied.
     int readStringLiteral(char16_t* out, int capacity);
+    // The operator levels 1 (and, or, xor) to 4 (* and /) from `level` on: what evalExpression, evalRelation,
+    // evalSum and evalTerm return.
+    std::int16_t evalLevel(int level);
     // evalFactor's cases after the variables and literals: b is the factor's first byte, already read.
     std::int16_t evalCompoundFactor(std::uint8_t b);
     std::int16_t twoArgumentFunction(std::uint8_t token);

@@ -87,7 +87,8 @@ bool ProgramFileReader::nextUtf8Unit(char16_t& unit) {
             length = 3;
         }
     } else if (lead >= 0xF0 && lead < 0xF5 && follows(1) && follows(2) && follows(3)) {
-        const char32_t v = ((lead & 0x07) << 18) | ((s[1] & 0x3F) << 12) | ((s[2] & 0x3F) << 6) | (s[3] & 0x3F);
+        const char32_t v =
+            ((lead & 0x07) << 18) | ((s[1] & 0x3F) << 12) | ((s[2] & 0x3F) << 6) | (s[3] & 0x3F);
         if (v >= 0x10000 && v <= 0x10FFFF) {
             cp = v;
             length = 4;
@@ -130,8 +131,9 @@ std::unique_ptr<ProgramFileWriter> ProgramFileWriter::create(const fs::path& req
     if (fs::is_directory(target, ec)) return nullptr;
     static std::atomic<unsigned> counter{0};
     const fs::path folder = target.parent_path();
-    std::string leaf = ".";
-    leaf += target.filename().string();
+    // A fixed short name: one built from the target's would pass the folder's name length limit for long
+    // names that the folder takes.
+    std::string leaf = ".tavik";
     leaf += ".save-";
     leaf += std::to_string(::getpid());
     leaf += '-';

@@ -130,7 +130,8 @@ bool tokenizeLine(std::uint8_t* out, const char16_t* source) {
             w.align();
             w.byte(TOK_STRING);
             ++s;
-            while (*s != 0x22 && *s != 0xFF02) {
+            // Only a plain double quote ends the string: inside it, full-width forms are text.
+            while (*s != 0x22) {
                 if (*s == 0 || w.full()) return false;
                 w.unit(*s++);
             }
@@ -140,7 +141,9 @@ bool tokenizeLine(std::uint8_t* out, const char16_t* source) {
             w.byte(static_cast<std::uint8_t>(u));
             ++s;
         } else if (raw == 0xFEFF) {
-            // The byte-order mark at the head of a program file vanishes as a filler.
+            // The byte-order mark vanishes as a filler wherever it stands outside a string or remark (at the
+            // head of a program file's first line, above all). Such a filler is the one byte a listing does not
+            // give back, so a line holding a mark is the one case that does not re-tokenise to its own bytes.
             w.byte(TOK_FILLER);
             ++s;
         } else {

@@ -471,14 +471,8 @@ int runInterpreter(Interpreter& interpreter, const std::optional<std::string>& f
     interpreter.resetInterpreter();
     interpreter.returnWhenDirect = true;
     const std::u16string name = utf16FromUtf8(*file);
-    if (name.size() >= static_cast<std::size_t>(SOURCE_LINE_UNITS)) {
-        // Too long to pass as RUN would: no such program can be loaded.
-        interpreter.errLoad();
-        return 1;
-    }
-    std::fill(std::begin(interpreter.sourceLine), std::end(interpreter.sourceLine), u'\0');
-    std::copy(name.begin(), name.end(), interpreter.sourceLine);
-    interpreter.runRequest = RunFile;
+    // A name too long for any program file is refused whole, never cut to another name.
+    if (!interpreter.requestRunFile(name.c_str())) return exitStatusFor(interpreter.lastStop);
     interpreter.interpreterLoop();
     return exitStatusFor(interpreter.lastStop);
 }

@@ -194,12 +194,13 @@ void InputHandoff::raiseBreak() {
 }
 
 void InputHandoff::shutdown() {
+    // The break first: a program woken from its wait must find it before its next statement.
+    raiseBreak();
     {
         std::lock_guard<std::mutex> hold(mutex_);
         closing_.store(true);
     }
     changed_.notify_all();
-    raiseBreak();
 }
 
 } // namespace tavik

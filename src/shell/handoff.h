@@ -98,7 +98,8 @@ class InputHandoff : public Host {
     void raiseBreak();
 
     // Any thread, once: every wait of the interpreter thread gives up (requestInput returns false, sleepMs
-    // returns early, shuttingDown() is true) and a break is raised. Messages delivered afterwards are ignored.
+    // returns early, shuttingDown() is true) and a break is raised. Messages delivered afterwards are
+    // ignored.
     void shutdown();
 
     // The user-interface state, for the window and for tests.

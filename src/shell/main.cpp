@@ -1,6 +1,9 @@
 // tavikwm: reads the command line and starts the console.
 #include "batch_host.h"
 #include "command_line.h"
+#if defined(TAVIK_HAVE_WINDOW)
+#include "window_app.h"
+#endif
 
 #include <cstdio>
 #include <exception>
@@ -8,10 +11,18 @@
 
 namespace {
 
-// The seam for the window: when the windowed console exists, it starts here if a display is available and
-// returns its exit status. Until then every start runs the batch console.
-bool startWindow(const tavik::CommandLine& /*commandLine*/, int& /*status*/) {
+// The window starts when a display is available and the program was built with it; otherwise the batch
+// console runs.
+bool startWindow(const tavik::CommandLine& commandLine, int& status) {
+#if defined(TAVIK_HAVE_WINDOW)
+    if (!tavik::displayAvailable()) return false;
+    status = tavik::runWindow(commandLine);
+    return true;
+#else
+    (void)commandLine;
+    (void)status;
     return false;
+#endif
 }
 
 int run(int argc, char** argv) {

@@ -1,3 +1,4 @@
+#include "caret.h"
 #include "line_editor.h"
 
 #include "console/console_fixture.h"
@@ -7,238 +8,204 @@
 namespace tavik::test {
 namespace {
 
-// A 5 x 3 grid, blank, cursor at (0, 0). Rows are written as five characters, '.' standing for a blank.
+// A 5 x 3 grid. A grid is written row after row, '.' for a blank cell, each row followed by '+' when it
+// continues into the next or '/' when it does not (nothing after the last row).
 class LineEditorTest : public ConsoleTest {
   protected:
     void SetUp() override {
         console.setConsoleSize(5, 3, 16);
         view.forget();
     }
-    void setRow(int row, const std::u16string& text, bool joined = false) {
-        for (int c = 0; c < static_cast<int>(text.size()); ++c)
-            console.screen.cellChar[TextScreen::cellIndex(c, row)] = text[c] == u'.' ? u' ' : text[c];
-        console.screen.rowContinues[row] = joined ? 1 : 0;
+    void setGrid(const std::u16string& text, int cursorColumn, int cursorRow) {
+        console.clearAllRows();
+        int r = 0, c = 0;
+        for (char16_t ch : text) {
+            if (ch == u'+' || ch == u'/') {
+                console.screen.rowContinues[r++] = ch == u'+';
+                c = 0;
+            } else {
+                console.screen.cellChar[TextScreen::cellIndex(c++, r)] = ch == u'.' ? u' ' : ch;
+            }
+        }
+        console.setCursor(cursorColumn, cursorRow);
+        view.forget();
     }
-    std::u16string row(int r) const {
-        std::u16string text = rowText(r);
-        for (auto& c : text)
-            if (c == u' ') c = u'.';
+    std::u16string grid() const {
+        std::u16string text;
+        for (int r = 0; r < console.screen.rows; ++r) {
+            if (r > 0) text += continues(r - 1) ? u'+' : u'/';
+            for (char16_t ch : rowText(r)) text += ch == u' ' ? u'.' : ch;
+        }
         return text;
     }
     void type(const std::u16string& text) {
         for (char16_t c : text) editor.editKey(c);
     }
-    std::u16string submitted() const { return console.inputLine; }
 
     LineEditor editor{console};
 };
 
-TEST_F(LineEditorTest, InsertReflowsAndGrowsTheLogicalLine) {
-    // Joined rows reflow.
-    setRow(0, u"ABCDE", true);
-    setRow(1, u"FG...");
-    console.setCursor(1, 0);
+TEST_F(LineEditorTest, InsertionReflowsAndGrowsTheLine) {
+    setGrid(u"ABCDE+FG.../.....", 1, 0);
     type(u"x");
-    EXPECT_EQ(row(0), u"AxBCD");
-    EXPECT_EQ(row(1), u"EFG..");
+    EXPECT_EQ(grid(), u"AxBCD+EFG../.....");
     expectCursor(2, 0);
-    EXPECT_EQ(continues(0), 1);
     EXPECT_EQ(view.count("invalidateRows 0 1"), 1);
 
-    // A full last row takes the row below, whose text is lost.
-    setRow(0, u"ABCDE");
-    setRow(1, u"XYZ..");
-    console.setCursor(1, 0);
+    setGrid(u"ABCDE/XYZ../.....", 1, 0); // the row taken in is cleared first
     type(u"x");
-    EXPECT_EQ(row(0), u"AxBCD");
-    EXPECT_EQ(row(1), u"E....");
-    EXPECT_EQ(continues(0), 1);
+    EXPECT_EQ(grid(), u"AxBCD+E..../.....");
 
-    // Filling the last cell but one grows the line first.
-    setRow(0, u"ABCD.");
-    setRow(1, u"XYZ..");
-    console.setCursor(4, 0);
+    setGrid(u"ABCD./XYZ../.....", 4, 0); // filling the last cell but one grows the line first
     type(u"E");
-    EXPECT_EQ(row(0), u"ABCDE");
-    EXPECT_EQ(row(1), u".....");
+    EXPECT_EQ(grid(), u"ABCDE+...../.....");
     expectCursor(0, 1);
 
-    // Two blank cells at the end: no growth.
-    setRow(0, u"ABC..");
-    setRow(1, u"XYZ..");
-    console.setCursor(3, 0);
+    setGrid(u"ABC../XYZ../.....", 3, 0); // two blanks at the end: no growth
     type(u"D");
-    EXPECT_EQ(row(0), u"ABCD.");
-    EXPECT_EQ(row(1), u"XYZ..");
-    EXPECT_EQ(continues(0), 0);
-}
+    EXPECT_EQ(grid(), u"ABCD./XYZ../.....");
 
-TEST_F(LineEditorTest, ACharacterInTheLastCellNeverAdoptsTheRowBelow) {
-    setRow(0, u"AB...");
-    setRow(1, u"XYZ..");
-    console.setCursor(4, 0);
+    // A character landing in the last cell never joins the row below with its old text.
+    setGrid(u"AB.../XYZ../.....", 4, 0);
     type(u"x\t");
-    EXPECT_EQ(row(0), u"AB..x");
-    EXPECT_EQ(row(1), u"\t....");
-    EXPECT_EQ(continues(0), 1);
+    EXPECT_EQ(grid(), u"AB..x+\t..../.....");
     expectCursor(1, 1);
 }
 
 TEST_F(LineEditorTest, AFullGridRingsOrScrolls) {
-    setRow(0, u"ABCDE", true);
-    setRow(1, u"FGHIJ", true);
-    setRow(2, u"KLMNO");
-    // From the line's first row at the top of the grid there is nowhere to grow.
-    console.setCursor(1, 0);
+    setGrid(u"ABCDE+FGHIJ+KLMNO", 1, 0); // from the top row there is nowhere to grow
     type(u"x");
     EXPECT_EQ(view.count("beep"), 1);
-    EXPECT_EQ(row(0), u"ABCDE");
-    EXPECT_EQ(row(2), u"KLMNO");
-    expectCursor(1, 0);
+    EXPECT_EQ(grid(), u"ABCDE+FGHIJ+KLMNO");
 
-    // From a lower row the region scrolls and the cursor follows its text up.
-    console.setCursor(1, 1);
+    console.setCursor(1, 1); // from a lower row the region scrolls and the cursor follows its text
     type(u"x");
     EXPECT_EQ(view.count("scrollRegionUp 0 3"), 1);
-    EXPECT_EQ(row(0), u"FxGHI");
-    EXPECT_EQ(row(1), u"JKLMN");
-    EXPECT_EQ(row(2), u"O....");
+    EXPECT_EQ(grid(), u"FxGHI+JKLMN+O....");
     expectCursor(2, 0);
 
-    // A continued last row has no row to step into.
-    view.forget();
-    setRow(2, u"PQ...", true);
-    console.setCursor(0, 2);
+    setGrid(u"...../...../PQ...+", 0, 2); // a continued last row has no row to step into
     type(u"y");
     EXPECT_EQ(view.count("beep"), 1);
-    EXPECT_EQ(row(2), u"PQ...");
-}
+    EXPECT_EQ(grid(), u"...../...../PQ...");
 
-TEST_F(LineEditorTest, ScrollingGrowsOnlyALineTheScrollRegionCarries) {
-    // The region stops above the grid's last row: scrolling would not move the line.
+    // Scrolling cannot carry the line: the region ends above it, or the cursor is in its top row.
     console.setScrollRegion(0, 2);
-    setRow(1, u"ABCDE", true);
-    setRow(2, u"FGHIJ");
-    console.setCursor(1, 2);
+    setGrid(u"...../ABCDE+FGHIJ", 1, 2);
     type(u"x");
-    EXPECT_EQ(view.count("beep"), 1);
-    EXPECT_EQ(view.count("scrollRegionUp"), 0);
-    EXPECT_EQ(row(2), u"FGHIJ");
-
-    // The cursor's row is the region's first: it cannot move up with the text.
-    view.forget();
     console.setScrollRegion(1, 2);
     console.setCursor(1, 1);
     type(u"x");
-    EXPECT_EQ(view.count("beep"), 1);
-    EXPECT_EQ(row(1), u"ABCDE");
+    EXPECT_EQ(view.count("beep"), 2);
+    EXPECT_EQ(view.count("scrollRegionUp"), 0);
+    EXPECT_EQ(grid(), u"...../ABCDE+FGHIJ");
 }
 
 TEST_F(LineEditorTest, BackspaceDeletesAndJoinsRows) {
-    setRow(0, u"AxBCD", true);
-    setRow(1, u"EFG..");
-    console.setCursor(1, 0);
+    setGrid(u"AxBCD+EFG../.....", 1, 0);
     type(u"\b");
-    EXPECT_EQ(row(0), u"xBCDE");
-    EXPECT_EQ(row(1), u"FG...");
+    EXPECT_EQ(grid(), u"xBCDE+FG.../.....");
     expectCursor(0, 0);
+    type(u"\b"); // at (0, 0) the character under the cursor goes
+    EXPECT_EQ(grid(), u"BCDEF+G..../.....");
 
-    // At (0, 0) the character under the cursor goes.
+    setGrid(u"HELLO/WORLD/.....", 0, 1);
     type(u"\b");
-    EXPECT_EQ(row(0), u"BCDEF");
-
-    setRow(0, u"HELLO");
-    setRow(1, u"WORLD");
-    console.setCursor(0, 1);
-    type(u"\b");
-    EXPECT_EQ(row(0), u"HELLW");
-    EXPECT_EQ(row(1), u"ORLD.");
-    EXPECT_EQ(continues(0), 1);
+    EXPECT_EQ(grid(), u"HELLW+ORLD./.....");
     expectCursor(4, 0);
 
-    // The grid's last row pulls nothing from beyond the grid, whatever its flag.
-    setRow(2, u"ABCDE", true);
-    console.setCursor(0, 2);
+    setGrid(u"...../...../ABCDE+", 0, 2); // nothing is pulled from beyond the grid
     editor.deleteChar();
-    EXPECT_EQ(row(2), u"BCDE.");
+    EXPECT_EQ(grid(), u"...../...../BCDE.");
     EXPECT_EQ(view.count("invalidateRows 2 2"), 1);
 }
 
-TEST_F(LineEditorTest, EnterSubmitsTheWholeLogicalLine) {
-    setRow(0, u"PRINT", true);
-    setRow(1, u" 1+2.");
-    console.setCursor(2, 1);
+TEST_F(LineEditorTest, EnterSubmitsTheLogicalLineWithoutPromptsAndTrailingBlanks) {
+    setGrid(u"PRINT+.1*2./.....", 2, 1);
     EXPECT_EQ(editor.editKey(u'\r'), 1);
-    EXPECT_EQ(submitted(), u"PRINT 1+2");
+    EXPECT_EQ(std::u16string(console.inputLine), u"PRINT 1*2");
     expectCursor(0, 2);
 
-    // A protected prompt is left out; with nothing typed the line is empty.
     console.clearScreen();
     console.putProtectedString(u"? ");
-    EXPECT_EQ(editor.editKey(u'\r'), 1);
-    EXPECT_EQ(submitted(), u"");
+    type(u"\r");
+    EXPECT_EQ(std::u16string(console.inputLine), u"");
     console.putProtectedString(u"? ");
-    type(u"12");
-    EXPECT_EQ(editor.editKey(u'\r'), 1);
-    EXPECT_EQ(submitted(), u"12");
+    type(u"12\r");
+    EXPECT_EQ(std::u16string(console.inputLine), u"12");
 
-    // Trailing ideographic spaces go, inner ones stay; a never-written cell inside the line is a blank.
-    console.clearScreen();
-    setRow(0, u"A\u3000B\u3000\u3000");
-    console.screen.cellChar[TextScreen::cellIndex(1, 0)] = 0;
-    EXPECT_EQ(editor.collectLine(), 0);
-    EXPECT_EQ(submitted(), u"A B");
-    setRow(0, u"A\u3000B\u3000\u3000");
+    // Ideographic spaces: trailing ones go, inner ones stay; a never-written inner cell is a blank.
+    setGrid(u"A\u3000B\u3000\u3000/", 0, 0);
     editor.collectLine();
-    EXPECT_EQ(submitted(), u"A\u3000B");
+    EXPECT_EQ(std::u16string(console.inputLine), u"A\u3000B");
+    console.screen.cellChar[TextScreen::cellIndex(1, 0)] = 0;
+    editor.collectLine();
+    EXPECT_EQ(std::u16string(console.inputLine), u"A B");
 }
 
 TEST_F(LineEditorTest, ASubmittedLineStopsAt255Units) {
     console.setConsoleSize(100, 10, 16);
-    for (int i = 0; i < 350; ++i) type(std::u16string(1, static_cast<char16_t>(u'0' + i % 10)));
+    for (int i = 0; i < 350; ++i) editor.editKey(static_cast<char16_t>(u'0' + i % 10));
     console.setCursor(7, 1);
     EXPECT_EQ(editor.collectLine(), 2);
-    const std::u16string line = submitted();
+    const std::u16string line = console.inputLine;
     ASSERT_EQ(line.size(), 255u);
     EXPECT_EQ(line.substr(250), u"01234");
-    editor.editKey(u'\r');
+    type(u"\r");
     expectCursor(0, 3);
 }
 
-TEST_F(LineEditorTest, HomeClearAndCursorKeys) {
-    setRow(0, u"ABCDE");
+TEST_F(LineEditorTest, HomeClearAndCursorKeysUseTheWholeGrid) {
+    setGrid(u"ABCDE/...../.....", 3, 2);
     console.setScrollRegion(1, 2);
-    console.setCursor(3, 2);
     type(u"\v");
     expectCursor(0, 0);
     type(u"\f");
     expectCursor(0, 1);
-    EXPECT_EQ(row(0), u".....");
-    EXPECT_EQ(view.count("invalidateAll"), 1);
+    EXPECT_EQ(grid(), u"...../...../.....");
 
     console.setCursor(0, 0);
-    editor.moveCursorKey(VK_UP);
-    editor.moveCursorKey(VK_LEFT);
+    for (int vk : {VK_UP, VK_LEFT}) editor.moveCursorKey(vk);
     expectCursor(0, 0);
-    editor.moveCursorKey(VK_DOWN);
-    editor.moveCursorKey(VK_LEFT);
+    for (int vk : {VK_DOWN, VK_LEFT}) editor.moveCursorKey(vk);
     expectCursor(4, 0);
     editor.moveCursorKey(VK_RIGHT);
     expectCursor(0, 1);
     console.setCursor(4, 2);
-    editor.moveCursorKey(VK_DOWN);
-    editor.moveCursorKey(VK_RIGHT);
-    editor.moveCursorKey(0x41);
+    for (int vk : {VK_DOWN, VK_RIGHT, 0x41}) editor.moveCursorKey(vk);
     expectCursor(4, 2);
-}
 
-TEST_F(LineEditorTest, RowsUnderTheGraphicsPlaneTakeText) {
+    // The rows under the graphics plane take text too; it is only not shown.
+    console.resetLayout();
     ASSERT_TRUE(console.openPlane(1, 8, 8));
-    expectCursor(0, 1);
+    console.setCursor(0, 1);
     editor.moveCursorKey(VK_UP);
-    expectCursor(0, 0);
     type(u"Q");
     EXPECT_EQ(console.peekCell(0, 0), u'Q');
+}
+
+TEST_F(LineEditorTest, TheCaretBlinksFollowsTheCursorAndScrollsWithTheText) {
+    console.setCursor(3, 1);
+    placeCaret(console);
+    EXPECT_EQ(view.count("drawCell"), 0); // first shown at the first tick
+    caretTick(console);
+    EXPECT_EQ(console.caretOn, 1);
+    EXPECT_EQ(view.count("drawCell 3 1"), 1);
+    EXPECT_EQ(view.count("repaintNow"), 1);
+    console.setCursor(4, 1);
+    view.forget();
+    caretTick(console); // the old cell shows plain, then the caret shows at the new one
+    EXPECT_EQ(console.caretOn, 1);
+    EXPECT_EQ(view.events,
+              (std::vector<std::string>{"drawCell 3 1", "repaintNow", "drawCell 4 1", "repaintNow"}));
+
+    console.scrollUp();
+    console.scrollUp();
+    EXPECT_EQ(console.caretRow, -1);
+    view.forget();
+    hideCaret(console); // scrolled off the top: nothing to draw
+    EXPECT_EQ(console.caretOn, 0);
+    EXPECT_TRUE(view.events.empty());
 }
 
 } // namespace

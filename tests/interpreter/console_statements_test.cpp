@@ -9,7 +9,8 @@ constexpr const char16_t* PE = u"Parameter Error in 0\n";
 
 TEST_F(InterpreterTest, StatementOutputsAndErrors) {
     const std::pair<const char16_t*, const char16_t*> cases[] = {
-        {u"print 1;2", u"12"},
+        {u"print 1;2", u"12\n"},
+        {u"print 1;2;", u"12"},
         {u"print 1,2", u"1       2\n"},
         {u"print", u"\n"},
         {u"print -5", u"-5\n"},

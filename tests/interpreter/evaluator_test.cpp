@@ -15,20 +15,62 @@ TEST_F(InterpreterTest, ExpressionValues) {
     interp.topLocals['a' - 'a'] = -4;
     host.keys[3] = true;
     const Case cases[] = {
-        {u"32767+1", -32768},   {u"-32767-1-1", 32767},    {u"200*200", -25536},     {u"256*256", 0},
-        {u"(-32767-1)/-1", -32768}, {u"-7/2", -3},           {u"7/-2", -3},            {u"7/2", 3},
-        {u"1<2<3", -1},         {u"3>2>1", 0},           {u"1=1 and 2=2", -1},     {u"5 and 3", 1},
-        {u"5 or 3", 7},         {u"5 xor 3", 6},         {u"not 0", -1},           {u"not -1", 0},
-        {u"1 or 2 and 4", 0},   {u"not 1 and 3", 2},     {u"2+3*4", 14},           {u"(2+3)*4", 20},
-        {u"10-2-3", 5},         {u"100/10/2", 5},        {u"1+1=2", -1},           {u"1<>2", -1},
-        {u"2<=2", -1},          {u"3>=4", 0},            {u"1< =2", -1},           {u"2>1", -1},
-        {u"5>3=-1", -1},        {u"-2*3", -6},           {u"-(-32767-1)", -32768},   {u"- -5", 5},
-        {u"abs -5", 5},         {u"abs(-32767-1)", -32768}, {u"abs 5", 5},            {u"0xFFFF", -1},
-        {u"0x8000", -32768},    {u"A*2", 10},            {u"-A*B", -15},           {u"a", -4},
-        {u"@(0]+@[0)", 0},      {u"rnd(1)", 0},          {u"key 3+1", 0},          {u"key 3", -1},
-        {u"key 4", 0},          {u"key 256", 0},         {u"key -1", 0},           {u"key 0x103", 0},
-        {u"orient", 0},         {u"1<2", -1},            {u"deffontsize", 16},     {u"screenpeek(-1,0)", -1},
-        {u"screenpeek(30,0)", -1}, {u"screenpeek(0,30)", -1}, {u"screenpeek(0,-1)", -1}, {u"screenpeek(29,29)", 32},
+        {u"32767+1", -32768},
+        {u"-32767-1-1", 32767},
+        {u"200*200", -25536},
+        {u"256*256", 0},
+        {u"(-32767-1)/-1", -32768},
+        {u"-7/2", -3},
+        {u"7/-2", -3},
+        {u"7/2", 3},
+        {u"1<2<3", -1},
+        {u"3>2>1", 0},
+        {u"1=1 and 2=2", -1},
+        {u"5 and 3", 1},
+        {u"5 or 3", 7},
+        {u"5 xor 3", 6},
+        {u"not 0", -1},
+        {u"not -1", 0},
+        {u"1 or 2 and 4", 0},
+        {u"not 1 and 3", 2},
+        {u"2+3*4", 14},
+        {u"(2+3)*4", 20},
+        {u"10-2-3", 5},
+        {u"100/10/2", 5},
+        {u"1+1=2", -1},
+        {u"1<>2", -1},
+        {u"2<=2", -1},
+        {u"3>=4", 0},
+        {u"1< =2", -1},
+        {u"2>1", -1},
+        {u"5>3=-1", -1},
+        {u"-2*3", -6},
+        {u"-(-32767-1)", -32768},
+        {u"- -5", 5},
+        {u"abs -5", 5},
+        {u"abs(-32767-1)", -32768},
+        {u"abs 5", 5},
+        {u"0xFFFF", -1},
+        {u"0x8000", -32768},
+        {u"A*2", 10},
+        {u"-A*B", -15},
+        {u"a", -4},
+        {u"@(0]+@[0)", 0},
+        {u"rnd(1)", 0},
+        {u"key 3+1", 0},
+        {u"key 3", -1},
+        {u"key 4", 0},
+        {u"key 256", 0},
+        {u"key -1", 0},
+        {u"key 0x103", 0},
+        {u"orient", 0},
+        {u"1<2", -1},
+        {u"deffontsize", 16},
+        {u"screenpeek(-1,0)", -1},
+        {u"screenpeek(30,0)", -1},
+        {u"screenpeek(0,30)", -1},
+        {u"screenpeek(0,-1)", -1},
+        {u"screenpeek(29,29)", 32},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(eval(c.expression), c.value) << "case " << (&c - cases);
@@ -97,7 +139,8 @@ TEST_F(InterpreterTest, OrientAndDeffontsizeReadTheScreen) {
 }
 
 TEST_F(InterpreterTest, PointFunctionsReadThePlaneOrTheBackground) {
-    EXPECT_EQ(session({u"?pointr(0,0);pointg(5,5);pointb(-9,99)", u"bcolor 1,2,3:?pointr(0,0);pointg(0,0);pointb(0,0)",
+    EXPECT_EQ(session({u"?pointr(0,0);pointg(5,5);pointb(-9,99)",
+                       u"bcolor 1,2,3:?pointr(0,0);pointg(0,0);pointb(0,0)",
                        u"graph 5,10,10:fcolor 10,20,30:pset 2,3:?pointr(2,3);pointg(2,3);pointb(2,3)",
                        u"?pointr(3,2);pointg(3,2);pointb(3,2);pointr(10,0);pointg(0,-1);pointb(9,9)"}),
               u"OK\n255255255\n123\n102030\n1232552553\n");
@@ -110,8 +153,8 @@ TEST_F(InterpreterTest, ScreenpeekReadsCellsAsSignedCodes) {
 
 TEST_F(InterpreterTest, WaitcharAndWaitkeyTakeOneUnit) {
     EXPECT_EQ(session({u"?waitchar;waitkey", u"x", u"\x41"}), u"OK\n12065\n");
-    EXPECT_EQ(host.modes, (std::vector<InputMode>{InputMode::Line, InputMode::Char, InputMode::Key,
-                                                  InputMode::Line}));
+    EXPECT_EQ(host.modes,
+              (std::vector<InputMode>{InputMode::Line, InputMode::Char, InputMode::Key, InputMode::Line}));
 }
 
 TEST_F(InterpreterTest, InputReentersUntilAnAnswerEvaluates) {

@@ -6,19 +6,31 @@ namespace {
 
 TEST_F(InterpreterTest, StatementsNeedNoSeparatorAndOnlyStatementsStart) {
     const std::pair<const char16_t*, const char16_t*> cases[] = {
-        {u"A=1 B=2 ?A B", u"12\n"},    {u"A=1::::B=2:print A;B", u"12\n"},
-        {u"debug 7", u"7\n"},          {u"?1:'x:?2", u"1\n"},
-        {u"?1:rem ?2", u"1\n"},        {u"then", u"Syntax Error in 0\n"},
-        {u"abs 1", u"Syntax Error in 0\n"}, {u"1", u"Syntax Error in 0\n"},
-        {u"\"x\"", u"Syntax Error in 0\n"}, {u"+", u"Syntax Error in 0\n"},
-        {u"A 1", u"Syntax Error in 0\n"},   {u"@(1) 2", u"Syntax Error in 0\n"},
-        {u"to", u"Syntax Error in 0\n"},    {u"for 1=1 to 2", u"Syntax Error in 0\n"},
-        {u"for I 1 to 2", u"Syntax Error in 0\n"}, {u"for I=1 2", u"Syntax Error in 0\n"},
-        {u"if 1 ?1", u"Syntax Error in 0\n"},      {u"goto -1", u"Line Number 65535 not Found in 0\n"},
-        {u"gosub 5", u"Line Number 5 not Found in 0\n"}, {u"return", u"Stack Underflow in 0\n"},
-        {u"next", u"Next without For in 0\n"},     {u"cont", u"Can't Continue in 0\n"},
+        {u"A=1 B=2 ?A B", u"12\n"},
+        {u"A=1::::B=2:print A;B", u"12\n"},
+        {u"debug 7", u"7\n"},
+        {u"?1:'x:?2", u"1\n"},
+        {u"?1:rem ?2", u"1\n"},
+        {u"then", u"Syntax Error in 0\n"},
+        {u"abs 1", u"Syntax Error in 0\n"},
+        {u"1", u"Syntax Error in 0\n"},
+        {u"\"x\"", u"Syntax Error in 0\n"},
+        {u"+", u"Syntax Error in 0\n"},
+        {u"A 1", u"Syntax Error in 0\n"},
+        {u"@(1) 2", u"Syntax Error in 0\n"},
+        {u"to", u"Syntax Error in 0\n"},
+        {u"for 1=1 to 2", u"Syntax Error in 0\n"},
+        {u"for I 1 to 2", u"Syntax Error in 0\n"},
+        {u"for I=1 2", u"Syntax Error in 0\n"},
+        {u"if 1 ?1", u"Syntax Error in 0\n"},
+        {u"goto -1", u"Line Number 65535 not Found in 0\n"},
+        {u"gosub 5", u"Line Number 5 not Found in 0\n"},
+        {u"return", u"Stack Underflow in 0\n"},
+        {u"next", u"Next without For in 0\n"},
+        {u"cont", u"Can't Continue in 0\n"},
         {u"if 0 then print 1:print 2", u""},
-        {u"if -1 then ?3", u"3\n"},                {u"if 1 then 0x64", u"Syntax Error in 0\n"},
+        {u"if -1 then ?3", u"3\n"},
+        {u"if 1 then 0x64", u"Syntax Error in 0\n"},
         {u"if 1 then 150", u"Line Number 150 not Found in 0\n"},
     };
     for (const auto& [line, output] : cases) {
@@ -45,16 +57,19 @@ TEST_F(InterpreterTest, SevenFramesAreShared) {
                       {u"run", u"for K=5 to 6", u"?K"}),
               u"OK\nStack Overflow in 30\nOK\nStack Overflow in 0\nOK\n0\n");
     // A GOTO out of a loop leaves its frame behind.
-    EXPECT_EQ(session({u"10 A=A+1:for I=A to 9:goto 10"}, {u"run", u"?A;I"}), u"OK\nStack Overflow in 10\nOK\n87\n");
+    EXPECT_EQ(session({u"10 A=A+1:for I=A to 9:goto 10"}, {u"run", u"?A;I", u"gosub 999"}),
+              u"OK\nStack Overflow in 10\nOK\n87\nLine Number 999 not Found in 0\nOK\n")
+        << "a missing line is reported before the depth";
 }
 
 // RETURN does not start a line: an error after it names the subroutine's line.
 TEST_F(InterpreterTest, GosubAndReturn) {
-    EXPECT_EQ(session({u"10 gosub 100:?\" back\":next", u"100 for I=1 to 3:return", u"200 for I=1 to 2:gosub 210",
-                       u"210 next", u"300 gosub 310:A=1/0", u"310 return", u"400 ?\"sub\":return"},
-                      {u"run", u"run 200", u"run 300", u"gosub 400:print 1", u"print 2"}),
-              u"OK\n back\nNext without For in 100\nOK\nNext without For in 210\nOK\nDivide by 0 in 310\nOK\n"
-              u"sub\n1\n2\n");
+    EXPECT_EQ(
+        session({u"10 gosub 100:?\" back\":next", u"100 for I=1 to 3:return", u"200 for I=1 to 2:gosub 210",
+                 u"210 next", u"300 gosub 310:A=1/0", u"310 return", u"400 ?\"sub\":return"},
+                {u"run", u"run 200", u"run 300", u"gosub 400:print 1", u"print 2"}),
+        u"OK\n back\nNext without For in 100\nOK\nNext without For in 210\nOK\nDivide by 0 in 310\nOK\n"
+        u"sub\n1\n2\n");
 }
 
 TEST_F(InterpreterTest, LocalsBelongToTheFrameNotTheCall) {
@@ -97,10 +112,13 @@ TEST_F(InterpreterTest, IfThenJumpsOnALiteralLineOnly) {
 }
 
 TEST_F(InterpreterTest, ContResumesWhereTheRunStopped) {
-    EXPECT_EQ(session({u"10 A=A+1:B=10/C:?A;B"}, {u"run", u"C=2", u"cont"}), u"OK\nDivide by 0 in 10\nOK\n15\nOK\n");
-    EXPECT_EQ(session({u"10 ?1:break:?2"}, {u"run", u"cont", u"cont"}), u"OK\n1\nBreak in 10\nOK\n2\nOK\nOK\n");
+    EXPECT_EQ(session({u"10 A=A+1:B=10/C:?A;B"}, {u"run", u"C=2", u"cont"}),
+              u"OK\nDivide by 0 in 10\nOK\n15\nOK\n");
+    EXPECT_EQ(session({u"10 ?1:break:?2"}, {u"run", u"cont", u"cont"}),
+              u"OK\n1\nBreak in 10\nOK\n2\nOK\nOK\n");
     EXPECT_EQ(session({u"10 ?1:end:?2"}, {u"run", u"cont"}), u"OK\n1\nOK\nOK\n");
-    EXPECT_EQ(session({u"10 ?1:end"}, {u"run", u"new", u"cont"}), u"OK\n1\nOK\nOK\nCan't Continue in 0\nOK\n");
+    EXPECT_EQ(session({u"10 ?1:end"}, {u"run", u"new", u"cont"}),
+              u"OK\n1\nOK\nOK\nCan't Continue in 0\nOK\n");
     EXPECT_EQ(session({u"10 ?1:end"}, {u"run", u"20 rem", u"cont"}), u"OK\n1\nOK\nCan't Continue in 0\nOK\n");
 }
 
@@ -123,6 +141,8 @@ TEST_F(InterpreterTest, ResumePositionsInReplacedTypedLinesAreRefused) {
     EXPECT_EQ(session({u"for I=1 to 3", u"next"}), u"OK\nCan't Continue in 0\nOK\n");
     EXPECT_EQ(session({u"10 ?\"sub\":break", u"20 return"}, {u"gosub 10:?\"back\"", u"cont"}),
               u"OK\nsub\nBreak in 10\nOK\nCan't Continue in 20\nOK\n");
+    // An answer typed for INPUT does not replace the typed line the subroutine returns to.
+    EXPECT_EQ(session({u"30 A=input:return"}, {u"gosub 30:?A*2", u"21"}), u"OK\n? 42\n");
     // Looping back into the typed line that is still current runs it as typed, to its own end.
     EXPECT_EQ(session({u"100 next"}, {u"for I=1 to 3:?I;:if I<3 then 100", u"?\"x\""}), u"OK\n123x\n");
 }

@@ -95,6 +95,7 @@ class InterpreterTest : public ::testing::Test {
     std::int16_t eval(const std::u16string& expression) {
         interp.errorFlag = 0;
         load(expression);
+        if (HasFatalFailure()) return 0;
         return interp.evalExpression();
     }
 
@@ -104,13 +105,23 @@ class InterpreterTest : public ::testing::Test {
         interp.errorFlag = 0;
         interp.directMode = 1;
         load(line);
+        if (HasFatalFailure()) return {};
         interp.executeStatements();
+        return view.transcript;
+    }
+
+    // Runs one line like exec, then lets the loop act on what it asked for, until the input runs dry.
+    std::u16string request(const std::u16string& line) {
+        exec(line);
+        host.answers.clear();
+        interp.interpreterLoop();
         return view.transcript;
     }
 
     // Stores the program lines (typed as in direct mode), then types the rest through the loop until the
     // input runs dry. Returns what the console was given after the program was entered.
-    std::u16string session(std::initializer_list<std::u16string> program, std::initializer_list<std::u16string> typed) {
+    std::u16string session(std::initializer_list<std::u16string> program,
+                           std::initializer_list<std::u16string> typed) {
         for (const auto& line : program) enter(line);
         view.forget();
         host.answers.assign(typed.begin(), typed.end());
@@ -126,6 +137,7 @@ class InterpreterTest : public ::testing::Test {
     void enter(const std::u16string& line) {
         interp.errorFlag = 0;
         load(line);
+        if (HasFatalFailure()) return;
         ASSERT_EQ(interp.lineBuffer[1], TOK_DECIMAL) << "not a program line";
         interp.storeLine();
         interp.clearRunState();

@@ -1,5 +1,6 @@
 // LIST, SAVE, LOAD, MERGE and RUN of a file: the listed text, the file bytes, and how files are read back.
 #include "interpreter_fixture.h"
+#include "program_file.h"
 
 #include <sys/stat.h>
 
@@ -19,11 +20,16 @@ TEST_F(InterpreterTest, ListRanges) {
     enter(u"20 B=2");
     enter(u"30 C=3");
     const std::pair<const char16_t*, const char16_t*> cases[] = {
-        {u"list", u"10 A=1\n20 B=2\n30 C=3\n"}, {u"LIST 20", u"20 B=2\n"},
-        {u"list 20-", u"20 B=2\n30 C=3\n"},     {u"list -20", u"10 A=1\n20 B=2\n"},
-        {u"list 15-25", u"20 B=2\n"},           {u"list 30-10", u""},
-        {u"list 25", u""},                      {u"list:?1", u"10 A=1\n20 B=2\n30 C=3\n1\n"},
-        {u"list 10'x", u"10 A=1\n"},            {u"list -", u"10 A=1\n20 B=2\n30 C=3\n"},
+        {u"list", u"10 A=1\n20 B=2\n30 C=3\n"},
+        {u"LIST 20", u"20 B=2\n"},
+        {u"list 20-", u"20 B=2\n30 C=3\n"},
+        {u"list -20", u"10 A=1\n20 B=2\n"},
+        {u"list 15-25", u"20 B=2\n"},
+        {u"list 30-10", u""},
+        {u"list 25", u""},
+        {u"list:?1", u"10 A=1\n20 B=2\n30 C=3\n1\n"},
+        {u"list 10'x", u"10 A=1\n"},
+        {u"list -", u"10 A=1\n20 B=2\n30 C=3\n"},
     };
     for (const auto& [line, output] : cases)
         EXPECT_EQ(exec(line), output) << std::string(line, line + std::u16string(line).size());
@@ -37,8 +43,9 @@ TEST_F(InterpreterTest, ListingWritesKeywordsInLowerCaseAndUnknownBytesInHex) {
     enter(u"50 IF a THEN 100");
     enter(u"60 A=ORIENT Or KEY 3 XOR NOT WAITKEY");
     enter(u"70 B");
-    EXPECT_EQ(list(), u"10 print \"Hi\";A\n20 ?0x1f:'ok \uFF21\n30 for I=7 to 10 step -1:next\n40 remark \"\u3000\n"
-                      u"50 if a then 100\n60 A=orient or key 3 xor not waitkey\n70 B\n");
+    EXPECT_EQ(list(),
+              u"10 print \"Hi\";A\n20 ?0x1f:'ok \uFF21\n30 for I=7 to 10 step -1:next\n40 remark \"\u3000\n"
+              u"50 if a then 100\n60 A=orient or key 3 xor not waitkey\n70 B\n");
     interp.findLine(70)[5] = 0xE0;
     EXPECT_EQ(exec(u"list 70"), u"70 [?e0?]\n");
     interp.findLine(70)[5] = 0xA1;
@@ -56,7 +63,8 @@ TEST_F(InterpreterTest, SaveWritesTheListingAsUtf16) {
 
     enter(u"20\tB=0xA:'tab\there \uFF21");
     enter(u"5 save:?\"saved\"");
-    EXPECT_EQ(session({u"run"}), u"OK\nsaved\nHi0\nOK\n") << "SAVE alone rewrites the current file, and the run goes on";
+    EXPECT_EQ(session({u"run"}), u"OK\nsaved\nHi0\nOK\n")
+        << "SAVE alone rewrites the current file, and the run goes on";
     EXPECT_EQ(readBytes(dir.path / "hi.tk"),
               utf16(u"5 save:?\"saved\"\r\n10 print \"Hi\";A\r\n20\tB=0xa:'tab\there \uFF21\r\n"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2);
@@ -64,8 +72,9 @@ TEST_F(InterpreterTest, SaveWritesTheListingAsUtf16) {
 
 TEST_F(InterpreterTest, SavedProgramLoadsBackToTheSameBytes) {
     TempDir dir;
-    for (const char16_t* line : {u"10 PRINT \"Hi\";A", u"20 ?0x001F:'ok \uFF21\t\x0003", u"30 FOR I=007 TO 10 STEP -1:NEXT",
-                                 u"40 \tREMark \"\u3000", u"50 @(1]=-1 : \"\u00E9\"", u"60 A=-32767"})
+    for (const char16_t* line :
+         {u"10 PRINT \"Hi\";A", u"20 ?0x001F:'ok \uFF21\t\x0003", u"30 FOR I=007 TO 10 STEP -1:NEXT",
+          u"40 \tREMark \"\u3000", u"50 @(1]=-1 : \"\u00E9\"", u"60 A=-32767"})
         enter(line);
     const Bytes before = area();
     session({u"save " + quoted(dir.name("round.tk")), u"new", u"load " + quoted(dir.name("round.tk"))});
@@ -74,8 +83,9 @@ TEST_F(InterpreterTest, SavedProgramLoadsBackToTheSameBytes) {
 }
 
 TEST_F(InterpreterTest, SaveWithoutAnyNameIsAParameterError) {
-    EXPECT_EQ(session({u"save", u"save 5", u"save:?1"}), u"OK\nParameter Error in 0\nOK\nSyntax Error in 0\nOK\n"
-                                                         u"Parameter Error in 0\nOK\n");
+    EXPECT_EQ(session({u"save", u"save 5", u"save:?1", u"save \"\""}),
+              u"OK\nParameter Error in 0\nOK\nSyntax Error in 0\nOK\nParameter Error in 0\nOK\nSave Error in "
+              u"0\nOK\n");
 }
 
 TEST_F(InterpreterTest, FailedSaveLeavesEverythingAsItWas) {
@@ -87,7 +97,34 @@ TEST_F(InterpreterTest, FailedSaveLeavesEverythingAsItWas) {
     EXPECT_TRUE(fs::is_directory(dir.path / "folder"));
     EXPECT_TRUE(fs::is_empty(dir.path / "folder"));
     EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("good.tk"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2) << "no file left over";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2)
+        << "no file left over";
+}
+
+// A disk that fails from the third write on.
+class FailingWrites : public FileWriteLayer {
+  public:
+    std::size_t write(std::FILE* file, const void* data, std::size_t size, std::size_t count) override {
+        return ++writes >= 3 ? 0 : FileWriteLayer::write(file, data, size, count);
+    }
+    int writes = 0;
+};
+
+TEST_F(InterpreterTest, SaveFailingHalfWayKeepsTheOldFile) {
+    TempDir dir;
+    enter(u"10 A=1");
+    session({u"save " + quoted(dir.name("p.tk"))});
+    const Bytes old = readBytes(dir.path / "p.tk");
+    enter(u"20 B=2");
+    FailingWrites disk;
+    FileWriteLayer::install(&disk);
+    const std::u16string transcript = session({u"save " + quoted(dir.name("new.tk")), u"save"});
+    FileWriteLayer::install(nullptr);
+    EXPECT_EQ(transcript, u"OK\nSave Error in 0\nOK\nSave Error in 0\nOK\n");
+    EXPECT_GE(disk.writes, 3);
+    EXPECT_EQ(readBytes(dir.path / "p.tk"), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("p.tk"));
 }
 
 TEST_F(InterpreterTest, FailedSaveInAReadOnlyFolderKeepsTheOldFile) {
@@ -115,17 +152,32 @@ TEST_F(InterpreterTest, FileNamesLongerThan259UnitsAreRefused) {
 
     const std::u16string other259 = prefix + std::u16string(259 - prefix.size(), u'm');
 
+    // Such names only come from lines longer than typing allows, so the statements run from lineBuffer.
     enter(u"20 B=2");
     EXPECT_EQ(exec(u"save " + quoted(name260)), u"Save Error in 0\n");
     EXPECT_EQ(exec(u"save " + quoted(other259)), u"");
     EXPECT_EQ(readBytes(fs::path(std::string(other259.begin(), other259.end()))), utf16(u"20 B=2\r\n"));
     for (const char16_t* statement : {u"load ", u"merge ", u"run "}) {
-        EXPECT_EQ(session({statement + quoted(name260)}), u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n");
+        EXPECT_EQ(request(statement + quoted(name260)), std::u16string(LOAD_ERROR) + u"OK\n");
         EXPECT_EQ(list(), u"20 B=2\n") << "the program is kept";
     }
     EXPECT_FALSE(interp.requestRunFile(name260.c_str()));
-    EXPECT_EQ(session({u"load " + quoted(name259)}), u"OK\nOK\n");
+    EXPECT_EQ(request(u"load " + quoted(name259)), u"OK\n");
     EXPECT_EQ(list(), u"10 A=1\n");
+}
+
+TEST_F(InterpreterTest, SaveTakesAnyNameTheFolderTakes) {
+    // A typed name of 245 units in the current folder: the file system allows 255 bytes per name, and the
+    // safe save must not need more than the name itself.
+    TempDir dir;
+    const fs::path was = fs::current_path();
+    fs::current_path(dir.path);
+    const std::u16string name(245, u'q');
+    enter(u"10 A=1");
+    EXPECT_EQ(session({u"save " + quoted(name)}), u"OK\n");
+    fs::current_path(was);
+    EXPECT_EQ(readBytes(dir.path / std::string(245, 'q')), utf16(u"10 A=1\r\n"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
 }
 
 TEST_F(InterpreterTest, LoadAcceptsLfOnlyAndMarkFreeFiles) {
@@ -158,8 +210,8 @@ TEST_F(InterpreterTest, LoadedLinesAreStoredInOrderAndNeverAsLineZero) {
 TEST_F(InterpreterTest, FileLinesAreTypedLines) {
     TempDir dir;
     // A syntax error skips its line, an oversized line is read in pieces, another error ends the reading.
-    writeBytes(dir.path / "mixed.tk",
-               utf16(u"10 A\r\nhi\r\n20 '" + std::u16string(300, u'x') + u"\r\n?\"direct\"\r\nprint 1/0\r\n30 C\r\n"));
+    writeBytes(dir.path / "mixed.tk", utf16(u"10 A\r\nhi\r\n20 '" + std::u16string(300, u'x') +
+                                            u"\r\n?\"direct\"\r\nprint 1/0\r\n30 C\r\n"));
     EXPECT_EQ(session({u"load " + quoted(dir.name("mixed.tk")), u"?1"}),
               u"OK\nSyntax Error in 0\nhi\nSyntax Error in 0\n" + std::u16string(49, u'x') +
                   u"\ndirect\nDivide by 0 in 0\nOK\n1\n");

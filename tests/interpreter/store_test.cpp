@@ -6,8 +6,8 @@ namespace {
 
 TEST_F(InterpreterTest, WorkedExampleLeavesTheseAreaBytes) {
     enter(u"10 PRINT \"Hi\";A");
-    EXPECT_EQ(area(), (Bytes{0x0A, 0x00, 0x12, 0x00, 0x20, 0x81, 0x20, 0x03, 0x48, 0x00, 0x69, 0x00, 0x00, 0x00,
-                             0x3B, 0x41, 0xFF, 0x0D, 0x00, 0x00}));
+    EXPECT_EQ(area(), (Bytes{0x0A, 0x00, 0x12, 0x00, 0x20, 0x81, 0x20, 0x03, 0x48, 0x00,
+                             0x69, 0x00, 0x00, 0x00, 0x3B, 0x41, 0xFF, 0x0D, 0x00, 0x00}));
     EXPECT_EQ(interp.usedBytes, 20);
     EXPECT_EQ(interp.arrayElement(0), interp.programArea + 20);
     EXPECT_NE(interp.arrayElement(24565), nullptr);
@@ -45,7 +45,8 @@ TEST_F(InterpreterTest, RefusedLinesChangeNothing) {
 
 TEST_F(InterpreterTest, LineStartingWithALiteralIsStoredWhole) {
     enter(u"10 \"x\"");
-    EXPECT_EQ(area(), (Bytes{0x0A, 0x00, 0x0C, 0x00, 0x20, 0x03, 0x78, 0x00, 0x00, 0x00, 0xFF, 0x0D, 0x00, 0x00}));
+    EXPECT_EQ(area(),
+              (Bytes{0x0A, 0x00, 0x0C, 0x00, 0x20, 0x03, 0x78, 0x00, 0x00, 0x00, 0xFF, 0x0D, 0x00, 0x00}));
     enter(u"20 7");
     EXPECT_EQ(list(), u"10 \"x\"\n20 7\n");
 }
@@ -53,7 +54,8 @@ TEST_F(InterpreterTest, LineStartingWithALiteralIsStoredWhole) {
 // Fills the area with long remark lines, then finds a line whose length lands exactly on the 0xC000 edge.
 TEST_F(InterpreterTest, OutOfMemoryAtTheEdgeLeavesTheProgramUnchanged) {
     const std::u16string filler(100, u'x');
-    for (int n = 1; interp.usedBytes < PROGRAM_AREA_BYTES - 300; ++n) enter(u16(std::to_string(n)) + u" '" + filler);
+    for (int n = 1; interp.usedBytes < PROGRAM_AREA_BYTES - 300; ++n)
+        enter(u16(std::to_string(n)) + u" '" + filler);
     // A remark of k units makes a record whose length grows by 2 per unit.
     auto lineOf = [&](int k) { return u"30000 '" + std::u16string(static_cast<std::size_t>(k), u'y'); };
     auto lengthOf = [&](int k) {
@@ -87,9 +89,8 @@ TEST_F(InterpreterTest, OutOfMemoryAtTheEdgeLeavesTheProgramUnchanged) {
 TEST_F(InterpreterTest, ArrayBoundsFollowTheProgramAndSurviveNew) {
     ASSERT_NE(interp.arrayElement(24574), nullptr);
     EXPECT_EQ(interp.arrayElement(24574), interp.programArea + PROGRAM_AREA_BYTES - 2);
-    EXPECT_EQ(
-        session({u"@(24574)=5", u"@(24575)=1", u"@(-1)=1", u"@(9)=77:print @(0);@[9];@(9];@[24574)"}),
-        u"OK\nOut of Array Subscription in 0\nOK\nOut of Array Subscription in 0\nOK\n077775\n");
+    EXPECT_EQ(session({u"@(24574)=5", u"@(24575)=1", u"@(-1)=1", u"@(9)=77:print @(0);@[9];@(9];@[24574)"}),
+              u"OK\nOut of Array Subscription in 0\nOK\nOut of Array Subscription in 0\nOK\n077775\n");
     // A new line of 18 bytes covers @(0)..@(8): the old @(9) is now @(0). NEW exposes the old record.
     enter(u"10 PRINT \"Hi\";A");
     EXPECT_EQ(session({u"print @(0)", u"new", u"print @(0);@(9)"}), u"OK\n77\nOK\n1877\n");
@@ -97,8 +98,9 @@ TEST_F(InterpreterTest, ArrayBoundsFollowTheProgramAndSurviveNew) {
 
 TEST_F(InterpreterTest, RunStartsWhereAskedOrReportsTheMissingLine) {
     EXPECT_EQ(session({u"run", u"print 1"}), u"OK\nOK\n1\n");
-    EXPECT_EQ(session({u"10 print 10", u"20 print 20"}, {u"run 20", u"run 15", u"print 2"}),
-              u"OK\n20\nOK\nLine Number 15 not Found in 0\nOK\n2\n");
+    EXPECT_EQ(session({u"10 print 10", u"20 print 20"}, {u"run 20", u"A=2:run 15", u"print A"}),
+              u"OK\n20\nOK\nLine Number 15 not Found in 0\nOK\n2\n")
+        << "a run that cannot start clears nothing";
 }
 
 } // namespace

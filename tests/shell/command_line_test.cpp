@@ -99,7 +99,7 @@ TEST(CommandLine, VersionAndUsageTexts) {
     EXPECT_EQ(versionText(), "tavikWM 0.03");
     const std::string usage = usageText();
     for (const char* needle : {"--batch", "--screen WxH", "--help", "--version", "FILE", "100..4096", "  0 ",
-                               "  1 ", "  130 ", "  2 "})
+                               "  1 ", "  130 ", "  2 ", "UTF-8", "docs/MANUAL.md", "tavikwm(1)"})
         EXPECT_NE(usage.find(needle), std::string::npos) << needle;
 }
 

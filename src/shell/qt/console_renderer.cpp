@@ -1,0 +1,237 @@
+#include "console_renderer.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstring>
+
+namespace tavik {
+
+namespace {
+
+// A full cache is dropped whole: a program that cycles through many colours must not grow it for ever. The
+// budget holds a whole 100 x 100 grid of different cells at the usual sizes.
+constexpr std::size_t GLYPH_CACHE_BYTES = std::size_t{32} << 20;
+constexpr std::size_t GLYPH_CACHE_MIN_ENTRIES = 1024;
+
+// The faces tried in turn for the console: the handheld's own Gothic first, then its desktop look-alikes.
+const QStringList& consoleFamilies() {
+    static const QStringList families{"MS Gothic", "IPAGothic", "VL Gothic", "Noto Sans Mono CJK JP"};
+    return families;
+}
+
+// The first family of the list that is installed, else empty. Looked up once: the font database is not
+// cheap to ask, and the answer does not change while the program runs.
+const QString& installedConsoleFamily() {
+    static const QString family = [] {
+        const QStringList installed = QFontDatabase::families();
+        for (const QString& wanted : consoleFamilies())
+            if (installed.contains(wanted, Qt::CaseInsensitive)) return wanted;
+        return QString();
+    }();
+    return family;
+}
+
+bool isSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+} // namespace
+
+QRgb toRgb(Colour colour) {
+    return qRgb(static_cast<int>(redOf(colour)), static_cast<int>(greenOf(colour)),
+                static_cast<int>(blueOf(colour)));
+}
+
+QRect toQRect(const PixelRect& rect) {
+    return QRect(rect.left, rect.top, rect.width(), rect.height());
+}
+
+QFont consoleFont(int pixelHeight) {
+    QFont font;
+    const QString& family = installedConsoleFamily();
+    if (family.isEmpty()) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    } else {
+        font.setFamilies(consoleFamilies());
+    }
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setWeight(QFont::Normal);
+    font.setPixelSize(std::max(pixelHeight, 1));
+    return font;
+}
+
+CellSize measureConsoleFont(const QFont& font) {
+    const QFontMetrics metrics(font);
+    return {std::max(metrics.horizontalAdvance(QChar(0xFF21)), 1), std::max(metrics.height(), 1)};
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+void GlyphCache::configure(int fontHeight, CellSize cell) {
+    if (fontHeight == fontHeight_ && cell.width == cell_.width && cell.height == cell_.height) return;
+    fontHeight_ = fontHeight;
+    cell_ = cell;
+    font_ = consoleFont(fontHeight);
+    ascent_ = QFontMetrics(font_).ascent();
+    images_.clear();
+}
+
+const QImage& GlyphCache::cell(char16_t glyph, Colour fore, Colour back) {
+    const std::uint64_t key = (std::uint64_t{glyph} << 48) | (std::uint64_t{fore & 0xFFFFFF} << 24) |
+                              std::uint64_t{back & 0xFFFFFF};
+    const auto found = images_.find(key);
+    if (found != images_.end()) return found->second;
+    const std::size_t cellBytes = static_cast<std::size_t>(std::max(cell_.width, 1)) *
+                                  static_cast<std::size_t>(std::max(cell_.height, 1)) * sizeof(QRgb);
+    if (images_.size() >= std::max(GLYPH_CACHE_MIN_ENTRIES, GLYPH_CACHE_BYTES / cellBytes)) images_.clear();
+
+    QImage image(std::max(cell_.width, 1), std::max(cell_.height, 1), QImage::Format_RGB32);
+    image.fill(toRgb(back));
+    // Code 0 and a lone half of a surrogate pair have no picture: the cell is only its background.
+    if (glyph != 0 && !isSurrogate(glyph)) {
+        QPainter painter(&image);
+        painter.setFont(font_);
+        painter.setPen(QColor(toRgb(fore)));
+        painter.drawText(QPoint(0, ascent_), QString(QChar(glyph)));
+    }
+    return images_.emplace(key, std::move(image)).first->second;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+void fillRect(QImage& image, const PixelRect& rect, Colour colour) {
+    const int left = std::max(rect.left, 0);
+    const int top = std::max(rect.top, 0);
+    const int right = std::min(rect.right, image.width());
+    const int bottom = std::min(rect.bottom, image.height());
+    if (left >= right || top >= bottom) return;
+    const QRgb pixel = toRgb(colour);
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    for (int y = top; y < bottom; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(line + left, line + right, pixel);
+    }
+}
+
+void blitCell(QImage& image, int x, int y, const QImage& cell) {
+    const int left = std::max(x, 0);
+    const int top = std::max(y, 0);
+    const int right = std::min(x + cell.width(), image.width());
+    const int bottom = std::min(y + cell.height(), image.height());
+    if (left >= right || top >= bottom) return;
+    const std::size_t bytes = static_cast<std::size_t>(right - left) * sizeof(QRgb);
+    uchar* const to = image.bits();
+    const qsizetype toStride = image.bytesPerLine();
+    const uchar* const from = cell.constBits();
+    const qsizetype fromStride = cell.bytesPerLine();
+    for (int row = top; row < bottom; ++row) {
+        std::memcpy(to + row * toStride + static_cast<qsizetype>(left) * 4,
+                    from + (row - y) * fromStride + static_cast<qsizetype>(left - x) * 4, bytes);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+namespace {
+
+PixelRect gridRect(const TextScreen& s, const PixelRect& client) {
+    return consoleRect(client, s.cellWidth, s.cellHeight, s.columns, s.rows);
+}
+
+PixelRect cellRect(const TextScreen& s, const PixelRect& grid, int column, int row) {
+    const int left = grid.left + column * s.cellWidth;
+    const int top = grid.top + row * s.cellHeight;
+    return {left, top, left + s.cellWidth, top + s.cellHeight};
+}
+
+} // namespace
+
+PixelRect ConsoleRenderer::planeBand(const TextScreen& screen, const PixelRect& console) {
+    return {console.left, console.top, console.right, console.top + screen.firstTextRow * screen.cellHeight};
+}
+
+void ConsoleRenderer::paintAll(QImage& image, const Console& console, const PixelRect& client) {
+    const TextScreen& s = console.screen;
+    const PixelRect k = gridRect(s, client);
+    const PixelRect c{0, 0, client.width(), client.height()};
+    // The margins, the plane's band and the cells cover every pixel (the cells may reach one pixel past the
+    // console rectangle, never short of it), so the erase in the background colour that comes first on the
+    // handheld is never seen and is left out.
+    fillRect(image, {c.left, c.top, k.left, c.bottom}, MARGIN_GREY);
+    fillRect(image, {k.right, c.top, c.right, c.bottom}, MARGIN_GREY);
+    fillRect(image, {k.left, c.top, k.right, k.top}, MARGIN_GREY);
+    fillRect(image, {k.left, k.bottom, k.right, c.bottom}, MARGIN_GREY);
+    paintPlane(image, console, client);
+    for (int row = std::max(s.firstTextRow, 0); row < s.rows; ++row) paintRow(image, console, client, row);
+}
+
+QRect ConsoleRenderer::paintCell(QImage& image, const Console& console, const PixelRect& client, int column,
+                                 int row) {
+    const TextScreen& s = console.screen;
+    if (column < 0 || column >= s.columns || row < 0 || row >= s.rows || row < s.firstTextRow) return {};
+    glyphs_.configure(s.fontHeight, {s.cellWidth, s.cellHeight});
+    const PixelRect cell = cellRect(s, gridRect(s, client), column, row);
+    const int i = TextScreen::cellIndex(column, row);
+    const bool caret = console.caretOn != 0 && column == console.caretColumn && row == console.caretRow;
+    const Colour fore = caret ? s.cellBack[i] : s.cellFore[i];
+    const Colour back = caret ? s.cellFore[i] : s.cellBack[i];
+    blitCell(image, cell.left, cell.top, glyphs_.cell(glyphFor(s.cellChar[i]), fore, back));
+    return toQRect(cell) & image.rect();
+}
+
+QRect ConsoleRenderer::paintRow(QImage& image, const Console& console, const PixelRect& client, int row) {
+    const TextScreen& s = console.screen;
+    if (row < 0 || row >= s.rows || row < s.firstTextRow) return {};
+    QRect changed;
+    for (int column = 0; column < s.columns; ++column)
+        changed |= paintCell(image, console, client, column, row);
+    return changed;
+}
+
+QRect ConsoleRenderer::paintPlane(QImage& image, const Console& console, const PixelRect& client) {
+    const TextScreen& s = console.screen;
+    const GraphicsPlane& plane = console.plane;
+    if (!plane.exists || s.firstTextRow <= 0) return {};
+    const PixelRect band = planeBand(s, gridRect(s, client));
+    const PlaneFit fit = fitPlane(band, plane.width, plane.height);
+    const PixelRect& p = fit.picture;
+    // The frame: the band around the picture (all of it when the plane does not fit).
+    fillRect(image, {band.left, band.top, band.right, p.top}, PLANE_FRAME);
+    fillRect(image, {band.left, p.bottom, band.right, band.bottom}, PLANE_FRAME);
+    fillRect(image, {band.left, p.top, p.left, p.bottom}, PLANE_FRAME);
+    fillRect(image, {p.right, p.top, band.right, p.bottom}, PLANE_FRAME);
+    if (fit.scaleX > 0 && fit.scaleY > 0) {
+        for (int y = 0; y < plane.height; ++y) {
+            const int top = p.top + y * fit.scaleY;
+            if (top >= image.height()) break;
+            if (top + fit.scaleY <= 0) continue;
+            for (int x = 0; x < plane.width; ++x) {
+                const int left = p.left + x * fit.scaleX;
+                fillRect(image, {left, top, left + fit.scaleX, top + fit.scaleY}, plane.at(x, y));
+            }
+        }
+    }
+    return toQRect(band) & image.rect();
+}
+
+QRect ConsoleRenderer::paintPlanePixel(QImage& image, const Console& console, const PixelRect& client, int x,
+                                       int y) {
+    const TextScreen& s = console.screen;
+    const GraphicsPlane& plane = console.plane;
+    if (!plane.contains(x, y) || s.firstTextRow <= 0) return {};
+    const PlaneFit fit = fitPlane(planeBand(s, gridRect(s, client)), plane.width, plane.height);
+    if (fit.scaleX <= 0 || fit.scaleY <= 0) return {};
+    const int left = fit.picture.left + x * fit.scaleX;
+    const int top = fit.picture.top + y * fit.scaleY;
+    const PixelRect pixel{left, top, left + fit.scaleX, top + fit.scaleY};
+    fillRect(image, pixel, plane.at(x, y));
+    return toQRect(pixel) & image.rect();
+}
+
+} // namespace tavik

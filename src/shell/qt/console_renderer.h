@@ -1,0 +1,76 @@
+#pragma once
+// Pixels of the console: the console font, a cache of drawn cells, and the painter that puts the screen
+// model (margins, graphics plane, cells, caret) into an image. Qt Gui only, no widget: it runs on whichever
+// thread holds the console's lock.
+#include "console.h"
+#include "layout.h"
+
+#include <QFont>
+#include <QImage>
+#include <QRect>
+
+#include <cstdint>
+#include <unordered_map>
+
+namespace tavik {
+
+// The stock grey of the margins and the frame around the plane's picture.
+constexpr Colour MARGIN_GREY = 0x808080;
+constexpr Colour PLANE_FRAME = 0x808080;
+
+QRgb toRgb(Colour colour);
+QRect toQRect(const PixelRect& rect);
+
+// The console font at a pixel height: the first installed face of the Japanese Gothic family list, else the
+// system's fixed-pitch face.
+QFont consoleFont(int pixelHeight);
+
+// Cell height is the font's height; cell width the advance of a full-width form.
+CellSize measureConsoleFont(const QFont& font);
+
+// Drawn cells by glyph and colours, so that a cell costs one copy once it has been seen.
+class GlyphCache {
+  public:
+    // The console font's pixel height and the model's cell size; a change empties the cache.
+    void configure(int fontHeight, CellSize cell);
+    const QFont& font() const { return font_; }
+    CellSize cellSize() const { return cell_; }
+    // The cell image (Format_RGB32, one cell in size) of a glyph already passed through the glyph map.
+    const QImage& cell(char16_t glyph, Colour fore, Colour back);
+    std::size_t size() const { return images_.size(); }
+
+  private:
+    int fontHeight_ = 0;
+    CellSize cell_;
+    QFont font_;
+    int ascent_ = 0;
+    std::unordered_map<std::uint64_t, QImage> images_;
+};
+
+// Clipped to the image; the image is Format_RGB32.
+void fillRect(QImage& image, const PixelRect& rect, Colour colour);
+void blitCell(QImage& image, int x, int y, const QImage& cell);
+
+// Everything here reads the console's model: the caller holds console.lock. `client` is the client area
+// the image stands for (its top-left is the image's (0, 0)).
+class ConsoleRenderer {
+  public:
+    GlyphCache& glyphs() { return glyphs_; }
+
+    // The whole client area: grey margins, the plane in its band, then every text row.
+    void paintAll(QImage& image, const Console& console, const PixelRect& client);
+    // One cell, in inverted colours when it is the shown caret. Rows under the plane are not text.
+    QRect paintCell(QImage& image, const Console& console, const PixelRect& client, int column, int row);
+    QRect paintRow(QImage& image, const Console& console, const PixelRect& client, int row);
+    // The band above the text rows: the frame and the enlarged picture.
+    QRect paintPlane(QImage& image, const Console& console, const PixelRect& client);
+    // One plane pixel, enlarged, at its place in the picture; nothing for a pixel off the bitmap.
+    QRect paintPlanePixel(QImage& image, const Console& console, const PixelRect& client, int x, int y);
+
+    static PixelRect planeBand(const TextScreen& screen, const PixelRect& console);
+
+  private:
+    GlyphCache glyphs_;
+};
+
+} // namespace tavik

@@ -1,0 +1,338 @@
+#include "main_window.h"
+
+#include "app_icon.h"
+#include "app_resources.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <mutex>
+
+namespace tavik {
+
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+// The messages the interpreter thread and typeForUser post to the window.
+const QEvent::Type InputRequestEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type BreakCharEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type CloseEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type OrientEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class InputRequestEvent final : public QEvent {
+  public:
+    explicit InputRequestEvent(InputMode m) : QEvent(InputRequestEventType), mode(m) {}
+    InputMode mode;
+};
+
+class OrientEvent final : public QEvent {
+  public:
+    OrientEvent(int w, int h) : QEvent(OrientEventType), width(w), height(h) {}
+    int width, height;
+};
+
+QString fromUtf16(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::u16string toUtf16(const QString& text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                          static_cast<std::size_t>(text.size()));
+}
+
+} // namespace
+
+MainWindow::MainWindow(const WindowOptions& options)
+    : ownDialogs_(options.dialogs == nullptr ? std::make_unique<DesktopDialogs>() : nullptr),
+      dialogs_(options.dialogs == nullptr ? ownDialogs_.get() : options.dialogs),
+      view_(std::make_unique<WindowView>(options.width, options.height, options.width, options.height)),
+      console_(std::make_unique<Console>(*view_)),
+      handoff_(std::make_unique<InputHandoff>(*console_, *this, *this)),
+      interpreter_(std::make_unique<Interpreter>(*console_, *handoff_)),
+      thread_(std::make_unique<InterpreterThread>(*interpreter_, *handoff_, *this)) {
+    setWindowTitle(fromUtf16(WINDOW_TITLE));
+    setWindowIcon(applicationIcon());
+
+    consoleWidget_ = new ConsoleWidget(*console_, *view_, *this, this);
+    view_->attach(*console_, *consoleWidget_);
+
+    auto* bar = new QWidget(this);
+    auto* keys = new QHBoxLayout(bar);
+    keys->setContentsMargins(2, 2, 2, 2);
+    breakKey_ = new QPushButton(fromUtf16(BREAK_LABEL), bar);
+    menuKey_ = new QPushButton(fromUtf16(MENU_LABEL), bar);
+    // The soft keys never take the keyboard from the console.
+    breakKey_->setFocusPolicy(Qt::NoFocus);
+    menuKey_->setFocusPolicy(Qt::NoFocus);
+    keys->addWidget(breakKey_);
+    keys->addStretch(1);
+    keys->addWidget(menuKey_);
+    menu_ = buildMenu();
+    menuKey_->setMenu(menu_);
+    connect(breakKey_, &QPushButton::clicked, this, [this] { handleCommand(CMD_BREAK); });
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(consoleWidget_, 1);
+    column->addWidget(bar);
+
+    caretTimer_.setInterval(CARET_BLINK_MS);
+    connect(&caretTimer_, &QTimer::timeout, this, [this] { handoff_->handleTimer(); });
+
+    // The window is the screen: its size is the screen's, the console's area is what the soft keys leave.
+    resize(options.width, options.height);
+    column->activate();
+    {
+        Guard guard(console_->lock);
+        view_->setGeometry(width(), height(), consoleWidget_->width(), consoleWidget_->height());
+        console_->clearScreen();
+    }
+    consoleWidget_->setFocus();
+}
+
+MainWindow::~MainWindow() {
+    stopInterpreter();
+    // The widgets that call back into the console and the hand-off go before them.
+    delete about_.data();
+    delete consoleWidget_;
+    consoleWidget_ = nullptr;
+}
+
+QMenu* MainWindow::buildMenu() {
+    auto* menu = new QMenu(fromUtf16(MENU_LABEL), this);
+    auto add = [this](QMenu* to, const char* label, int id) {
+        QAction* action = to->addAction(QString::fromLatin1(label));
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { handleCommand(id); });
+    };
+    add(menu, "About...", CMD_ABOUT);
+    QMenu* file = menu->addMenu(QStringLiteral("File"));
+    add(file, "New", CMD_NEW);
+    add(file, "Open", CMD_OPEN);
+    add(file, "Save", CMD_SAVE);
+    add(file, "Save As...", CMD_SAVE_AS);
+    add(menu, "Run...", CMD_RUN);
+    add(menu, "Exit", CMD_EXIT);
+    return menu;
+}
+
+void MainWindow::startInterpreter(const std::optional<std::u16string>& file) {
+    interpreter_->startInterpreter();
+    if (file) interpreter_->requestRunFile(file->c_str());
+    thread_->start();
+}
+
+void MainWindow::stopInterpreter() {
+    caretTimer_.stop();
+    handoff_->shutdown();
+    thread_->stop();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Commands
+
+bool MainWindow::handleCommand(int id) {
+    switch (id) {
+    case CMD_NEW: typeCommand(u"new\r"); return true;
+    case CMD_OPEN: chooseProgramFile(u"load"); return true;
+    case CMD_SAVE: typeCommand(u"\fsave\r"); return true;
+    case CMD_EXIT: close(); return true;
+    case CMD_SAVE_AS: chooseSaveFile(); return true;
+    case CMD_RUN: chooseProgramFile(u"run"); return true;
+    case CMD_ABOUT: showAbout(); return true;
+    case CMD_BREAK: typeCommand(u""); return true;
+    default: return false;
+    }
+}
+
+void MainWindow::typeCommand(std::u16string_view text) {
+    if (handoff_->typeForUser(text) != TypeResult::Accepted)
+        dialogs_->refuse(this, QStringLiteral("This command cannot be typed as one command line."));
+}
+
+void MainWindow::chooseProgramFile(std::u16string_view verb) {
+    const std::optional<QString> path = dialogs_->chooseProgramFile(this);
+    if (path) typeFileCommand(verb, *path);
+}
+
+void MainWindow::chooseSaveFile() {
+    const std::optional<QString> path = dialogs_->chooseSaveFile(this);
+    if (path) typeFileCommand(u"save", *path);
+}
+
+void MainWindow::typeFileCommand(std::u16string_view verb, const QString& path) {
+    const std::optional<std::u16string> line = fileCommandLine(verb, toUtf16(path));
+    if (!line) {
+        dialogs_->refuse(this,
+                         QStringLiteral("A file name with a quotation mark or a control character cannot be "
+                                        "typed as a command line:\n%1")
+                             .arg(path));
+        return;
+    }
+    // Nothing is typed and nothing broken off when the line would not fit.
+    if (handoff_->typeForUser(*line) == TypeResult::TooLong) {
+        dialogs_->refuse(this,
+                         QStringLiteral("The path is too long for a command line (at most %1 characters "
+                                        "with the command):\n%2")
+                             .arg(PENDING_INPUT_UNITS)
+                             .arg(path));
+    }
+}
+
+void MainWindow::showAbout() {
+    if (about_) {
+        about_->raise();
+        return;
+    }
+    about_ = new AboutBox(*this, this);
+    about_->setGeometry(rect());
+    about_->show();
+    about_->raise();
+    about_->okButton()->setFocus();
+    connect(about_, &QObject::destroyed, consoleWidget_, [this] { consoleWidget_->setFocus(); });
+}
+
+void MainWindow::bringToFront() {
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// WindowPort: posts from any thread, the timer on this one
+
+void MainWindow::postInputRequest(InputMode mode) {
+    QCoreApplication::postEvent(this, new InputRequestEvent(mode));
+}
+
+void MainWindow::postBreakChar() {
+    QCoreApplication::postEvent(this, new QEvent(BreakCharEventType));
+}
+
+void MainWindow::postClose() {
+    QCoreApplication::postEvent(this, new QEvent(CloseEventType));
+}
+
+void MainWindow::startCaretTimer() {
+    caretTimer_.start();
+}
+
+void MainWindow::stopCaretTimer() {
+    caretTimer_.stop();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// ScreenPort, on the interpreter thread
+
+int MainWindow::screenWidth() const {
+    Guard guard(console_->lock);
+    return view_->screenWidth();
+}
+
+int MainWindow::screenHeight() const {
+    Guard guard(console_->lock);
+    return view_->screenHeight();
+}
+
+void MainWindow::changeOrientation(int displayOrientation) {
+    Guard guard(console_->lock);
+    const int w = view_->screenWidth();
+    const int h = view_->screenHeight();
+    const int smaller = std::min(w, h);
+    const int larger = std::max(w, h);
+    int newWidth = 0;
+    int newHeight = 0;
+    if (displayOrientation == 0) {
+        newWidth = smaller;
+        newHeight = larger;
+    } else if (displayOrientation == 1 || displayOrientation == 4) {
+        newWidth = larger;
+        newHeight = smaller;
+    } else {
+        return;
+    }
+    // The turned screen counts at once, as after the platform's call; the window follows when its turn comes.
+    view_->setScreenSize(newWidth, newHeight);
+    QCoreApplication::postEvent(this, new OrientEvent(newWidth, newHeight));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// KeyboardSink
+
+bool MainWindow::accelerator(int virtualKey) {
+    switch (virtualKey) {
+    case 'A': handleCommand(CMD_ABOUT); return true;
+    case 'Q':
+        // No handler takes this command; the key is consumed all the same.
+        handleCommand(CMD_QUIT_ACCELERATOR);
+        return true;
+    default: return false;
+    }
+}
+
+void MainWindow::keyDown(int virtualKey) {
+    handoff_->handleKeyDown(virtualKey);
+}
+
+void MainWindow::keyUp(int virtualKey) {
+    handoff_->handleKeyUp(virtualKey);
+}
+
+void MainWindow::character(char16_t unit) {
+    handoff_->handleChar(unit);
+}
+
+void MainWindow::focusLost() {
+    handoff_->handleFocusLost();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Events
+
+bool MainWindow::event(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == InputRequestEventType) {
+        handoff_->handleInputRequest(static_cast<InputRequestEvent*>(event)->mode);
+        if (handoff_->inputActive()) ++inputRequestsOpened_;
+        return true;
+    }
+    if (type == BreakCharEventType) {
+        handoff_->handleChar(BREAK_CHAR);
+        return true;
+    }
+    if (type == CloseEventType) {
+        close();
+        return true;
+    }
+    if (type == OrientEventType) {
+        const auto* orient = static_cast<OrientEvent*>(event);
+        if (isMaximized() || isFullScreen()) showNormal();
+        resize(orient->width, orient->height);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    stopInterpreter();
+    if (about_) about_->close();
+    event->accept();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (about_) about_->setGeometry(rect());
+    // The console's area follows in its own resize; a change of the window alone is a new screen size.
+    Guard guard(console_->lock);
+    view_->setGeometry(width(), height(), consoleWidget_->width(), consoleWidget_->height());
+}
+
+} // namespace tavik

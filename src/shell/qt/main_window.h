@@ -1,0 +1,119 @@
+#pragma once
+// The main window: the device itself. It owns the console, the input hand-off, the interpreter and its
+// thread; shows the console in its client area over the soft-key bar (BREAK on the left, MENU on the right);
+// routes keys, posted requests and the caret timer to the hand-off; carries out the menu's commands; and
+// turns its own shape when a program asks for another orientation. Everything here runs on the
+// user-interface thread except the WindowPort posts and the ScreenPort calls, which only read under the
+// console's lock or queue.
+#include "about_box.h"
+#include "console.h"
+#include "console_widget.h"
+#include "handoff.h"
+#include "interpreter.h"
+#include "interpreter_thread.h"
+#include "menu_commands.h"
+#include "window_view.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QMenu;
+class QPushButton;
+
+namespace tavik {
+
+constexpr int DEFAULT_SCREEN_WIDTH = 480;
+constexpr int DEFAULT_SCREEN_HEIGHT = 640;
+constexpr int CARET_BLINK_MS = 500;
+
+struct WindowOptions {
+    int width = DEFAULT_SCREEN_WIDTH;
+    int height = DEFAULT_SCREEN_HEIGHT;
+    // The file and message dialogs; the desktop's own when not given.
+    ShellDialogs* dialogs = nullptr;
+};
+
+class MainWindow final : public QWidget, public WindowPort, public ScreenPort, public KeyboardSink {
+  public:
+    explicit MainWindow(const WindowOptions& options = {});
+    ~MainWindow() override;
+
+    // Resets the interpreter (the banner shows), asks it to run FILE when one is given, and starts its
+    // thread, which soon asks for the first line.
+    void startInterpreter(const std::optional<std::u16string>& file = std::nullopt);
+    // Wakes and joins the interpreter thread wherever it stands. Safe to call more than once.
+    void stopInterpreter();
+
+    // A menu, soft-key or accelerator command; false for an id that no handler takes.
+    bool handleCommand(int id);
+    // A second start asked for the window.
+    void bringToFront();
+
+    Console& console() { return *console_; }
+    InputHandoff& handoff() { return *handoff_; }
+    Interpreter& interpreter() { return *interpreter_; }
+    WindowView& view() { return *view_; }
+    ConsoleWidget& consoleWidget() { return *consoleWidget_; }
+    QMenu* menu() const { return menu_; }
+    QPushButton* breakKey() const { return breakKey_; }
+    QPushButton* menuKey() const { return menuKey_; }
+    AboutBox* aboutBox() const { return about_; }
+    bool caretTimerRunning() const { return caretTimer_.isActive(); }
+    // Counts the input requests that opened (the console then waits for the user); for tests and benches.
+    int inputRequestsOpened() const { return inputRequestsOpened_; }
+
+    // --- WindowPort ---
+    void postInputRequest(InputMode mode) override;
+    void postBreakChar() override;
+    void postClose() override;
+    void startCaretTimer() override;
+    void stopCaretTimer() override;
+
+    // --- ScreenPort ---
+    int screenWidth() const override;
+    int screenHeight() const override;
+    void changeOrientation(int displayOrientation) override;
+
+    // --- KeyboardSink ---
+    bool accelerator(int virtualKey) override;
+    void keyDown(int virtualKey) override;
+    void keyUp(int virtualKey) override;
+    void character(char16_t unit) override;
+    void focusLost() override;
+
+  protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    QMenu* buildMenu();
+    void typeCommand(std::u16string_view text);
+    void chooseProgramFile(std::u16string_view verb);
+    void chooseSaveFile();
+    void typeFileCommand(std::u16string_view verb, const QString& path);
+    void showAbout();
+
+    std::unique_ptr<ShellDialogs> ownDialogs_;
+    ShellDialogs* dialogs_;
+    std::unique_ptr<WindowView> view_;
+    std::unique_ptr<Console> console_;
+    std::unique_ptr<InputHandoff> handoff_;
+    std::unique_ptr<Interpreter> interpreter_;
+    std::unique_ptr<InterpreterThread> thread_;
+    ConsoleWidget* consoleWidget_ = nullptr;
+    QMenu* menu_ = nullptr;
+    QPushButton* breakKey_ = nullptr;
+    QPushButton* menuKey_ = nullptr;
+    QPointer<AboutBox> about_;
+    QTimer caretTimer_;
+    int inputRequestsOpened_ = 0;
+};
+
+} // namespace tavik

@@ -1,0 +1,42 @@
+#pragma once
+// The menu's file commands: the command line typed for the user, the file dialogs that ask for a name, and
+// the message that refuses a name no command line can hold.
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QWidget;
+
+namespace tavik {
+
+// The filters of every file dialog; the second is chosen when a dialog opens.
+constexpr const char* FILE_FILTERS = "All (*.*);;Tavik (*.TK)";
+constexpr const char* PROGRAM_FILTER = "Tavik (*.TK)";
+
+// Form feed (the screen is cleared), the verb, a blank, the path in quotation marks, carriage return.
+// Nothing when the path cannot stand inside quotation marks on one line (a quotation mark or a control
+// character in it).
+std::optional<std::u16string> fileCommandLine(std::u16string_view verb, std::u16string_view path);
+
+// The standard dialogs, behind an interface so that the commands can be driven without a person.
+class ShellDialogs {
+  public:
+    virtual ~ShellDialogs() = default;
+    // An existing file to load or run; nothing when cancelled.
+    virtual std::optional<QString> chooseProgramFile(QWidget* parent) = 0;
+    // A name to save under (an existing file only after the user agreed to replace it).
+    virtual std::optional<QString> chooseSaveFile(QWidget* parent) = 0;
+    virtual void refuse(QWidget* parent, const QString& message) = 0;
+};
+
+// The toolkit's open and save dialogs and a warning box.
+class DesktopDialogs final : public ShellDialogs {
+  public:
+    std::optional<QString> chooseProgramFile(QWidget* parent) override;
+    std::optional<QString> chooseSaveFile(QWidget* parent) override;
+    void refuse(QWidget* parent, const QString& message) override;
+};
+
+} // namespace tavik

@@ -1,0 +1,39 @@
+#pragma once
+// One tavikWM window per user: the first start holds a lock file and listens on a local socket in the
+// user's runtime directory; a later start finds the lock held, asks the running one through the socket to
+// come to the front, and ends.
+#include <QLocalServer>
+#include <QLockFile>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace tavik {
+
+class SingleInstance {
+  public:
+    // directory: where the lock and the socket live (the user's runtime directory by default).
+    explicit SingleInstance(const QString& directory = defaultDirectory());
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    static QString defaultDirectory();
+
+    // True when this start is the first: it now answers later starts by calling onActivate.
+    bool claim();
+    // Asks the running start to come to the front; true when it was reached within the patience (a first
+    // start may still be between taking the lock and listening).
+    bool activateRunning(int patienceMs = 2000);
+
+    std::function<void()> onActivate;
+
+  private:
+    QString lockPath_;
+    QString socketPath_;
+    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<QLocalServer> server_;
+};
+
+} // namespace tavik

@@ -1,0 +1,60 @@
+#include "window_app.h"
+
+#include "app_icon.h"
+#include "main_window.h"
+#include "single_instance.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tavik {
+
+bool displayAvailable(const std::function<const char*(const char*)>& getEnvironment) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = getEnvironment(name);
+        if (value != nullptr && value[0] != '\0') return true;
+    }
+    return false;
+}
+
+bool displayAvailable() {
+    return displayAvailable([](const char* name) { return std::getenv(name); });
+}
+
+int runWindow(const CommandLine& commandLine) {
+    // The toolkit keeps argc and argv for the whole run; the command line itself has been read already.
+    static int argc = 1;
+    static char name[] = "tavikwm";
+    static char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tavikWM"));
+    QApplication::setDesktopFileName(QStringLiteral("tavikwm"));
+    QApplication::setWindowIcon(applicationIcon());
+
+    SingleInstance instance;
+    if (!instance.claim()) {
+        if (!instance.activateRunning())
+            std::fputs("tavikwm: another tavikWM is starting or not answering\n", stderr);
+        return 0;
+    }
+
+    WindowOptions options;
+    options.width = commandLine.screenWidth;
+    options.height = commandLine.screenHeight;
+    MainWindow window(options);
+    instance.onActivate = [&window] { window.bringToFront(); };
+    window.show();
+    std::optional<std::u16string> file;
+    if (commandLine.file) {
+        const QString path =
+            QString::fromUtf8(commandLine.file->data(), static_cast<qsizetype>(commandLine.file->size()));
+        file = std::u16string(reinterpret_cast<const char16_t*>(path.utf16()),
+                              static_cast<std::size_t>(path.size()));
+    }
+    window.startInterpreter(file);
+    return QApplication::exec();
+}
+
+} // namespace tavik

@@ -1,0 +1,84 @@
+#pragma once
+// The window's view of the console: a backing image of the client area that the console's drawing requests
+// keep up to date, from whichever thread makes them. Single cells and plane pixels are drawn into the image
+// at once; scrolls and whole-area repaints only mark what they spoil, and the spoiled parts are drawn again
+// from the model when the window next brings the image up to date. No widget is touched here: the view asks
+// its RepaintSink, which only posts to the window's queue.
+//
+// Locking: every member runs under the console's lock (the console takes it before it calls a view request;
+// the window takes it before it reads the image or changes the geometry).
+#include "console_renderer.h"
+#include "console_view.h"
+
+#include <QImage>
+#include <QRect>
+
+#include <array>
+
+namespace tavik {
+
+// What the view asks of the window. Called from any thread, with the console's lock held; each only queues.
+class RepaintSink {
+  public:
+    virtual ~RepaintSink() = default;
+    virtual void requestRepaint() = 0;
+    virtual void requestBeep() = 0;
+    virtual void requestCursorUpdate() = 0;
+};
+
+class WindowView final : public ConsoleView {
+  public:
+    WindowView(int screenWidth, int screenHeight, int clientWidth, int clientHeight);
+
+    // Two-step construction: the console needs its view first, the view reads that console.
+    void attach(const Console& console, RepaintSink& sink);
+
+    // The user-interface thread, when the window or its client area changes size.
+    void setGeometry(int screenWidth, int screenHeight, int clientWidth, int clientHeight);
+    // The interpreter thread, when it turns the screen: the new shape counts at once, before the window
+    // has followed it.
+    void setScreenSize(int screenWidth, int screenHeight);
+
+    // --- ConsoleView ---
+    int screenWidth() const override { return screenWidth_; }
+    int screenHeight() const override { return screenHeight_; }
+    PixelRect clientRect() const override { return {0, 0, clientWidth_, clientHeight_}; }
+    CellSize measureFont(int fontHeight) override;
+    void drawCell(int column, int row) override;
+    void invalidateRows(int firstRow, int lastRow) override;
+    void invalidateAll() override;
+    void repaintNow() override;
+    void scrollRegionUp(int top, int height) override;
+    void plotPixel(int x, int y) override;
+    void beep() override;
+    void cursorMoved() override;
+
+    // --- the user-interface thread ---
+    // Draws what is spoiled and returns the part of the image that changed since the last call.
+    QRect bringUpToDate();
+    const QImage& image() const { return image_; }
+    // A cell's pixel rectangle in the client area.
+    QRect cellRect(int column, int row) const;
+    const QFont& consoleFont() { return renderer_.glyphs().font(); }
+    ConsoleRenderer& renderer() { return renderer_; }
+
+  private:
+    void spoilRow(int row);
+    bool rowSpoiled(int row) const;
+
+    const Console* console_ = nullptr;
+    RepaintSink* sink_ = nullptr;
+    ConsoleRenderer renderer_;
+    int screenWidth_;
+    int screenHeight_;
+    int clientWidth_;
+    int clientHeight_;
+    QImage image_;
+    bool allSpoiled_ = true;
+    bool planeSpoiled_ = false;
+    bool anyRowSpoiled_ = false;
+    std::array<bool, GRID_CAPACITY> rowSpoiled_{};
+    QRect changed_;
+};
+
+} // namespace tavik

@@ -1,0 +1,286 @@
+// SAVE and LOAD when the file system fails: a full disk (injected at every byte of the file, and a real one
+// on a tiny tmpfs where it can be mounted), a folder without write permission, a name that is a folder,
+// failures of flush, close and rename; files that vanish or cannot be read. A failed SAVE says "Save Error
+// in %d", leaves the old file byte for byte and no temporary file behind, and keeps the current file name.
+#include "interpreter_fixture.h"
+#include "program_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <grp.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tavik::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The disk with faults on demand. Every fault it injects is counted.
+class FaultyDisk : public FileWriteLayer {
+  public:
+    std::FILE* createNew(const fs::path& path) override {
+        if (failCreate) return fault(ENOSPC), nullptr;
+        return FileWriteLayer::createNew(path);
+    }
+    std::size_t write(std::FILE* file, const void* data, std::size_t size, std::size_t count) override {
+        if (bytesLeft >= 0) {
+            const std::size_t fit = static_cast<std::size_t>(bytesLeft) / size;
+            if (fit < count) {
+                // Out of room half-way: what fits is written, the rest is refused.
+                const std::size_t written = FileWriteLayer::write(file, data, size, fit);
+                bytesLeft = 0;
+                fault(ENOSPC);
+                return written;
+            }
+            bytesLeft -= static_cast<long>(size * count);
+        }
+        return FileWriteLayer::write(file, data, size, count);
+    }
+    int flush(std::FILE* file) override {
+        const int result = FileWriteLayer::flush(file);
+        if (failFlush) return fault(EIO), EOF;
+        return result;
+    }
+    int close(std::FILE* file) override {
+        const int result = FileWriteLayer::close(file);
+        if (failClose) return fault(EIO), EOF;
+        return result;
+    }
+    bool rename(const fs::path& from, const fs::path& to) override {
+        if (failRename) return fault(EXDEV), false;
+        return FileWriteLayer::rename(from, to);
+    }
+
+    long bytesLeft = -1; // no limit
+    bool failCreate = false;
+    bool failFlush = false;
+    bool failClose = false;
+    bool failRename = false;
+    int faults = 0;
+
+  private:
+    void fault(int error) {
+        errno = error;
+        ++faults;
+    }
+};
+
+// Installs a layer for the lifetime of a scope.
+class Installed {
+  public:
+    explicit Installed(FileWriteLayer& layer) { FileWriteLayer::install(&layer); }
+    ~Installed() { FileWriteLayer::install(nullptr); }
+    Installed(const Installed&) = delete;
+    Installed& operator=(const Installed&) = delete;
+};
+
+std::u16string quoted(const std::u16string& name) {
+    return u"\"" + name + u"\"";
+}
+
+std::size_t filesIn(const fs::path& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+class FileFaults : public InterpreterTest {
+  protected:
+    void SetUp() override {
+        InterpreterTest::SetUp();
+        for (const char16_t* line : {u"10 PRINT \"old\"", u"20 FOR I=1 TO 3:?I:NEXT"}) enter(line);
+        EXPECT_EQ(exec(u"save " + quoted(dir.name("p.tk"))), u"");
+        old = readBytes(dir.path / "p.tk");
+        // The program in memory now differs from the file.
+        for (const char16_t* line :
+             {u"10 PRINT \"new\"", u"30 '\u3042 a longer line to make the file grow", u"40 GOSUB 10:RETURN"})
+            enter(line);
+    }
+
+    // After a failed SAVE: the old file as it was, nothing else in the folder, the name unchanged.
+    void expectUntouched(const std::string& what) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(readBytes(dir.path / "p.tk"), old);
+        EXPECT_EQ(filesIn(dir.path), 1u) << "a temporary file was left behind";
+        EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("p.tk"));
+    }
+
+    TempDir dir;
+    Bytes old;
+    FaultyDisk disk;
+};
+
+TEST_F(FileFaults, ADiskFillingUpAtAnyByteLeavesTheOldFile) {
+    // The size of the new file, learnt from a save elsewhere that leaves the current name as it is.
+    ASSERT_TRUE(interp.saveProgramFile(dir.name("probe.tk").c_str()));
+    const long size = static_cast<long>(fs::file_size(dir.path / "probe.tk"));
+    fs::remove(dir.path / "probe.tk");
+
+    Installed installed(disk);
+    for (long room = 0; room < size; ++room) {
+        disk.bytesLeft = room;
+        EXPECT_EQ(exec(u"save"), u"Save Error in 0\n") << "room for " << room << " bytes";
+        expectUntouched("room for " + std::to_string(room) + " bytes");
+        if (HasFailure()) return;
+    }
+    EXPECT_EQ(disk.faults, size);
+    disk.bytesLeft = size;
+    EXPECT_EQ(exec(u"save"), u"") << "exactly enough room";
+    EXPECT_EQ(static_cast<long>(fs::file_size(dir.path / "p.tk")), size);
+    EXPECT_EQ(filesIn(dir.path), 1u);
+}
+
+TEST_F(FileFaults, FailuresAfterTheLastByteLeaveTheOldFile) {
+    Installed installed(disk);
+    struct Case {
+        const char* what;
+        bool FaultyDisk::*flag;
+    };
+    for (const Case c : {Case{"create", &FaultyDisk::failCreate}, Case{"flush", &FaultyDisk::failFlush},
+                         Case{"close", &FaultyDisk::failClose}, Case{"rename", &FaultyDisk::failRename}}) {
+        disk.*c.flag = true;
+        EXPECT_EQ(exec(u"save"), u"Save Error in 0\n") << c.what;
+        expectUntouched(std::string("failing ") + c.what);
+        // A save to a new name fails the same way, and the current name stays the old one.
+        EXPECT_EQ(exec(u"save " + quoted(dir.name("other.tk"))), u"Save Error in 0\n") << c.what;
+        expectUntouched(std::string("failing ") + c.what + " for a new name");
+        disk.*c.flag = false;
+    }
+    EXPECT_GE(disk.faults, 8);
+}
+
+TEST_F(FileFaults, ARunningProgramGetsTheErrorWithItsLineAndStops) {
+    Installed installed(disk);
+    enter(u"50 SAVE:PRINT \"after\"");
+    disk.bytesLeft = 40;
+    EXPECT_EQ(session({u"run 50"}), u"OK\nSave Error in 50\nOK\n");
+    expectUntouched("from a program");
+    disk.bytesLeft = -1;
+    EXPECT_EQ(session({u"run 50"}), u"OK\nafter\nOK\n") << "with room, the same line saves and goes on";
+    EXPECT_NE(readBytes(dir.path / "p.tk"), old);
+}
+
+TEST_F(FileFaults, SavingOntoAFolderOrIntoAMissingFolderFails) {
+    fs::create_directory(dir.path / "folder");
+    enter(u"60 SAVE " + quoted(dir.name("folder")));
+    EXPECT_EQ(session({u"run 60"}), u"OK\nSave Error in 60\nOK\n");
+    EXPECT_TRUE(fs::is_directory(dir.path / "folder"));
+    EXPECT_TRUE(fs::is_empty(dir.path / "folder"));
+    EXPECT_EQ(exec(u"save " + quoted(dir.name("missing/p.tk"))), u"Save Error in 0\n");
+    EXPECT_EQ(exec(u"save " + quoted(dir.name("p.tk/x.tk"))), u"Save Error in 0\n") << "a file as a folder";
+    EXPECT_EQ(exec(u"save \"\""), u"Save Error in 0\n") << "an empty name";
+    fs::remove(dir.path / "folder");
+    expectUntouched("after saving onto names that cannot be files");
+}
+
+// Runs body in a child process that has given up root's privileges (as the user nobody), so that
+// permissions bind; returns the child's exit status. Without root the body runs in a child as it is.
+int asUnprivileged(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0) {
+            const gid_t nogroup = 65534;
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nogroup) != 0 || ::setuid(65534) != 0) ::_exit(90);
+        }
+        ::_exit(body());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST_F(FileFaults, AFolderWithoutWritePermissionRefusesTheSave) {
+    // Everyone may pass through and read, nobody but root may write.
+    fs::permissions(dir.path, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                  fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const int status = asUnprivileged([&] {
+        // No gtest assertions in the child: its answer is the exit status.
+        if (exec(u"save") != u"Save Error in 0\n") return 1;
+        if (exec(u"save " + quoted(dir.name("new.tk"))) != u"Save Error in 0\n") return 2;
+        if (std::u16string(interp.currentFileName) != dir.name("p.tk")) return 3;
+        return 0;
+    });
+    EXPECT_EQ(status, 0);
+    expectUntouched("in a read-only folder");
+    fs::permissions(dir.path, fs::perms::owner_all, fs::perm_options::add);
+}
+
+TEST_F(FileFaults, ARealDiskFillingUpLeavesTheOldFile) {
+    // A tmpfs of 16 KB inside the test's folder; needs the right to mount (root here and in CI).
+    const fs::path disk = dir.path / "disk";
+    fs::create_directory(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << ")";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    writeBytes(disk / "big.tk", old);
+    EXPECT_EQ(exec(u"save " + quoted(dir.name("disk/big.tk"))), u"") << "a small program fits";
+    const Bytes small = readBytes(disk / "big.tk");
+    // About 30 KB of listing: more than the disk holds.
+    for (int n = 100; n < 160; ++n) enter(u16(std::to_string(n)) + u" '" + std::u16string(240, u'w'));
+    EXPECT_EQ(exec(u"save"), u"Save Error in 0\n");
+    EXPECT_EQ(readBytes(disk / "big.tk"), small);
+    EXPECT_EQ(filesIn(disk), 1u) << "a temporary file was left behind";
+    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("disk/big.tk"));
+    // Room again: the same save succeeds and loads back.
+    for (int n = 100; n < 160; ++n) enter(u16(std::to_string(n)));
+    EXPECT_EQ(exec(u"save"), u"");
+    const Bytes before = area();
+    EXPECT_EQ(session({u"new", u"load " + quoted(dir.name("disk/big.tk"))}), u"OK\nOK\nOK\n");
+    EXPECT_EQ(area(), before);
+}
+
+constexpr const char16_t* LOAD_ERROR = u"File Not Found or Load Error in 0\n";
+
+TEST_F(FileFaults, AFileThatVanishedCannotBeLoaded) {
+    fs::remove(dir.path / "p.tk");
+    const Bytes program = area();
+    EXPECT_EQ(session({u"merge " + quoted(dir.name("p.tk"))}),
+              u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n");
+    EXPECT_EQ(area(), program) << "MERGE keeps the program";
+    enter(u"70 LOAD " + quoted(dir.name("p.tk")));
+    EXPECT_EQ(session({u"run 70"}), u"OK\nFile Not Found or Load Error in 0\nOK\n")
+        << "the load happens in the loop, after the run has stopped";
+    EXPECT_EQ(list(), u"") << "LOAD resets first";
+    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("p.tk")) << "and records the name first";
+    // A link whose file has gone.
+    fs::create_symlink(dir.path / "gone.tk", dir.path / "link.tk");
+    EXPECT_EQ(session({u"run " + quoted(dir.name("link.tk"))}),
+              u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n");
+}
+
+TEST_F(FileFaults, ThingsThatAreNoProgramFileAreNotRead) {
+    // A pipe would block the reader for ever; a folder reads nothing.
+    ASSERT_EQ(::mkfifo((dir.path / "pipe.tk").c_str(), 0600), 0);
+    fs::create_directory(dir.path / "folder.tk");
+    for (const char* name : {"pipe.tk", "folder.tk"}) {
+        for (const char16_t* statement : {u"load ", u"merge ", u"run "})
+            EXPECT_EQ(session({statement + quoted(dir.name(name))}),
+                      u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n")
+                << name;
+    }
+}
+
+TEST_F(FileFaults, AFileWithoutReadPermissionCannotBeLoaded) {
+    fs::permissions(dir.path, fs::perms::others_exec | fs::perms::others_read, fs::perm_options::add);
+    fs::permissions(dir.path / "p.tk", fs::perms::owner_write);
+    const Bytes program = area();
+    const int status = asUnprivileged([&] {
+        if (session({u"merge " + quoted(dir.name("p.tk"))}) != u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n")
+            return 1;
+        if (area() != program) return 2;
+        if (session({u"load " + quoted(dir.name("p.tk"))}) != u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n")
+            return 3;
+        if (interp.usedBytes != 2) return 4;
+        return 0;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+} // namespace
+} // namespace tavik::test

@@ -1,0 +1,247 @@
+// The menu's commands through their handlers: each types exactly its command line, the file commands take
+// the chosen path, and what cannot be typed is refused with a message and no break.
+#include "window_fixture.h"
+
+#include "app_resources.h"
+
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <vector>
+
+namespace tavik::testing {
+namespace {
+
+class FakeDialogs final : public ShellDialogs {
+  public:
+    std::optional<QString> chosen;
+    int asked = 0;
+    std::vector<QString> refusals;
+
+    std::optional<QString> chooseProgramFile(QWidget*) override {
+        ++asked;
+        return chosen;
+    }
+    std::optional<QString> chooseSaveFile(QWidget*) override {
+        ++asked;
+        return chosen;
+    }
+    void refuse(QWidget*, const QString& message) override { refusals.push_back(message); }
+};
+
+class MenuCommandTest : public WindowTest {
+  protected:
+    // The hand-off alone: what a command types stays pending where the test can read it.
+    void SetUp() override {
+        WindowOptions options;
+        options.dialogs = &dialogs;
+        open(options, false);
+    }
+    int breakRaised() { return window->interpreter().breakRequested.exchange(0); }
+    std::u16string pending() { return std::u16string(window->handoff().pendingInput()); }
+
+    QAction* action(QMenu* menu, const QString& label) {
+        for (QAction* a : menu->actions()) {
+            if (a->text() == label) return a;
+        }
+        return nullptr;
+    }
+
+    FakeDialogs dialogs;
+};
+
+TEST_F(MenuCommandTest, TheMenuHoldsTheCommandsInOrderWithTheirIds) {
+    QMenu* menu = window->menu();
+    std::vector<QString> labels;
+    for (QAction* a : menu->actions()) labels.push_back(a->text());
+    EXPECT_EQ(labels, (std::vector<QString>{"About...", "File", "Run...", "Exit"}));
+    QMenu* file = action(menu, "File")->menu();
+    ASSERT_NE(file, nullptr);
+    std::vector<int> ids;
+    for (QAction* a : file->actions()) ids.push_back(a->data().toInt());
+    EXPECT_EQ(ids, (std::vector<int>{CMD_NEW, CMD_OPEN, CMD_SAVE, CMD_SAVE_AS}));
+    EXPECT_EQ(action(menu, "About...")->data().toInt(), CMD_ABOUT);
+    EXPECT_EQ(action(menu, "Run...")->data().toInt(), CMD_RUN);
+    EXPECT_EQ(action(menu, "Exit")->data().toInt(), CMD_EXIT);
+    EXPECT_EQ(window->breakKey()->text(), "BREAK");
+    EXPECT_EQ(window->menuKey()->text(), "MENU");
+    EXPECT_EQ(window->menuKey()->menu(), menu);
+}
+
+TEST_F(MenuCommandTest, NewAndSaveTypeTheirFixedLinesAndBreak) {
+    action(action(window->menu(), "File")->menu(), "New")->trigger();
+    EXPECT_EQ(pending(), u"new\r");
+    EXPECT_EQ(breakRaised(), 1);
+    action(action(window->menu(), "File")->menu(), "Save")->trigger();
+    EXPECT_EQ(pending(), u"\fsave\r");
+    EXPECT_EQ(breakRaised(), 1);
+    EXPECT_EQ(dialogs.asked, 0);
+}
+
+TEST_F(MenuCommandTest, OpenRunAndSaveAsTypeTheChosenPathInQuotes) {
+    dialogs.chosen = QStringLiteral("/home/u/プログラム/a b.TK");
+    EXPECT_TRUE(window->handleCommand(CMD_OPEN));
+    EXPECT_EQ(pending(), u"\fload \"/home/u/プログラム/a b.TK\"\r");
+    EXPECT_EQ(breakRaised(), 1);
+    action(window->menu(), "Run...")->trigger();
+    EXPECT_EQ(pending(), u"\frun \"/home/u/プログラム/a b.TK\"\r");
+    EXPECT_EQ(breakRaised(), 1);
+    dialogs.chosen = QStringLiteral("/tmp/new");
+    action(action(window->menu(), "File")->menu(), "Save As...")->trigger();
+    EXPECT_EQ(pending(), u"\fsave \"/tmp/new\"\r");
+    EXPECT_EQ(dialogs.asked, 3);
+    EXPECT_TRUE(dialogs.refusals.empty());
+}
+
+TEST_F(MenuCommandTest, CancelledDialogDoesNothingAtAll) {
+    window->handleCommand(CMD_NEW);
+    breakRaised();
+    dialogs.chosen.reset();
+    window->handleCommand(CMD_OPEN);
+    window->handleCommand(CMD_SAVE_AS);
+    window->handleCommand(CMD_RUN);
+    EXPECT_EQ(dialogs.asked, 3);
+    EXPECT_EQ(pending(), u"new\r");
+    EXPECT_EQ(breakRaised(), 0);
+}
+
+TEST_F(MenuCommandTest, PathTooLongForACommandLineIsRefusedWithNothingTyped) {
+    window->handleCommand(CMD_SAVE);
+    breakRaised();
+    // "\frun \"" + path + "\"\r" is 8 units more than the path: 247 fit, 248 do not.
+    dialogs.chosen = QStringLiteral("/") + QString(246, QChar('x'));
+    window->handleCommand(CMD_RUN);
+    EXPECT_EQ(pending().size(), 255u);
+    EXPECT_EQ(breakRaised(), 1);
+    window->handleCommand(CMD_SAVE);
+    breakRaised();
+    dialogs.chosen = QStringLiteral("/") + QString(258, QChar('x'));
+    for (const int id : {CMD_OPEN, CMD_RUN, CMD_SAVE_AS}) window->handleCommand(id);
+    EXPECT_EQ(dialogs.refusals.size(), 3u);
+    EXPECT_TRUE(dialogs.refusals[0].contains(QStringLiteral("too long")));
+    EXPECT_EQ(pending(), u"\fsave\r");
+    EXPECT_EQ(breakRaised(), 0);
+}
+
+TEST_F(MenuCommandTest, PathThatCannotStandInQuotesIsRefused) {
+    dialogs.chosen = QStringLiteral("/tmp/say \"hi\".TK");
+    window->handleCommand(CMD_OPEN);
+    dialogs.chosen = QStringLiteral("/tmp/two\rlines.TK");
+    window->handleCommand(CMD_SAVE_AS);
+    EXPECT_EQ(dialogs.refusals.size(), 2u);
+    EXPECT_TRUE(pending().empty());
+    EXPECT_EQ(breakRaised(), 0);
+}
+
+TEST_F(MenuCommandTest, BreakKeyOnlyBreaksAndDiscardsPendingText) {
+    window->handleCommand(CMD_SAVE);
+    breakRaised();
+    window->breakKey()->click();
+    EXPECT_TRUE(pending().empty());
+    EXPECT_EQ(breakRaised(), 1);
+}
+
+TEST_F(MenuCommandTest, CtrlAOpensAboutAndCtrlQIsConsumed) {
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(window->isHidden());
+    EXPECT_EQ(window->aboutBox(), nullptr);
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_A, Qt::ControlModifier);
+    ASSERT_NE(window->aboutBox(), nullptr);
+    EXPECT_TRUE(window->aboutBox()->isVisible());
+    EXPECT_TRUE(pending().empty());
+    EXPECT_EQ(breakRaised(), 0);
+    QTest::keyClick(window->aboutBox()->okButton(), Qt::Key_Space);
+    EXPECT_TRUE(waitUntil([&] { return window->aboutBox() == nullptr; }));
+    // The unknown id goes nowhere.
+    EXPECT_FALSE(window->handleCommand(CMD_QUIT_ACCELERATOR));
+}
+
+TEST_F(MenuCommandTest, ExitClosesTheWindow) {
+    action(window->menu(), "Exit")->trigger();
+    EXPECT_TRUE(window->isHidden());
+}
+
+// With the interpreter running: the commands do their work through the typed lines.
+class MenuSessionTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowOptions options;
+        options.dialogs = &dialogs;
+        open(options, true);
+    }
+    // Issues a command and waits for the prompt that follows the typed line.
+    void command(int id) {
+        const int before = window->inputRequestsOpened();
+        window->handleCommand(id);
+        ASSERT_TRUE(waitForPrompt(before));
+    }
+    FakeDialogs dialogs;
+};
+
+TEST_F(MenuSessionTest, SaveAsThenNewThenOpenBringsTheProgramBack) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("P.TK"));
+    typeLine("10 print 42");
+    dialogs.chosen = path;
+    command(CMD_SAVE_AS);
+    ASSERT_TRUE(QFile::exists(path));
+    command(CMD_NEW);
+    typeLine("list");
+    EXPECT_EQ(rowShowing(u"10 print 42"), -1);
+    command(CMD_OPEN);
+    typeLine("run");
+    EXPECT_GE(rowShowing(u"42"), 0);
+}
+
+TEST_F(MenuSessionTest, RunStopsARunningProgramClearsTheScreenAndRunsTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("R.TK"));
+    {
+        std::ofstream out(path.toStdString(), std::ios::binary);
+        out << "10 print \"RAN\"\r\n";
+    }
+    typeLine("print \"BEFORE\"");
+    // A program that never asks for input: the break stops it.
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("20 goto 20"));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("run"));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return !window->handoff().inputActive(); }));
+    dialogs.chosen = path;
+    command(CMD_RUN);
+    EXPECT_GE(rowShowing(u"RAN"), 0);
+    EXPECT_EQ(rowShowing(u"BEFORE"), -1);
+}
+
+TEST_F(MenuSessionTest, BreakAtThePromptAnswersWithCtrlCAndTypesNothing) {
+    const int before = window->inputRequestsOpened();
+    window->breakKey()->click();
+    ASSERT_TRUE(waitForPrompt(before));
+    EXPECT_TRUE(window->handoff().pendingInput().empty());
+}
+
+TEST_F(MenuSessionTest, ExitStatementClosesTheWindowAndEndsTheThread) {
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("exit"));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([&] { return window->isHidden(); }));
+}
+
+TEST_F(MenuSessionTest, ClosingWhileAProgramRunsWakesAndJoinsTheInterpreter) {
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("10 goto 10"));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("run"));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return !window->handoff().inputActive(); }));
+    QElapsedTimer timer;
+    timer.start();
+    window->close();
+    EXPECT_TRUE(window->isHidden());
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_TRUE(window->handoff().shuttingDown());
+}
+
+} // namespace
+} // namespace tavik::testing

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The real program on a virtual X display: it starts and shows its window, a line typed on the keyboard
+# runs (the program it stores is saved to a file), the window shows the grey margins and dark text on
+# white, a second start exits 0 and leaves one window, and EXIT ends the first.
+#   smoke_xvfb.sh TAVIKWM
+# Exits 77 (skipped) when xvfb-run, xdotool or xwd is missing.
+set -euo pipefail
+
+if [[ "${1:-}" != --inside ]]; then
+    for tool in xvfb-run xdotool xwd; do
+        command -v "$tool" >/dev/null || { echo "smoke test skipped: $tool is not installed"; exit 77; }
+    done
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$1"
+fi
+tavikwm=$(realpath "$2")
+
+work=$(mktemp -d)
+trap 'kill "${first:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+cd "$work"
+# A runtime directory of its own: the single-instance lock and socket live there.
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
+
+fail() {
+    echo "smoke test failed: $*" >&2
+    exit 1
+}
+
+"$tavikwm" &
+first=$!
+window=$(timeout 20 xdotool search --sync --onlyvisible --name '^tavikWM$' | head -n 1) || fail "no window appeared"
+sleep 1
+xdotool windowfocus --sync "$window"
+xdotool type --delay 20 '10 print 6*7'
+xdotool key Return
+xdotool type --delay 20 'save "SMOKE.TK"'
+xdotool key Return
+for _ in $(seq 50); do [[ -s SMOKE.TK ]] && break; sleep 0.1; done
+[[ -s SMOKE.TK ]] || fail "the typed save wrote no file"
+# The file is UTF-16LE: drop the zero bytes to compare.
+tr -d '\000\377\376\r' <SMOKE.TK | grep -qx '10 print 6\*7' || fail "the saved program is not the typed one"
+
+# The window's pixels: 32-bit pixels after the header and the colour map, blue-green-red-unused.
+xwd -silent -id "$window" >shot.xwd
+field() { od -An -tu4 --endian=big -j $(($1 * 4)) -N4 shot.xwd | tr -d ' '; }
+header=$(field 0)
+width=$(field 4)
+bpp=$(field 11)
+stride=$(field 12)
+colours=$(field 19)
+[[ "$bpp" == 32 ]] || fail "unexpected pixel size $bpp"
+pixel() { od -An -tu1 -j $((header + colours * 12 + $2 * stride + $1 * 4)) -N3 shot.xwd | xargs; }
+[[ "$(pixel 1 1)" == "128 128 128" ]] || fail "the left margin is $(pixel 1 1), not grey"
+counts=$(od -An -v -tu1 -w4 -j $((header + colours * 12)) shot.xwd | awk '
+    $1 == 255 && $2 == 255 && $3 == 255 { white++ }
+    $1 < 64 && $2 < 64 && $3 < 64 { dark++ }
+    END { print white + 0, dark + 0 }')
+read -r white dark <<<"$counts"
+((white > width * 100)) || fail "the console is not white ($white white pixels)"
+((dark > 100)) || fail "no dark text on the screen ($dark dark pixels)"
+
+# A second start brings the first to the front and ends at once.
+timeout 10 "$tavikwm" || fail "the second start did not exit 0"
+count=$(xdotool search --onlyvisible --name '^tavikWM$' | wc -l)
+[[ "$count" == 1 ]] || fail "$count windows after the second start"
+
+xdotool windowfocus --sync "$window"
+xdotool type --delay 20 'exit'
+xdotool key Return
+for _ in $(seq 50); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$first" 2>/dev/null; then fail "EXIT did not end the program"; fi
+wait "$first" || fail "the program ended with status $?"
+first=
+echo "smoke test passed"

@@ -1,0 +1,265 @@
+// The window as the device: keys become the system's key codes and characters, the input method follows
+// the cursor, orient turns the window, the About box lays itself out for the screen's shape, one window per
+// user, and the display decides between window and batch console.
+#include "window_fixture.h"
+
+#include "app_resources.h"
+#include "key_map.h"
+#include "single_instance.h"
+#include "window_app.h"
+
+#include <QInputMethodEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <map>
+
+namespace tavik::testing {
+namespace {
+
+TEST(KeyMapTest, KeysGiveWindowsVirtualKeyCodes) {
+    EXPECT_EQ(virtualKeyOf(Qt::Key_A, Qt::NoModifier), 0x41);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Z, Qt::ShiftModifier), 0x5A);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_0, Qt::NoModifier), 0x30);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Exclam, Qt::ShiftModifier), 0x31);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_5, Qt::KeypadModifier), 0x65);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Left, Qt::NoModifier), 0x25);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Down, Qt::KeypadModifier), 0x28);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Return, Qt::NoModifier), 0x0D);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Enter, Qt::KeypadModifier), 0x0D);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Backspace, Qt::NoModifier), 0x08);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Tab, Qt::NoModifier), 0x09);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Escape, Qt::NoModifier), 0x1B);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Space, Qt::NoModifier), 0x20);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Shift, Qt::ShiftModifier), 0x10);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Control, Qt::ControlModifier), 0x11);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Alt, Qt::AltModifier), 0x12);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_F1, Qt::NoModifier), 0x70);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_F12, Qt::NoModifier), 0x7B);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Home, Qt::NoModifier), 0x24);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_End, Qt::NoModifier), 0x23);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_PageUp, Qt::NoModifier), 0x21);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_PageDown, Qt::NoModifier), 0x22);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Insert, Qt::NoModifier), 0x2D);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Delete, Qt::NoModifier), 0x2E);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_unknown, Qt::NoModifier), 0);
+}
+
+TEST(KeyMapTest, KeysTypeTheirCharacters) {
+    EXPECT_EQ(translateKey(Qt::Key_A, Qt::NoModifier, "a").units, u"a");
+    EXPECT_EQ(translateKey(Qt::Key_A, Qt::ShiftModifier, "A").units, u"A");
+    EXPECT_EQ(translateKey(Qt::Key_Return, Qt::NoModifier, "\r").units, u"\r");
+    EXPECT_EQ(translateKey(Qt::Key_Enter, Qt::KeypadModifier, "").units, u"\r");
+    EXPECT_EQ(translateKey(Qt::Key_Backspace, Qt::NoModifier, "").units, u"\b");
+    EXPECT_EQ(translateKey(Qt::Key_Tab, Qt::NoModifier, "").units, u"\t");
+    EXPECT_EQ(translateKey(Qt::Key_Escape, Qt::NoModifier, "").units, u"\x1B");
+    // Ctrl with a letter types the control character, whatever the desktop left in the text.
+    const KeyStroke ctrlC = translateKey(Qt::Key_C, Qt::ControlModifier, "");
+    EXPECT_EQ(ctrlC.units, std::u16string(1, u'\x03'));
+    EXPECT_EQ(ctrlC.virtualKey, 0x43);
+    EXPECT_TRUE(ctrlC.controlOnly);
+    EXPECT_FALSE(translateKey(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier, "").controlOnly);
+    EXPECT_EQ(translateKey(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, "").units,
+              std::u16string(1, u'\x1A'));
+    // Keys that type nothing: cursor keys, Delete (even when the desktop says DEL), anything with Alt.
+    EXPECT_TRUE(translateKey(Qt::Key_Left, Qt::NoModifier, "").units.empty());
+    EXPECT_TRUE(translateKey(Qt::Key_Delete, Qt::NoModifier, "\x7F").units.empty());
+    EXPECT_TRUE(translateKey(Qt::Key_X, Qt::AltModifier, "x").units.empty());
+    // A character beyond the basic plane arrives as its two units.
+    EXPECT_EQ(translateKey(0, Qt::NoModifier, QString::fromUtf8("\xF0\x9F\x98\x80")).units, u"\U0001F600");
+}
+
+using WindowShellTest = WindowTest;
+
+TEST_F(WindowShellTest, TypedLineRunsAndItsOutputShows) {
+    typeLine("print 1+2");
+    EXPECT_GE(rowShowing(u"3"), 0);
+}
+
+TEST_F(WindowShellTest, KeysAnswerWaitkeyAndWaitcharAndArrowsEditTheLine) {
+    const int before = window->inputRequestsOpened();
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("print waitkey,waitchar"));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] {
+        return window->inputRequestsOpened() > before && window->handoff().inputMode() == InputMode::Key;
+    }));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Left);
+    ASSERT_TRUE(waitUntil([&] { return window->handoff().inputMode() == InputMode::Char; }));
+    const int beforeChar = window->inputRequestsOpened();
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Left); // ignored by a character request
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("z"));
+    ASSERT_TRUE(waitForPrompt(beforeChar));
+    EXPECT_GE(rowShowing(u"37      122"), 0);
+}
+
+TEST_F(WindowShellTest, KeyFunctionReadsTheKeysHeldAndFocusLossReleasesThem) {
+    QTest::keyPress(&window->consoleWidget(), Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_TRUE(window->handoff().keyDown(0x10));
+    QTest::keyRelease(&window->consoleWidget(), Qt::Key_Shift, Qt::NoModifier);
+    EXPECT_FALSE(window->handoff().keyDown(0x10));
+    QTest::keyPress(&window->consoleWidget(), Qt::Key_Right);
+    EXPECT_TRUE(window->handoff().keyDown(0x27));
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(&window->consoleWidget(), &out);
+    EXPECT_FALSE(window->handoff().keyDown(0x27));
+}
+
+TEST_F(WindowShellTest, InputMethodCommitIsTypedAndItsWindowFollowsTheCursor) {
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("あいう"));
+    QApplication::sendEvent(&window->consoleWidget(), &commit);
+    const int row = window->console().cursorRow();
+    EXPECT_EQ(rowText(window->console(), row), u"あいう");
+    const QRect rect = window->consoleWidget().inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    EXPECT_EQ(rect, window->view().cellRect(3, row));
+    EXPECT_TRUE(window->consoleWidget().inputMethodQuery(Qt::ImEnabled).toBool());
+    EXPECT_EQ(window->consoleWidget().inputMethodQuery(Qt::ImFont).value<QFont>().pixelSize(), 16);
+}
+
+TEST_F(WindowShellTest, OrientTurnsTheWindowAndTheFunctionFollows) {
+    typeLine("orient 90:print orient");
+    EXPECT_GE(rowShowing(u"1"), 0);
+    ASSERT_TRUE(waitUntil([&] { return window->width() == 640 && window->height() == 480; }));
+    EXPECT_EQ(window->screenWidth(), 640);
+    typeLine("orient 0:print orient+5");
+    EXPECT_GE(rowShowing(u"5"), 0);
+    ASSERT_TRUE(waitUntil([&] { return window->width() == 480 && window->height() == 640; }));
+    typeLine("orient 270:print orient+7");
+    EXPECT_GE(rowShowing(u"8"), 0);
+    EXPECT_TRUE(waitUntil([&] { return window->width() == 640; }));
+}
+
+TEST_F(WindowShellTest, OrientWaitReturnsWhenTheUserMakesTheWindowWide) {
+    const int before = window->inputRequestsOpened();
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("orient -1:print \"WIDE\""));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    QTest::qWait(300);
+    EXPECT_EQ(rowShowing(u"WIDE"), -1);
+    window->resize(800, 500);
+    ASSERT_TRUE(waitForPrompt(before));
+    EXPECT_GE(rowShowing(u"WIDE"), 0);
+}
+
+TEST_F(WindowShellTest, AboutBoxLaysItselfOutForPortraitAndLandscape) {
+    window->handleCommand(CMD_ABOUT);
+    AboutBox* about = window->aboutBox();
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->geometry(), window->rect());
+    EXPECT_EQ(about->templateForScreen(), IDD_ABOUT_PORTRAIT);
+    EXPECT_TRUE(about->lastLayoutResult());
+    QLabel* icon = about->control(IDC_ABOUT_ICON);
+    QLabel* version = about->control(IDC_ABOUT_VERSION);
+    QLabel* notice = about->control(IDC_ABOUT_NOTICE);
+    EXPECT_EQ(version->text(), "tavikWM Version 0.03");
+    EXPECT_FALSE(icon->pixmap().isNull());
+    // Portrait: the text under the icon.
+    EXPECT_EQ(version->x(), icon->x());
+    EXPECT_GT(version->y(), icon->geometry().bottom());
+    EXPECT_GT(notice->y(), version->y());
+    const int loads = about->iconLoads();
+
+    window->resize(640, 480);
+    ASSERT_TRUE(waitUntil([&] { return about->width() == 640; }));
+    EXPECT_EQ(about->templateForScreen(), IDD_ABOUT_LANDSCAPE);
+    EXPECT_TRUE(about->lastLayoutResult());
+    // Landscape: the text beside the icon, the version set again after the layout.
+    EXPECT_GT(version->x(), icon->geometry().right());
+    EXPECT_EQ(version->y(), icon->y());
+    EXPECT_EQ(version->text(), "tavikWM Version 0.03");
+    EXPECT_GT(about->iconLoads(), loads);
+
+    // A square screen takes the landscape template.
+    window->resize(500, 500);
+    ASSERT_TRUE(waitUntil([&] { return about->width() == 500; }));
+    EXPECT_EQ(about->templateForScreen(), IDD_ABOUT_LANDSCAPE);
+
+    QTest::keyClick(about, Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return window->aboutBox() == nullptr; }));
+}
+
+TEST_F(WindowShellTest, AboutBoxKeepsKeysFromTheConsoleAndTheInterpreterRuns) {
+    window->handleCommand(CMD_ABOUT);
+    ASSERT_NE(window->aboutBox(), nullptr);
+    QTest::keyClicks(window->aboutBox(), QStringLiteral("x"));
+    EXPECT_TRUE(rowText(window->console(), window->console().cursorRow()).empty());
+    window->aboutBox()->okButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return window->aboutBox() == nullptr; }));
+    typeLine("print 6*7");
+    EXPECT_GE(rowShowing(u"42"), 0);
+}
+
+TEST_F(WindowShellTest, ScreenOptionSizesTheWindowAndTheConsole) {
+    WindowOptions options;
+    options.width = 320;
+    options.height = 240;
+    open(options);
+    EXPECT_EQ(window->width(), 320);
+    EXPECT_EQ(window->height(), 240);
+    EXPECT_EQ(window->screenWidth(), 320);
+    EXPECT_EQ(screen().fontHeight, 16);
+    // The square is the smaller side less the soft keys' height.
+    const int side = 240 - (240 - window->consoleWidget().height());
+    EXPECT_EQ(window->console().squareSide(), side);
+}
+
+TEST_F(WindowShellTest, FileGivenAtStartRuns) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("S.TK"));
+    {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("10 print \"STARTED\"\r\n");
+    }
+    window.reset();
+    window = std::make_unique<MainWindow>();
+    window->show();
+    window->startInterpreter(path.toStdU16String());
+    ASSERT_TRUE(waitForPrompt(0));
+    EXPECT_GE(rowShowing(u"STARTED"), 0);
+}
+
+TEST(SingleInstanceTest, SecondStartReachesTheFirstAndDoesNotClaim) {
+    QTemporaryDir dir;
+    SingleInstance first(dir.path());
+    int activations = 0;
+    first.onActivate = [&] { ++activations; };
+    ASSERT_TRUE(first.claim());
+    SingleInstance second(dir.path());
+    EXPECT_FALSE(second.claim());
+    EXPECT_TRUE(second.activateRunning());
+    EXPECT_TRUE(waitUntil([&] { return activations == 1; }, 5000));
+}
+
+TEST(SingleInstanceTest, NobodyRunningMeansNobodyToReach) {
+    QTemporaryDir dir;
+    SingleInstance lone(dir.path());
+    EXPECT_FALSE(lone.activateRunning(200));
+    {
+        SingleInstance gone(dir.path());
+        ASSERT_TRUE(gone.claim());
+    }
+    // The first start ended: the next one claims again.
+    EXPECT_TRUE(lone.claim());
+}
+
+TEST(DisplayTest, WindowNeedsADisplayOrANamedPlatform) {
+    std::map<std::string, const char*> env;
+    auto get = [&](const char* name) -> const char* {
+        const auto found = env.find(name);
+        return found == env.end() ? nullptr : found->second;
+    };
+    EXPECT_FALSE(displayAvailable(get));
+    env["DISPLAY"] = "";
+    EXPECT_FALSE(displayAvailable(get));
+    env["DISPLAY"] = ":0";
+    EXPECT_TRUE(displayAvailable(get));
+    env.clear();
+    env["WAYLAND_DISPLAY"] = "wayland-0";
+    EXPECT_TRUE(displayAvailable(get));
+    env.clear();
+    env["QT_QPA_PLATFORM"] = "offscreen";
+    EXPECT_TRUE(displayAvailable(get));
+}
+
+} // namespace
+} // namespace tavik::testing
