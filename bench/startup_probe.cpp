@@ -105,8 +105,8 @@ int main(int argc, char** argv) {
             times.push_back(ms);
         }
         std::sort(times.begin(), times.end());
-        std::printf("median_ms %.3f\nmin_ms %.3f\nmax_ms %.3f\nruns %d\n", times[times.size() / 2], times.front(),
-                    times.back(), runs);
+        std::printf("median_ms %.3f\nmin_ms %.3f\nmax_ms %.3f\nruns %d\n", times[times.size() / 2],
+                    times.front(), times.back(), runs);
         return 0;
     }
     if (argc >= 3 && std::strcmp(argv[1], "run") == 0) {

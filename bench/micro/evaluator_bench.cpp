@@ -24,10 +24,14 @@ void evaluate(benchmark::State& state, const std::string& text) {
     if (in.errorFlag) state.SkipWithError("the expression failed");
 }
 
-void BM_EvalSimple(benchmark::State& state) { evaluate(state, "S+I"); }
+void BM_EvalSimple(benchmark::State& state) {
+    evaluate(state, "S+I");
+}
 BENCHMARK(BM_EvalSimple);
 
-void BM_EvalLoneFactor(benchmark::State& state) { evaluate(state, "1000"); }
+void BM_EvalLoneFactor(benchmark::State& state) {
+    evaluate(state, "1000");
+}
 BENCHMARK(BM_EvalLoneFactor);
 
 void BM_EvalNested(benchmark::State& state) {

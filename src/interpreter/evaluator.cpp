@@ -1,4 +1,5 @@
-// Expressions are evaluated straight from the token bytes, one recursive-descent routine per level.
+// Expressions are evaluated straight from the token bytes: the operator levels share one loop and read their
+// operands through evalFactor, which recurses for brackets and prefix operators.
 // Every value is 16-bit and wraps; relations give -1 or 0. After an error the value is meaningless and
 // errorFlag tells every caller to unwind.
 #include "console.h"
@@ -27,23 +28,51 @@ constexpr std::array<std::uint8_t, 256> OperatorLevel = [] {
 }();
 } // namespace
 
-// Levels 1 to 4 share one loop. It yields exactly what the routine of `level` yields when each level calls the
-// next tighter one (left = tighter level; while no error, an operator of this level is followed by another
-// tighter operand), without passing through the levels between: after an operand, the next operator's own
-// level says where it belongs. An operator at or above `level` is taken here (its right operand is the tighter
-// level's expression, which takes every tighter operator); a looser one, or a byte that is no operator, is
-// left in place (put back) for the caller. errorFlag is tested before every look at an operator, as each
-// level does, so that after an error nothing more is read.
+// Levels 1 to 4 share one loop. It yields exactly what the routine of `level` yields when each level calls
+// the next tighter one (left = tighter level; while no error, an operator of this level is followed by
+// another tighter operand), without passing through the levels between: after an operand, the next operator's
+// own level says where it belongs. An operator at or above `level` is taken here (its right operand is the
+// tighter level's expression, which takes every tighter operator); a looser one, or a byte that is no
+// operator, is left in place (put back) for the caller. errorFlag is tested before every look at an operator,
+// as each level does, so that after an error nothing more is read.
 std::int16_t Interpreter::evalLevel(int level) {
-    std::int16_t left = evalFactor();
+    return evalLevelFrom(level, evalFactor());
+}
+
+std::int16_t Interpreter::evalLevelFrom(int level, std::int16_t left) {
     for (;;) {
         if (errorFlag) return -1;
         const std::uint8_t b = peekSignificantByte();
         const int op = OperatorLevel[b];
         if (op < level) return left; // 0, no operator, is below every level
         ++readPtr;
+        enum { LT, LE, NE, EQ, GT, GE } rel = EQ;
+        if (b == '<') {
+            const std::uint8_t c = nextSignificantByte();
+            if (c == '=')
+                rel = LE;
+            else if (c == '>')
+                rel = NE;
+            else {
+                --readPtr;
+                rel = LT;
+            }
+        } else if (b == '>') {
+            const std::uint8_t c = nextSignificantByte();
+            if (c == '=')
+                rel = GE;
+            else {
+                --readPtr;
+                rel = GT;
+            }
+        }
+        // The right operand is the tighter level's expression: a factor, then that level's loop. The loop is
+        // entered only when a tighter operator follows; otherwise it would give back the factor as it is,
+        // leaving readPtr where this look leaves it. For * and / the operand is the factor alone.
+        std::int16_t right = evalFactor();
+        if (op < 4 && !errorFlag && OperatorLevel[peekSignificantByte()] > op)
+            right = evalLevelFrom(op + 1, right);
         if (op == 4) {
-            const std::int16_t right = evalFactor();
             if (b == '*') {
                 left = wrap(left * right);
             } else {
@@ -56,32 +85,8 @@ std::int16_t Interpreter::evalLevel(int level) {
                 left = wrap(left / right);
             }
         } else if (op == 3) {
-            const std::int16_t right = evalLevel(4);
             left = wrap(b == '+' ? left + right : left - right);
         } else if (op == 2) {
-            enum { LT, LE, NE, EQ, GT, GE } rel;
-            if (b == '<') {
-                const std::uint8_t c = nextSignificantByte();
-                if (c == '=')
-                    rel = LE;
-                else if (c == '>')
-                    rel = NE;
-                else {
-                    --readPtr;
-                    rel = LT;
-                }
-            } else if (b == '=') {
-                rel = EQ;
-            } else {
-                const std::uint8_t c = nextSignificantByte();
-                if (c == '=')
-                    rel = GE;
-                else {
-                    --readPtr;
-                    rel = GT;
-                }
-            }
-            const std::int16_t right = evalLevel(3);
             bool r = false;
             switch (rel) {
             case LT: r = left < right; break;
@@ -92,14 +97,12 @@ std::int16_t Interpreter::evalLevel(int level) {
             case GE: r = left >= right; break;
             }
             left = r ? -1 : 0;
+        } else if (b == T_AND) {
+            left = static_cast<std::int16_t>(left & right);
+        } else if (b == T_OR) {
+            left = static_cast<std::int16_t>(left | right);
         } else {
-            const std::int16_t right = evalLevel(2);
-            if (b == T_AND)
-                left = static_cast<std::int16_t>(left & right);
-            else if (b == T_OR)
-                left = static_cast<std::int16_t>(left | right);
-            else
-                left = static_cast<std::int16_t>(left ^ right);
+            left = static_cast<std::int16_t>(left ^ right);
         }
     }
 }

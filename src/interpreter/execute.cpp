@@ -81,8 +81,8 @@ void Interpreter::executeStatements() {
         }
         for (;;) {
             // Blanks and separators are stepped over with the read position in a register. A break is still
-            // answered at each byte. contPtr is written for the byte that acts: a blank's value could never be
-            // seen, since the next byte overwrites it and a break writes it itself (reportBreak).
+            // answered at each byte. contPtr is written for the byte that acts: a blank's value could never
+            // be seen, since the next byte overwrites it and a break writes it itself (reportBreak).
             std::uint8_t* p = readPtr;
             std::uint8_t b;
             std::uint8_t action;

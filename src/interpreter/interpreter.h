@@ -241,6 +241,8 @@ class Interpreter {
     // The operator levels 1 (and, or, xor) to 4 (* and /) from `level` on: what evalExpression, evalRelation,
     // evalSum and evalTerm return.
     std::int16_t evalLevel(int level);
+    // evalLevel's loop once its first operand, left, has been read.
+    std::int16_t evalLevelFrom(int level, std::int16_t left);
     // evalFactor's cases after the variables and literals: b is the factor's first byte, already read.
     std::int16_t evalCompoundFactor(std::uint8_t b);
     std::int16_t twoArgumentFunction(std::uint8_t token);

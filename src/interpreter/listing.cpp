@@ -36,8 +36,9 @@ bool listRecord(Interpreter& in, OutputStream* stream, const std::uint8_t* r, bo
             p += 2;
             break;
         case TOK_HEX:
-            ok = load16(p) == 0 && compactZeroHex ? in.outFormat(stream, u"0x", {})
-                                                  : in.outFormat(stream, u"0x%x", {static_cast<unsigned>(load16(p))});
+            ok = load16(p) == 0 && compactZeroHex
+                     ? in.outFormat(stream, u"0x", {})
+                     : in.outFormat(stream, u"0x%x", {static_cast<unsigned>(load16(p))});
             p += 2;
             break;
         case TOK_STRING:
@@ -48,7 +49,8 @@ bool listRecord(Interpreter& in, OutputStream* stream, const std::uint8_t* r, bo
                 if (n < SOURCE_LINE_UNITS - 1) text[n++] = u;
             text[n] = 0;
             p += 2;
-            ok = in.outFormat(stream, b == TOK_STRING ? u"\"%s\"" : u"%s", {static_cast<const char16_t*>(text)});
+            ok = in.outFormat(stream, b == TOK_STRING ? u"\"%s\"" : u"%s",
+                              {static_cast<const char16_t*>(text)});
             break;
         }
         case TOK_FILLER: break;

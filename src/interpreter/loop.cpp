@@ -32,8 +32,8 @@ void Interpreter::directLoop(LineSource* stream) {
             // The mark that opens a file takes none of its first line's 255 units, so that a line SAVE wrote
             // whole comes back whole: one more unit is read behind it (sourceLine has the room).
             static_assert(FILE_NAME_UNITS >= SOURCE_LINE_UNITS + 1);
-            if (firstPiece && n == SOURCE_LINE_UNITS - 1 && sourceLine[0] == 0xFEFF && sourceLine[n - 1] != 0x000A &&
-                stream->readLine(sourceLine + n, 2))
+            if (firstPiece && n == SOURCE_LINE_UNITS - 1 && sourceLine[0] == 0xFEFF &&
+                sourceLine[n - 1] != 0x000A && stream->readLine(sourceLine + n, 2))
                 n = textLength(sourceLine);
             firstPiece = false;
             if (n > 0 && sourceLine[n - 1] == 0x000A) sourceLine[n - 1] = 0;

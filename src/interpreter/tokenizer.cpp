@@ -142,8 +142,9 @@ bool tokenizeLine(std::uint8_t* out, const char16_t* source) {
             ++s;
         } else if (raw == 0xFEFF) {
             // The byte-order mark vanishes as a filler wherever it stands outside a string or remark (at the
-            // head of a program file's first line, above all). Such a filler is the one byte a listing does not
-            // give back, so a line holding a mark is the one case that does not re-tokenise to its own bytes.
+            // head of a program file's first line, above all). Such a filler is the one byte a listing does
+            // not give back, so a line holding a mark is the one case that does not re-tokenise to its own
+            // bytes.
             w.byte(TOK_FILLER);
             ++s;
         } else {

@@ -95,44 +95,30 @@ TEST_F(MenuCommandTest, OpenRunAndSaveAsTypeTheChosenPathInQuotes) {
     EXPECT_TRUE(dialogs.refusals.empty());
 }
 
-TEST_F(MenuCommandTest, CancelledDialogDoesNothingAtAll) {
-    window->handleCommand(CMD_NEW);
-    breakRaised();
-    dialogs.chosen.reset();
-    window->handleCommand(CMD_OPEN);
-    window->handleCommand(CMD_SAVE_AS);
-    window->handleCommand(CMD_RUN);
-    EXPECT_EQ(dialogs.asked, 3);
-    EXPECT_EQ(pending(), u"new\r");
-    EXPECT_EQ(breakRaised(), 0);
-}
-
-TEST_F(MenuCommandTest, PathTooLongForACommandLineIsRefusedWithNothingTyped) {
+TEST_F(MenuCommandTest, NoUsableNameMeansNothingTypedAndNoBreak) {
     window->handleCommand(CMD_SAVE);
     breakRaised();
-    // "\frun \"" + path + "\"\r" is 8 units more than the path: 247 fit, 248 do not.
-    dialogs.chosen = QStringLiteral("/") + QString(246, QChar('x'));
-    window->handleCommand(CMD_RUN);
-    EXPECT_EQ(pending().size(), 255u);
-    EXPECT_EQ(breakRaised(), 1);
-    window->handleCommand(CMD_SAVE);
-    breakRaised();
-    dialogs.chosen = QStringLiteral("/") + QString(258, QChar('x'));
+    // Cancelled: not even a message.
     for (const int id : {CMD_OPEN, CMD_RUN, CMD_SAVE_AS}) window->handleCommand(id);
-    EXPECT_EQ(dialogs.refusals.size(), 3u);
+    EXPECT_TRUE(dialogs.refusals.empty());
+    // Too long: "\frun \"" + path + "\"\r" is 8 units more than the path, so 247 units fit and 248 do not.
+    dialogs.chosen = QStringLiteral("/") + QString(247, QChar('x'));
+    for (const int id : {CMD_OPEN, CMD_RUN, CMD_SAVE_AS}) window->handleCommand(id);
+    ASSERT_EQ(dialogs.refusals.size(), 3u);
     EXPECT_TRUE(dialogs.refusals[0].contains(QStringLiteral("too long")));
-    EXPECT_EQ(pending(), u"\fsave\r");
-    EXPECT_EQ(breakRaised(), 0);
-}
-
-TEST_F(MenuCommandTest, PathThatCannotStandInQuotesIsRefused) {
+    // A quotation mark or a line end cannot stand inside the quotes of one command line.
     dialogs.chosen = QStringLiteral("/tmp/say \"hi\".TK");
     window->handleCommand(CMD_OPEN);
     dialogs.chosen = QStringLiteral("/tmp/two\rlines.TK");
     window->handleCommand(CMD_SAVE_AS);
-    EXPECT_EQ(dialogs.refusals.size(), 2u);
-    EXPECT_TRUE(pending().empty());
+    EXPECT_EQ(dialogs.refusals.size(), 5u);
+    EXPECT_EQ(pending(), u"\fsave\r");
     EXPECT_EQ(breakRaised(), 0);
+    // The longest path that fits is typed whole.
+    dialogs.chosen = QStringLiteral("/") + QString(246, QChar('x'));
+    window->handleCommand(CMD_RUN);
+    EXPECT_EQ(pending().size(), 255u);
+    EXPECT_EQ(breakRaised(), 1);
 }
 
 TEST_F(MenuCommandTest, BreakKeyOnlyBreaksAndDiscardsPendingText) {

@@ -18,31 +18,25 @@ namespace tavik::testing {
 namespace {
 
 TEST(KeyMapTest, KeysGiveWindowsVirtualKeyCodes) {
-    EXPECT_EQ(virtualKeyOf(Qt::Key_A, Qt::NoModifier), 0x41);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Z, Qt::ShiftModifier), 0x5A);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_0, Qt::NoModifier), 0x30);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Exclam, Qt::ShiftModifier), 0x31);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_5, Qt::KeypadModifier), 0x65);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Left, Qt::NoModifier), 0x25);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Down, Qt::KeypadModifier), 0x28);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Return, Qt::NoModifier), 0x0D);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Enter, Qt::KeypadModifier), 0x0D);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Backspace, Qt::NoModifier), 0x08);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Tab, Qt::NoModifier), 0x09);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Escape, Qt::NoModifier), 0x1B);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Space, Qt::NoModifier), 0x20);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Shift, Qt::ShiftModifier), 0x10);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Control, Qt::ControlModifier), 0x11);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Alt, Qt::AltModifier), 0x12);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_F1, Qt::NoModifier), 0x70);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_F12, Qt::NoModifier), 0x7B);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Home, Qt::NoModifier), 0x24);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_End, Qt::NoModifier), 0x23);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_PageUp, Qt::NoModifier), 0x21);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_PageDown, Qt::NoModifier), 0x22);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Insert, Qt::NoModifier), 0x2D);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_Delete, Qt::NoModifier), 0x2E);
-    EXPECT_EQ(virtualKeyOf(Qt::Key_unknown, Qt::NoModifier), 0);
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int vk;
+    } cases[] = {{Qt::Key_A, Qt::NoModifier, 0x41},       {Qt::Key_Z, Qt::ShiftModifier, 0x5A},
+                 {Qt::Key_0, Qt::NoModifier, 0x30},       {Qt::Key_Exclam, Qt::ShiftModifier, 0x31},
+                 {Qt::Key_5, Qt::KeypadModifier, 0x65},   {Qt::Key_Down, Qt::KeypadModifier, 0x28},
+                 {Qt::Key_Left, Qt::NoModifier, 0x25},    {Qt::Key_Enter, Qt::KeypadModifier, 0x0D},
+                 {Qt::Key_Return, Qt::NoModifier, 0x0D},  {Qt::Key_Backspace, Qt::NoModifier, 0x08},
+                 {Qt::Key_Tab, Qt::NoModifier, 0x09},     {Qt::Key_Escape, Qt::NoModifier, 0x1B},
+                 {Qt::Key_Space, Qt::NoModifier, 0x20},   {Qt::Key_Shift, Qt::ShiftModifier, 0x10},
+                 {Qt::Key_Control, Qt::NoModifier, 0x11}, {Qt::Key_Alt, Qt::AltModifier, 0x12},
+                 {Qt::Key_F1, Qt::NoModifier, 0x70},      {Qt::Key_F12, Qt::NoModifier, 0x7B},
+                 {Qt::Key_Home, Qt::NoModifier, 0x24},    {Qt::Key_End, Qt::NoModifier, 0x23},
+                 {Qt::Key_PageUp, Qt::NoModifier, 0x21},  {Qt::Key_PageDown, Qt::NoModifier, 0x22},
+                 {Qt::Key_Insert, Qt::NoModifier, 0x2D},  {Qt::Key_Delete, Qt::NoModifier, 0x2E},
+                 {Qt::Key_unknown, Qt::NoModifier, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(virtualKeyOf(c.key, c.modifiers), c.vk) << "key " << std::hex << c.key;
 }
 
 TEST(KeyMapTest, KeysTypeTheirCharacters) {
