@@ -3,6 +3,7 @@
 #include "interpreter.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <vector>
 
 namespace tavik {
@@ -142,6 +143,18 @@ std::string usageText() {
            "  2    a bad command line\n"
            "\n"
            "The manual: docs/MANUAL.md in the sources, and tavikwm(1).\n";
+}
+
+bool displayAvailable(const std::function<const char*(const char*)>& getEnvironment) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = getEnvironment(name);
+        if (value != nullptr && value[0] != '\0') return true;
+    }
+    return false;
+}
+
+bool displayAvailable() {
+    return displayAvailable([](const char* name) { return std::getenv(name); });
 }
 
 } // namespace tavik

@@ -1,5 +1,6 @@
 #pragma once
 // The program's command line: tavikwm [--batch] [--screen WxH] [--help] [--version] [FILE].
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,6 +32,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv);
 
 // "WxH" with both sides decimal and within SCREEN_SIDE_MIN..SCREEN_SIDE_MAX.
 bool parseScreenSize(std::string_view text, int& width, int& height);
+
+// A display to open a window on: an X or Wayland display, or a Qt platform named outright. Decided from
+// the environment alone, so that the batch console never loads the window system to find out.
+bool displayAvailable(const std::function<const char*(const char*)>& getEnvironment);
+bool displayAvailable();
 
 std::string versionText();
 std::string usageText();

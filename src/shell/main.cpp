@@ -1,9 +1,7 @@
 // tavikwm: reads the command line and starts the console.
 #include "batch_host.h"
 #include "command_line.h"
-#if defined(TAVIK_HAVE_WINDOW)
-#include "window_app.h"
-#endif
+#include "window_loader.h"
 
 #include <cstdio>
 #include <exception>
@@ -11,18 +9,13 @@
 
 namespace {
 
-// The window starts when a display is available and the program was built with it; otherwise the batch
-// console runs.
-bool startWindow(const tavik::CommandLine& commandLine, int& status) {
-#if defined(TAVIK_HAVE_WINDOW)
+// The window starts when a display is available and its module loads; otherwise the batch console runs.
+bool startWindow(int argc, char** argv, int& status) {
     if (!tavik::displayAvailable()) return false;
-    status = tavik::runWindow(commandLine);
-    return true;
-#else
-    (void)commandLine;
-    (void)status;
+    std::string problem;
+    if (tavik::runWindowModule(argc, argv, status, problem)) return true;
+    std::cerr << "tavikwm: the window cannot be opened (" << problem << "); the batch console runs instead\n";
     return false;
-#endif
 }
 
 int run(int argc, char** argv) {
@@ -37,7 +30,7 @@ int run(int argc, char** argv) {
     }
 
     int status = 0;
-    if (!commandLine.batch && startWindow(commandLine, status)) return status;
+    if (!commandLine.batch && startWindow(argc, argv, status)) return status;
 
     tavik::BatchOptions options;
     options.width = commandLine.screenWidth;

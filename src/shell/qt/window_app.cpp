@@ -11,18 +11,6 @@
 
 namespace tavik {
 
-bool displayAvailable(const std::function<const char*(const char*)>& getEnvironment) {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = getEnvironment(name);
-        if (value != nullptr && value[0] != '\0') return true;
-    }
-    return false;
-}
-
-bool displayAvailable() {
-    return displayAvailable([](const char* name) { return std::getenv(name); });
-}
-
 int runWindow(const CommandLine& commandLine) {
     // The toolkit keeps argc and argv for the whole run; the command line itself has been read already.
     static int argc = 1;
