@@ -5,8 +5,10 @@
 #include "app_resources.h"
 
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <fstream>
 #include <vector>
@@ -121,6 +123,26 @@ TEST_F(MenuCommandTest, NoUsableNameMeansNothingTypedAndNoBreak) {
     EXPECT_EQ(breakRaised(), 1);
 }
 
+TEST(DesktopDialogsTest, RefusalIsAMessageBoxNamingThePath) {
+    DesktopDialogs dialogs;
+    QWidget parent;
+    parent.show();
+    QString shown;
+    bool wasModal = false;
+    // The box is modal: it is read and closed from the event loop it runs.
+    QTimer::singleShot(0, [&] {
+        waitUntil([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            wasModal = box->isModal();
+            box->accept();
+        }
+    });
+    dialogs.refuse(&parent, QStringLiteral("The path is too long: /x/y.TK"));
+    EXPECT_TRUE(wasModal);
+    EXPECT_EQ(shown, QStringLiteral("The path is too long: /x/y.TK"));
+}
+
 TEST_F(MenuCommandTest, BreakKeyOnlyBreaksAndDiscardsPendingText) {
     window->handleCommand(CMD_SAVE);
     breakRaised();
@@ -200,6 +222,28 @@ TEST_F(MenuSessionTest, RunStopsARunningProgramClearsTheScreenAndRunsTheFile) {
     command(CMD_RUN);
     EXPECT_GE(rowShowing(u"RAN"), 0);
     EXPECT_EQ(rowShowing(u"BEFORE"), -1);
+}
+
+TEST_F(MenuSessionTest, BreakKeyStopsARunningProgramAndThePromptComesBack) {
+    typeLine("10 I=7:goto 10");
+    const int before = window->inputRequestsOpened();
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("run"));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return !window->handoff().inputActive(); }));
+    QTest::qWait(50);
+    EXPECT_EQ(window->inputRequestsOpened(), before);
+    window->breakKey()->click();
+    ASSERT_TRUE(waitForPrompt(before));
+    // The run ended with the break's message on the console, nothing typed for the user.
+    bool broke = false;
+    for (int row = 0; row < screen().rows; ++row)
+        broke = broke || narrow(rowText(window->console(), row)).find("Break") != std::string::npos;
+    EXPECT_TRUE(broke);
+    EXPECT_TRUE(window->handoff().pendingInput().empty());
+    typeLine("print I");
+    std::string shown;
+    for (int row = 0; row < screen().rows; ++row) shown += narrow(rowText(window->console(), row)) + "\n";
+    EXPECT_GE(rowShowing(u"7"), 0) << shown;
 }
 
 TEST_F(MenuSessionTest, BreakAtThePromptAnswersWithCtrlCAndTypesNothing) {

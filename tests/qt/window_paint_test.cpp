@@ -139,6 +139,82 @@ TEST_F(WindowPaintTest, PlaneIsEnlargedByWholeFactorsInsideItsGreyFrame) {
     EXPECT_TRUE(allPixels(grabConsole(), QRect(k.left, k.top, k.width(), 2 * screen().cellHeight), GREY));
 }
 
+TEST_F(WindowPaintTest, PlaneSmallerThanItsBandIsFramedOnEverySide) {
+    // A plane a little less than half its band each way: enlarged twice, with grey left over all round.
+    const PixelRect k = consoleRect();
+    const PixelRect band{k.left, k.top, k.right, k.top + 6 * screen().cellHeight};
+    const int w = band.width() * 2 / 5;
+    const int h = band.height() * 2 / 5;
+    typeLine(QStringLiteral(
+                 "graph 6,%1,%2:bcolor 0,0,255:gcls:bcolor 255,255,255:fcolor 255,0,0:pset 0,0:pset %3,%4"
+                 ":fcolor 0,0,0")
+                 .arg(w)
+                 .arg(h)
+                 .arg(w - 1)
+                 .arg(h - 1)
+                 .toUtf8()
+                 .constData());
+    const PlaneFit fit = fitPlane(band, w, h);
+    ASSERT_EQ(fit.scaleX, 2);
+    ASSERT_EQ(fit.scaleY, 2);
+    const PixelRect& p = fit.picture;
+    ASSERT_GT(p.left, band.left);
+    ASSERT_GT(p.top, band.top);
+    const QImage image = grabConsole();
+    EXPECT_TRUE(allPixels(image, QRect(band.left, band.top, band.width(), p.top - band.top), GREY));
+    EXPECT_TRUE(allPixels(image, QRect(band.left, p.bottom, band.width(), band.bottom - p.bottom), GREY));
+    EXPECT_TRUE(allPixels(image, QRect(band.left, p.top, p.left - band.left, p.height()), GREY));
+    EXPECT_TRUE(allPixels(image, QRect(p.right, p.top, band.right - p.right, p.height()), GREY));
+    // The picture: blue where gcls filled it, each plotted pixel a red 2 x 2 block in its corner.
+    EXPECT_TRUE(allPixels(image, QRect(p.left, p.top, 2, 2), 0xFF0000));
+    EXPECT_TRUE(allPixels(image, QRect(p.right - 2, p.bottom - 2, 2, 2), 0xFF0000));
+    EXPECT_TRUE(allPixels(image, QRect(p.left + 2, p.top, p.width() - 4, p.height()), 0x0000FF));
+    // The text starts in the row under the band.
+    EXPECT_FALSE(allPixels(image, window->view().cellRect(0, 6), GREY));
+}
+
+TEST_F(WindowPaintTest, BcolorThenClsGivesEveryCellTheNewBackground) {
+    typeLine("bcolor 0,128,0:cls:print \"M\"");
+    const QImage image = grabConsole();
+    const PixelRect k = consoleRect();
+    const int row = window->console().cursorRow();
+    // Every cell but the one holding "M" and the caret's is the new green; the margins stay grey.
+    for (int r = 0; r < screen().rows; ++r) {
+        if (r == row || !rowText(window->console(), r).empty()) continue;
+        EXPECT_TRUE(allPixels(image, window->view().cellRect(0, r), 0x008000)) << "row " << r;
+        EXPECT_TRUE(allPixels(image, window->view().cellRect(screen().columns - 1, r), 0x008000))
+            << "row " << r;
+    }
+    EXPECT_TRUE(allPixels(image, QRect(0, 0, k.left, image.height()), GREY));
+    // The letter after cls is drawn on the new background.
+    const int letterRow = rowShowing(u"M");
+    ASSERT_GE(letterRow, 0);
+    const QRect letter = window->view().cellRect(0, letterRow);
+    EXPECT_EQ(pixelAt(image, letter.left(), letter.top()), 0x008000u);
+    EXPECT_GT(countPixels(image, letter, [](QColor c) { return c.lightness() < 40; }), 5);
+}
+
+TEST_F(WindowPaintTest, CaretScrolledOffTheTopMarksNoCell) {
+    window->handoff().handleTimer(); // the caret shows on the prompt's row
+    const int row = window->console().caretRow;
+    ASSERT_GE(row, 0);
+    {
+        std::lock_guard<std::recursive_mutex> guard(window->console().lock);
+        window->console().caretRow = -1;
+    }
+    {
+        std::lock_guard<std::recursive_mutex> guard(window->console().lock);
+        window->view().invalidateAll();
+    }
+    const QImage image = grabConsole();
+    // No cell of the grid is drawn inverted: the cells of blank rows are all white.
+    for (int r = 0; r < screen().rows; ++r) {
+        if (!rowText(window->console(), r).empty()) continue;
+        EXPECT_TRUE(allPixels(image, window->view().cellRect(window->console().caretColumn, r), WHITE))
+            << "row " << r;
+    }
+}
+
 TEST_F(WindowPaintTest, PsetOffTheBitmapDrawsNothingOnTheWindow) {
     typeLine("graph 4,10,8");
     const PixelRect k = consoleRect();

@@ -11,8 +11,13 @@
 #include <QInputMethodEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
 
 #include <map>
+#include <thread>
 
 namespace tavik::testing {
 namespace {
@@ -210,6 +215,75 @@ TEST_F(WindowShellTest, FileGivenAtStartRuns) {
     window->startInterpreter(path.toStdU16String());
     ASSERT_TRUE(waitForPrompt(0));
     EXPECT_GE(rowShowing(u"STARTED"), 0);
+}
+
+// Records every event that reaches a widget on a thread other than the user-interface thread: a widget
+// touched from the interpreter thread (a resize, a repaint, a focus change, a timer started) shows up here.
+class WidgetThreadWatch final : public QObject {
+  public:
+    WidgetThreadWatch() { QApplication::instance()->installEventFilter(this); }
+    ~WidgetThreadWatch() override { QApplication::instance()->removeEventFilter(this); }
+    std::atomic<int> foreign{0};
+    std::atomic<int> seen{0};
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched->isWidgetType()) {
+            ++seen;
+            if (QThread::currentThread() != QApplication::instance()->thread()) {
+                ++foreign;
+                std::fprintf(stderr, "event %d for %s on a foreign thread\n", static_cast<int>(event->type()),
+                             watched->metaObject()->className());
+            }
+        }
+        return false;
+    }
+};
+
+TEST_F(WindowShellTest, InterpreterThreadNeverTouchesAWidget) {
+    WidgetThreadWatch watch;
+    // Everything the interpreter shows: output that scrolls and wraps, the bell, colours, cls, locate, a size
+    // change, the plane opened, cleared, plotted on and closed, a turn of the screen and back, the waits.
+    typeLine("for i=1 to 60:print i;chr 7;:next:print");
+    typeLine("fcolor 255,0,0:bcolor 0,0,80:cls:locate 3,3:print \"X\":width 20,12,20:width 27,25,0");
+    typeLine("graph 3,40,20:gcls:for i=0 to 39:pset i,i/2:next:print pointr(0,0):graph");
+    typeLine("orient 90:print orient:orient 0:waitms 10:print tick>=0");
+    ASSERT_TRUE(waitUntil([&] { return window->width() == 480 && window->height() == 640; }));
+    typeLine("fcolor 0,0,0:bcolor 255,255,255:cls");
+    EXPECT_GT(watch.seen.load(), 0);
+    EXPECT_EQ(watch.foreign.load(), 0);
+    // The watch does see a widget reached from another thread (a harmless user event, sent directly).
+    std::thread([&] {
+        QEvent nothing(QEvent::User);
+        QCoreApplication::sendEvent(window->breakKey(), &nothing);
+    }).join();
+    EXPECT_EQ(watch.foreign.load(), 1);
+}
+
+// What the console's bell becomes: one beep request to the window per bell, queued, never drawn.
+class CountingSink final : public RepaintSink {
+  public:
+    int repaints = 0, beeps = 0, cursors = 0;
+    void requestRepaint() override { ++repaints; }
+    void requestBeep() override { ++beeps; }
+    void requestCursorUpdate() override { ++cursors; }
+};
+
+TEST(WindowViewTest, BellRingsTheDesktopBellOncePerBellCharacter) {
+    WindowView view(480, 640, 480, 600);
+    Console console(view);
+    CountingSink sink;
+    view.attach(console, sink);
+    {
+        std::lock_guard<std::recursive_mutex> guard(console.lock);
+        console.resetConsole();
+        sink.beeps = 0;
+        console.putString(u"a\ab\a\a");
+    }
+    EXPECT_EQ(sink.beeps, 3);
+    EXPECT_GT(sink.repaints, 0);
+    // The bell shows nothing: the two letters and no glyph for the bells.
+    EXPECT_EQ(rowText(console, 0), u"ab");
 }
 
 TEST(SingleInstanceTest, SecondStartReachesTheFirstAndDoesNotClaim) {
