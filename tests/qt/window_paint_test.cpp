@@ -8,6 +8,7 @@
 #include <QColor>
 
 #include <thread>
+#include <vector>
 
 namespace tavik::testing {
 namespace {
@@ -265,6 +266,26 @@ TEST_F(WindowPaintTest, TildeIsDrawnAsItsFullWidthForm) {
     EXPECT_NE(tilde, blank);
     EXPECT_EQ(glyphFor(u'A'), u'\xFF21');
     EXPECT_EQ(glyphFor(u'\\'), u'\xFFE5');
+}
+
+TEST_F(WindowPaintTest, CellsDrawnTogetherMatchCellsDrawnAlone) {
+    // A row's new cells are drawn side by side in one go; each must come out as if drawn on its own,
+    // none spilling into its neighbour.
+    const CellSize size{screen().cellWidth, screen().cellHeight};
+    const std::vector<GlyphCache::Key> keys{{0xFF37, 0x000000, 0xFFFFFF}, {0x6F22, 0x0000FF, 0x00FF00},
+                                            {0x3000, 0x000000, 0xFFFFFF}, {0xFF37, 0x000000, 0xFFFFFF},
+                                            {0xD800, 0xFFFFFF, 0x123456}, {0x3042, 0xFF0000, 0x000000}};
+    GlyphCache together;
+    together.configure(16, size);
+    together.prepare(keys.data(), static_cast<int>(keys.size()));
+    EXPECT_EQ(together.size(), keys.size() - 1); // the repeated key is drawn once
+    for (const GlyphCache::Key& k : keys) {
+        GlyphCache alone;
+        alone.configure(16, size);
+        const QImage expected = alone.cell(k.glyph, k.fore, k.back);
+        EXPECT_EQ(together.cell(k.glyph, k.fore, k.back), expected) << std::hex << static_cast<int>(k.glyph);
+    }
+    EXPECT_EQ(together.size(), keys.size() - 1);
 }
 
 TEST_F(WindowPaintTest, ScrolledOutputShowsTheLastLinesAfterTheRepaint) {

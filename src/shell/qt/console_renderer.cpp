@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace tavik {
@@ -81,25 +82,61 @@ void GlyphCache::configure(int fontHeight, CellSize cell) {
     images_.clear();
 }
 
-const QImage& GlyphCache::cell(char16_t glyph, Colour fore, Colour back) {
-    const std::uint64_t key = (std::uint64_t{glyph} << 48) | (std::uint64_t{fore & 0xFFFFFF} << 24) |
-                              std::uint64_t{back & 0xFFFFFF};
-    const auto found = images_.find(key);
-    if (found != images_.end()) return found->second;
+std::uint64_t GlyphCache::keyOf(char16_t glyph, Colour fore, Colour back) {
+    return (std::uint64_t{glyph} << 48) | (std::uint64_t{fore & 0xFFFFFF} << 24) |
+           std::uint64_t{back & 0xFFFFFF};
+}
+
+std::size_t GlyphCache::capacity() const {
     const std::size_t cellBytes = static_cast<std::size_t>(std::max(cell_.width, 1)) *
                                   static_cast<std::size_t>(std::max(cell_.height, 1)) * sizeof(QRgb);
-    if (images_.size() >= std::max(GLYPH_CACHE_MIN_ENTRIES, GLYPH_CACHE_BYTES / cellBytes)) images_.clear();
+    return std::max(GLYPH_CACHE_MIN_ENTRIES, GLYPH_CACHE_BYTES / cellBytes);
+}
 
-    QImage image(std::max(cell_.width, 1), std::max(cell_.height, 1), QImage::Format_RGB32);
-    image.fill(toRgb(back));
-    // Code 0 and a lone half of a surrogate pair have no picture: the cell is only its background.
-    if (glyph != 0 && !isSurrogate(glyph)) {
-        QPainter painter(&image);
-        painter.setFont(font_);
-        painter.setPen(QColor(toRgb(fore)));
-        painter.drawText(QPoint(0, ascent_), QString(QChar(glyph)));
+const QImage& GlyphCache::cell(char16_t glyph, Colour fore, Colour back) {
+    const std::uint64_t key = keyOf(glyph, fore, back);
+    auto found = images_.find(key);
+    if (found != images_.end()) return found->second;
+    const Key one{glyph, fore, back};
+    prepare(&one, 1);
+    return images_.find(key)->second;
+}
+
+void GlyphCache::prepare(const Key* keys, int count) {
+    missing_.clear();
+    missingKeys_.clear();
+    for (int i = 0; i < count; ++i) {
+        const std::uint64_t key = keyOf(keys[i].glyph, keys[i].fore, keys[i].back);
+        if (images_.count(key) != 0 ||
+            std::find(missingKeys_.begin(), missingKeys_.end(), key) != missingKeys_.end())
+            continue;
+        missing_.push_back(keys[i]);
+        missingKeys_.push_back(key);
     }
-    return images_.emplace(key, std::move(image)).first->second;
+    if (missing_.empty()) return;
+    if (images_.size() + missing_.size() > capacity()) images_.clear();
+
+    // The new cells side by side in one strip, each clipped to its own rectangle as if it were drawn alone.
+    const int w = std::max(cell_.width, 1);
+    const int h = std::max(cell_.height, 1);
+    const int n = static_cast<int>(missing_.size());
+    QImage strip(w * n, h, QImage::Format_RGB32);
+    {
+        QPainter painter(&strip);
+        painter.setFont(font_);
+        for (int i = 0; i < n; ++i) {
+            const Key& k = missing_[static_cast<std::size_t>(i)];
+            const QRect rect(i * w, 0, w, h);
+            painter.setClipRect(rect);
+            painter.fillRect(rect, QColor(toRgb(k.back)));
+            // Code 0 and a lone half of a surrogate pair have no picture: the cell is only its background.
+            if (k.glyph == 0 || isSurrogate(k.glyph)) continue;
+            painter.setPen(QColor(toRgb(k.fore)));
+            painter.drawText(QPoint(i * w, ascent_), QString(QChar(k.glyph)));
+        }
+    }
+    for (int i = 0; i < n; ++i)
+        images_.emplace(missingKeys_[static_cast<std::size_t>(i)], strip.copy(i * w, 0, w, h));
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -188,10 +225,26 @@ QRect ConsoleRenderer::paintCell(QImage& image, const Console& console, const Pi
 QRect ConsoleRenderer::paintRow(QImage& image, const Console& console, const PixelRect& client, int row) {
     const TextScreen& s = console.screen;
     if (row < 0 || row >= s.rows || row < s.firstTextRow) return {};
-    QRect changed;
-    for (int column = 0; column < s.columns; ++column)
-        changed |= paintCell(image, console, client, column, row);
-    return changed;
+    // The row's cells that were never drawn are drawn together first.
+    glyphs_.configure(s.fontHeight, {s.cellWidth, s.cellHeight});
+    std::array<GlyphCache::Key, GRID_CAPACITY> keys{};
+    const int columns = std::min(s.columns, GRID_CAPACITY);
+    for (int column = 0; column < columns; ++column) {
+        const int i = TextScreen::cellIndex(column, row);
+        const bool caret = console.caretOn != 0 && column == console.caretColumn && row == console.caretRow;
+        keys[static_cast<std::size_t>(column)] = {glyphFor(s.cellChar[i]),
+                                                  caret ? s.cellBack[i] : s.cellFore[i],
+                                                  caret ? s.cellFore[i] : s.cellBack[i]};
+    }
+    glyphs_.prepare(keys.data(), columns);
+    const PixelRect grid = gridRect(s, client);
+    for (int column = 0; column < columns; ++column) {
+        const GlyphCache::Key& k = keys[static_cast<std::size_t>(column)];
+        const PixelRect cell = cellRect(s, grid, column, row);
+        blitCell(image, cell.left, cell.top, glyphs_.cell(k.glyph, k.fore, k.back));
+    }
+    const PixelRect first = cellRect(s, grid, 0, row);
+    return QRect(first.left, first.top, columns * s.cellWidth, s.cellHeight) & image.rect();
 }
 
 QRect ConsoleRenderer::paintPlane(QImage& image, const Console& console, const PixelRect& client) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 namespace tavik {
 
@@ -39,12 +40,28 @@ class GlyphCache {
     const QImage& cell(char16_t glyph, Colour fore, Colour back);
     std::size_t size() const { return images_.size(); }
 
+    // One cell as the cache keys it.
+    struct Key {
+        char16_t glyph;
+        Colour fore;
+        Colour back;
+    };
+    // Draws every cell of the list that is not cached yet, all with one painter: a painter and an image
+    // for each cell would cost more than the glyphs themselves when a whole screen of new text comes.
+    // Afterwards cell() finds each of them without drawing.
+    void prepare(const Key* keys, int count);
+
   private:
+    static std::uint64_t keyOf(char16_t glyph, Colour fore, Colour back);
+    std::size_t capacity() const;
+
     int fontHeight_ = 0;
     CellSize cell_;
     QFont font_;
     int ascent_ = 0;
     std::unordered_map<std::uint64_t, QImage> images_;
+    std::vector<Key> missing_;
+    std::vector<std::uint64_t> missingKeys_;
 };
 
 // Clipped to the image; the image is Format_RGB32.
