@@ -15,18 +15,35 @@ inline std::int16_t wrap(std::int32_t v) {
 inline std::int16_t loadValue(const std::uint8_t* p) {
     return static_cast<std::int16_t>(load16(p));
 }
-
-// The level of the operator a byte begins: 1 and, or, xor; 2 the relations; 3 + and -; 4 * and /; 0 for a
-// byte that begins no operator.
-constexpr std::array<std::uint8_t, 256> OperatorLevel = [] {
-    std::array<std::uint8_t, 256> t{};
-    t[T_AND] = t[T_OR] = t[T_XOR] = 1;
-    t['<'] = t['='] = t['>'] = 2;
-    t['+'] = t['-'] = 3;
-    t['*'] = t['/'] = 4;
-    return t;
-}();
 } // namespace
+
+// The factor at p; p ends past it. Variables and literals, most factors, are read here with the position in
+// a register; every other factor goes through evalCompoundFactor, which works at readPtr.
+[[gnu::always_inline]] inline std::int16_t Interpreter::operand(std::uint8_t*& p) {
+    std::uint8_t b = *p;
+    std::uint8_t kind = FactorKinds[b];
+    while (kind == F_BLANK) {
+        b = *++p;
+        kind = FactorKinds[b];
+    }
+    if (kind == F_GLOBAL) {
+        ++p;
+        return globalVars[b - 'A'];
+    }
+    if (kind == F_LITERAL) {
+        const std::int16_t v = loadValue(p + 1);
+        p += 3;
+        return v;
+    }
+    if (kind == F_LOCAL) {
+        ++p;
+        return localsPtr[b - 'a'];
+    }
+    readPtr = p + 1;
+    const std::int16_t v = evalCompoundFactor(b);
+    p = readPtr;
+    return v;
+}
 
 // Levels 1 to 4 share one loop. It yields exactly what the routine of `level` yields when each level calls
 // the next tighter one (left = tighter level; while no error, an operator of this level is followed by
@@ -35,57 +52,68 @@ constexpr std::array<std::uint8_t, 256> OperatorLevel = [] {
 // tighter level's expression, which takes every tighter operator); a looser one, or a byte that is no
 // operator, is left in place (put back) for the caller. errorFlag is tested before every look at an operator,
 // as each level does, so that after an error nothing more is read.
-std::int16_t Interpreter::evalLevel(int level) {
-    return evalLevelFrom(level, evalFactor());
-}
-
-std::int16_t Interpreter::evalLevelFrom(int level, std::int16_t left) {
+// The read position stays in p and is handed back through readPtr before anything else reads it.
+[[gnu::always_inline]] inline std::int16_t Interpreter::evalLevelAt(int level, std::int16_t left,
+                                                                    std::uint8_t* p) {
     for (;;) {
-        if (errorFlag) return -1;
-        const std::uint8_t b = peekSignificantByte();
-        const int op = OperatorLevel[b];
-        if (op < level) return left; // 0, no operator, is below every level
-        ++readPtr;
+        if (errorFlag) {
+            readPtr = p;
+            return -1;
+        }
+        std::uint8_t b = *p;
+        int op = OperatorLevel[b];
+        while (op == OP_BLANK) {
+            b = *++p;
+            op = OperatorLevel[b];
+        }
+        if (op < level) { // 0, no operator, is below every level
+            readPtr = p;
+            return left;
+        }
+        ++p;
         enum { LT, LE, NE, EQ, GT, GE } rel = EQ;
-        if (b == '<') {
-            const std::uint8_t c = nextSignificantByte();
-            if (c == '=')
-                rel = LE;
-            else if (c == '>')
+        if (op == 2 && b != '=') {
+            // The second byte of <=, <> or >= may stand after blanks; anything else stays unread.
+            std::uint8_t c = *p;
+            while (isBlank(c)) c = *++p;
+            if (c == '=') {
+                rel = b == '<' ? LE : GE;
+                ++p;
+            } else if (c == '>' && b == '<') {
                 rel = NE;
-            else {
-                --readPtr;
-                rel = LT;
-            }
-        } else if (b == '>') {
-            const std::uint8_t c = nextSignificantByte();
-            if (c == '=')
-                rel = GE;
-            else {
-                --readPtr;
-                rel = GT;
+                ++p;
+            } else {
+                rel = b == '<' ? LT : GT;
             }
         }
         // The right operand is the tighter level's expression: a factor, then that level's loop. The loop is
-        // entered only when a tighter operator follows; otherwise it would give back the factor as it is,
-        // leaving readPtr where this look leaves it. For * and / the operand is the factor alone.
-        std::int16_t right = evalFactor();
-        if (op < 4 && !errorFlag && OperatorLevel[peekSignificantByte()] > op)
-            right = evalLevelFrom(op + 1, right);
-        if (op == 4) {
+        // entered only when a tighter operator follows; otherwise it would give back the factor as it is.
+        // For * and / the operand is the factor alone.
+        std::int16_t right = operand(p);
+        if (op < 4 && !errorFlag) {
+            int next = OperatorLevel[*p];
+            while (next == OP_BLANK) next = OperatorLevel[*++p];
+            if (next > op) {
+                readPtr = p;
+                right = evalLevelFrom(op + 1, right);
+                p = readPtr;
+            }
+        }
+        if (op == 3) {
+            left = wrap(b == '+' ? left + right : left - right);
+        } else if (op == 4) {
             if (b == '*') {
                 left = wrap(left * right);
             } else {
                 // The zero test comes before the flag test, as the handheld did: a failed divisor adds this
                 // message.
                 if (right == 0) {
+                    readPtr = p;
                     errDivideByZero();
                     return -1;
                 }
                 left = wrap(left / right);
             }
-        } else if (op == 3) {
-            left = wrap(b == '+' ? left + right : left - right);
         } else if (op == 2) {
             bool r = false;
             switch (rel) {
@@ -107,8 +135,14 @@ std::int16_t Interpreter::evalLevelFrom(int level, std::int16_t left) {
     }
 }
 
-std::int16_t Interpreter::evalExpression() {
-    return evalLevel(1);
+std::int16_t Interpreter::evalLevel(int level) {
+    std::uint8_t* p = readPtr;
+    const std::int16_t left = operand(p);
+    return evalLevelAt(level, left, p);
+}
+
+std::int16_t Interpreter::evalLevelFrom(int level, std::int16_t left) {
+    return evalLevelAt(level, left, readPtr);
 }
 
 std::int16_t Interpreter::evalRelation() {
@@ -124,15 +158,10 @@ std::int16_t Interpreter::evalTerm() {
 }
 
 std::int16_t Interpreter::evalFactor() {
-    const std::uint8_t b = nextSignificantByte();
-    if (b >= 'A' && b <= 'Z') return *globalVar(b);
-    if (b >= 'a' && b <= 'z') return *localVar(b);
-    if (b == TOK_DECIMAL || b == TOK_HEX) {
-        const std::int16_t v = loadValue(readPtr);
-        readPtr += 2;
-        return v;
-    }
-    return evalCompoundFactor(b);
+    std::uint8_t* p = readPtr;
+    const std::int16_t v = operand(p);
+    readPtr = p;
+    return v;
 }
 
 // Kept apart from evalFactor so that the variables and literals, most factors, pay for no more than they use.
@@ -209,11 +238,17 @@ std::uint8_t* Interpreter::readArrayRef() {
 }
 
 void Interpreter::assignFromExpression(std::uint8_t* target) {
-    if (nextSignificantByte() != '=') {
+    std::uint8_t* p = readPtr;
+    std::uint8_t b = *p;
+    while (isBlank(b)) b = *++p;
+    if (b != '=') {
+        readPtr = p + 1;
         errSyntax();
         return;
     }
-    const std::int16_t v = evalExpression();
+    ++p;
+    const std::int16_t left = operand(p);
+    const std::int16_t v = evalLevelAt(1, left, p);
     if (!errorFlag) store16(target, static_cast<std::uint16_t>(v));
 }
 

@@ -1,5 +1,7 @@
 // The engine: walks the token bytes statement by statement and dispatches keyword tokens through the
 // statement table. Statements that end a run only set errorFlag and a request; the loop acts on it.
+// GOTO, GOSUB/RETURN with their local variables, FOR/NEXT on the shared seven-frame stack and IF/THEN are
+// here too, so that the engine runs them without a call through the table.
 #include "console.h"
 #include "interpreter.h"
 
@@ -20,6 +22,12 @@ enum ByteAction : std::uint8_t {
     ACT_GLOBAL,
     ACT_LOCAL,
     ACT_STATEMENT,
+    // The statements that run most often in a loop, called directly rather than through the table.
+    ACT_IF,
+    ACT_GOTO,
+    ACT_GOSUB,
+    ACT_RETURN,
+    ACT_NEXT,
 };
 
 constexpr std::array<std::uint8_t, 256> makeByteActions() {
@@ -32,6 +40,11 @@ constexpr std::array<std::uint8_t, 256> makeByteActions() {
     a[0x27] = ACT_REMARK;
     a['@'] = ACT_ARRAY;
     a['?'] = ACT_PRINT;
+    a[T_IF] = ACT_IF;
+    a[T_GOTO] = ACT_GOTO;
+    a[T_GOSUB] = ACT_GOSUB;
+    a[T_RETURN] = ACT_RETURN;
+    a[T_NEXT] = ACT_NEXT;
     return a;
 }
 
@@ -51,14 +64,173 @@ const Interpreter::Statement Interpreter::StatementTable[STATEMENT_COUNT] = {
     &Interpreter::stPset,
 };
 
-void Interpreter::beginLine() {
-    if (directMode) {
-        currentLineNumber = 0;
+[[gnu::always_inline]] inline void Interpreter::gotoLine(std::uint16_t n) {
+    std::uint8_t* record = findLine(n);
+    if (!record) {
+        errLineNotFound(n);
         return;
     }
-    currentLineNumber = load16(readPtr);
-    if (traceFlag) outFormat(nullptr, u"[%d]", {currentLineNumber});
-    readPtr += 4;
+    readPtr = record;
+    directMode = 0;
+    beginLine();
+}
+
+// The next free frame, resuming at readPtr; none after reporting a full stack (seven frames in use).
+ControlFrame* Interpreter::pushFrame(std::int16_t kind) {
+    if (stackDepth + 1 >= 8) {
+        errStackOverflow();
+        return nullptr;
+    }
+    ControlFrame& frame = controlStack[stackDepth++];
+    frame.kind = kind;
+    frame.resume = readPtr;
+    frame.resumeGeneration = lineGeneration;
+    return &frame;
+}
+
+[[gnu::always_inline]] inline void Interpreter::stGoto() {
+    const std::int16_t n = evalExpression();
+    if (errorFlag) return;
+    gotoLine(static_cast<std::uint16_t>(n));
+}
+
+void Interpreter::stGosub() {
+    const std::uint16_t n = static_cast<std::uint16_t>(evalExpression());
+    if (errorFlag) return;
+    std::uint8_t* record = findLine(n);
+    if (!record) {
+        errLineNotFound(n);
+        return;
+    }
+    ControlFrame* frame = pushFrame(FRAME_GOSUB);
+    if (!frame) return;
+    frame->savedLocals = localsPtr;
+    localsPtr = frame->locals;
+    readPtr = record;
+    directMode = 0;
+    beginLine();
+}
+
+void Interpreter::stReturn() {
+    if (stackDepth == 0) {
+        errStackUnderflow();
+        return;
+    }
+    while (stackDepth > 0) {
+        ControlFrame& frame = controlStack[--stackDepth];
+        if (frame.kind != FRAME_GOSUB) continue;
+        localsPtr = frame.savedLocals;
+        if (inLineBuffer(frame.resume)) {
+            // A typed line that has since been replaced is gone: its bytes must not run.
+            if (frame.resumeGeneration != lineGeneration) {
+                errCantContinue();
+                return;
+            }
+            directMode = 1;
+        }
+        readPtr = frame.resume;
+        return;
+    }
+    errStackUnderflow();
+}
+
+void Interpreter::stFor() {
+    std::uint8_t* var;
+    const std::uint8_t b = nextSignificantByte();
+    if (b == '@') {
+        var = readArrayRef();
+        if (!var) return;
+    } else if (b >= 'A' && b <= 'Z') {
+        var = reinterpret_cast<std::uint8_t*>(globalVar(b));
+    } else if (b >= 'a' && b <= 'z') {
+        var = reinterpret_cast<std::uint8_t*>(localVar(b));
+    } else {
+        errSyntax();
+        return;
+    }
+    if (nextSignificantByte() != '=') {
+        errSyntax();
+        return;
+    }
+    const std::int16_t start = evalExpression();
+    if (errorFlag) return;
+    if (nextSignificantByte() != T_TO) {
+        errSyntax();
+        return;
+    }
+    const std::int16_t limit = evalExpression();
+    if (errorFlag) return;
+    std::int16_t step = 1;
+    if (nextSignificantByte() == T_STEP) {
+        step = evalExpression();
+        if (errorFlag) return;
+    } else {
+        --readPtr;
+    }
+    ControlFrame* frame = pushFrame(FRAME_FOR);
+    if (!frame) return;
+    frame->loopVar = var;
+    frame->limit = limit;
+    frame->step = step;
+    store16(var, static_cast<std::uint16_t>(start));
+}
+
+[[gnu::always_inline]] inline void Interpreter::stNext() {
+    const int depth = stackDepth;
+    if (depth == 0 || controlStack[depth - 1].kind != FRAME_FOR) {
+        errNextWithoutFor();
+        return;
+    }
+    ControlFrame& frame = controlStack[depth - 1];
+    // Read into locals first: the store into the variable could otherwise be taken to change the frame.
+    std::uint8_t* const var = frame.loopVar;
+    const std::int16_t limit = frame.limit;
+    const std::int16_t step = frame.step;
+    const std::int16_t value = static_cast<std::int16_t>(load16(var));
+    if (value == limit) {
+        stackDepth = depth - 1;
+        return;
+    }
+    const std::int16_t next = static_cast<std::int16_t>(static_cast<std::uint16_t>(value + step));
+    store16(var, static_cast<std::uint16_t>(next));
+    const bool again = step > 0 ? next <= limit : next >= limit;
+    if (!again) {
+        stackDepth = depth - 1;
+        return;
+    }
+    if (inLineBuffer(frame.resume)) {
+        if (frame.resumeGeneration != lineGeneration) {
+            errCantContinue();
+            return;
+        }
+        // Looping back into the typed line runs it as typed, to its own end.
+        directMode = 1;
+    }
+    readPtr = frame.resume;
+}
+
+void Interpreter::stIf() {
+    const std::int16_t c = evalExpression();
+    if (errorFlag) return;
+    std::uint8_t* p = readPtr;
+    while (isBlank(*p)) ++p;
+    readPtr = p + 1;
+    if (*p != T_THEN) {
+        errSyntax();
+        return;
+    }
+    if (c == 0) {
+        readPtr = skipToLineEnd(readPtr);
+        return;
+    }
+    ++p;
+    while (isBlank(*p)) ++p;
+    readPtr = p;
+    if (*p == TOK_DECIMAL) stGoto();
+}
+
+void Interpreter::traceLine() {
+    outFormat(nullptr, u"[%d]", {currentLineNumber});
 }
 
 void Interpreter::reportBreak() {
@@ -71,61 +243,75 @@ void Interpreter::reportBreak() {
 
 void Interpreter::executeStatements() {
     breakRequested.store(0, std::memory_order_relaxed);
+    beginLine();
+    if (!directMode && currentLineNumber == 0) {
+        runRequest = Stop;
+        errorFlag = 1;
+        lastStop = StopReason::Ended;
+        return;
+    }
     for (;;) {
-        beginLine();
-        if (!directMode && currentLineNumber == 0) {
-            runRequest = Stop;
-            errorFlag = 1;
-            lastStop = StopReason::Ended;
+        // Blanks and separators are stepped over with the read position in a register; the break is
+        // answered at the byte that acts, which is where a break among the blanks would resume too.
+        // contPtr is written for that byte: a blank's value could never be seen, since the next byte
+        // overwrites it and a break writes it itself (reportBreak).
+        std::uint8_t* p = readPtr;
+        std::uint8_t b = *p;
+        std::uint8_t action = ByteActions[b];
+        while (action == ACT_BLANK) {
+            b = *++p;
+            action = ByteActions[b];
+        }
+        if (breakRequested.load(std::memory_order_relaxed)) {
+            readPtr = p;
+            breakRequested.store(0, std::memory_order_relaxed);
+            reportBreak();
             return;
         }
-        for (;;) {
-            // Blanks and separators are stepped over with the read position in a register. A break is still
-            // answered at each byte. contPtr is written for the byte that acts: a blank's value could never
-            // be seen, since the next byte overwrites it and a break writes it itself (reportBreak).
-            std::uint8_t* p = readPtr;
-            std::uint8_t b;
-            std::uint8_t action;
-            for (;;) {
-                if (breakRequested.load(std::memory_order_relaxed)) {
-                    readPtr = p;
-                    breakRequested.store(0, std::memory_order_relaxed);
-                    reportBreak();
-                    return;
-                }
-                b = *p;
-                action = ByteActions[b];
-                if (action != ACT_BLANK) break;
-                ++p;
-            }
-            if (!directMode) contPtr = p;
-            readPtr = p + 1;
-            switch (action) {
-            case ACT_GLOBAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(globalVar(b))); break;
-            case ACT_LOCAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(localVar(b))); break;
-            case ACT_STATEMENT: {
-                // Taken out first: GCC 12's bounds check misreads the index of a member-pointer call made
-                // straight from the table, which stops every sanitized run.
-                const Statement statement = StatementTable[b - T_IF];
-                (this->*statement)();
-                break;
-            }
-            case ACT_END:
-                if (directMode) return;
-                goto nextLine;
-            case ACT_REMARK: readPtr = skipToLineEnd(readPtr); continue;
-            case ACT_ARRAY: {
-                std::uint8_t* target = readArrayRef();
-                if (!target) return;
-                assignFromExpression(target);
-                break;
-            }
-            case ACT_PRINT: stPrint(); break;
-            default: errSyntax(); break;
-            }
-            if (errorFlag) return;
+        if (!directMode) contPtr = p;
+        readPtr = p + 1;
+        switch (action) {
+        case ACT_GLOBAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(globalVar(b))); break;
+        case ACT_LOCAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(localVar(b))); break;
+        case ACT_STATEMENT: {
+            // Taken out first: GCC 12's bounds check misreads the index of a member-pointer call made
+            // straight from the table, which stops every sanitized run.
+            const Statement statement = StatementTable[b - T_IF];
+            (this->*statement)();
+            break;
         }
-    nextLine:;
+        case ACT_IF: stIf(); break;
+        case ACT_GOTO: stGoto(); break;
+        case ACT_GOSUB: stGosub(); break;
+        case ACT_RETURN: stReturn(); break;
+        case ACT_NEXT: stNext(); break;
+        case ACT_END: {
+            if (directMode) return;
+            // The next record follows the end byte directly: its start as beginLine makes it.
+            const std::uint16_t n = load16(p + 1);
+            currentLineNumber = n;
+            if (traceFlag) traceLine();
+            readPtr = p + 5;
+            if (n == 0) {
+                // The end marker of the stored program.
+                runRequest = Stop;
+                errorFlag = 1;
+                lastStop = StopReason::Ended;
+                return;
+            }
+            continue;
+        }
+        case ACT_REMARK: readPtr = skipToLineEnd(readPtr); continue;
+        case ACT_ARRAY: {
+            std::uint8_t* target = readArrayRef();
+            if (!target) return;
+            assignFromExpression(target);
+            break;
+        }
+        case ACT_PRINT: stPrint(); break;
+        default: errSyntax(); break;
+        }
+        if (errorFlag) return;
     }
 }
 

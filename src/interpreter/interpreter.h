@@ -59,6 +59,18 @@ class Interpreter {
     // --- program store ---
     alignas(8) std::uint8_t programArea[PROGRAM_AREA_BYTES];
     std::uint16_t usedBytes = 2;
+    // Where findLine last found a line, so that a GOTO or GOSUB in a loop does not walk the program each
+    // time. An entry holds only while programGeneration is what it was when the entry was made: every change
+    // to the stored lines (storeLine, appendLine, resetInterpreter) moves the generation on.
+    struct LineCacheEntry {
+        std::uint32_t generation = 0;
+        std::uint16_t number = 0;
+        std::uint16_t offset = 0;
+    };
+    static constexpr int LINE_CACHE_ENTRIES = 64;
+    LineCacheEntry lineCache[LINE_CACHE_ENTRIES];
+    std::uint32_t programGeneration = 1;
+    void programChanged();
 
     // --- loop and buffers ---
     alignas(8) std::uint8_t lineBuffer[LINE_BUFFER_BYTES];
@@ -108,6 +120,30 @@ class Interpreter {
         return t;
     }();
     static bool isBlank(std::uint8_t b) { return BlankBytes[b]; }
+    // The level of the operator a byte begins: 1 and, or, xor; 2 the relations; 3 + and -; 4 * and /; 0 for a
+    // byte that begins no operator; OP_BLANK for a blank, so that one lookup both skips blanks and finds the
+    // operator.
+    static constexpr std::uint8_t OP_BLANK = 9;
+    static constexpr std::array<std::uint8_t, 256> OperatorLevel = [] {
+        std::array<std::uint8_t, 256> t{};
+        t[T_AND] = t[T_OR] = t[T_XOR] = 1;
+        t['<'] = t['='] = t['>'] = 2;
+        t['+'] = t['-'] = 3;
+        t['*'] = t['/'] = 4;
+        t[0x20] = t[0x09] = t[TOK_FILLER] = OP_BLANK;
+        return t;
+    }();
+    // What a factor's first byte is, for the same purpose.
+    enum FactorKind : std::uint8_t { F_OTHER, F_GLOBAL, F_LOCAL, F_LITERAL, F_BLANK };
+    static constexpr std::array<std::uint8_t, 256> FactorKinds = [] {
+        std::array<std::uint8_t, 256> t{};
+        for (int b = 'A'; b <= 'Z'; ++b) t[b] = F_GLOBAL;
+        for (int b = 'a'; b <= 'z'; ++b) t[b] = F_LOCAL;
+        t[TOK_DECIMAL] = t[TOK_HEX] = F_LITERAL;
+        t[0x20] = t[0x09] = t[TOK_FILLER] = F_BLANK;
+        return t;
+    }();
+
     // A local pointer: a byte load may alias readPtr itself, which would force a store per byte.
     std::uint8_t nextSignificantByte() {
         std::uint8_t* p = readPtr;
@@ -129,7 +165,15 @@ class Interpreter {
     // --- program store ---
     void storeLine();
     void appendLine();
-    std::uint8_t* findLine(std::uint16_t n);
+    // The record of line n, or none; a hit in lineCache answers without walking the program.
+    std::uint8_t* findLine(std::uint16_t n) {
+        const LineCacheEntry& e = lineCache[lineCacheSlot(n)];
+        if (e.generation == programGeneration && e.number == n) return programArea + e.offset;
+        return findLineWalk(n);
+    }
+    // Lines numbered in tens and hundreds spread over the entries.
+    static int lineCacheSlot(std::uint16_t n) { return (n ^ (n >> 6)) % LINE_CACHE_ENTRIES; }
+    std::uint8_t* findLineWalk(std::uint16_t n);
     std::uint8_t* findLineFrom(std::uint16_t n);
     std::uint8_t* arrayElement(int i);
     void startRun(std::uint16_t n);
@@ -137,7 +181,36 @@ class Interpreter {
     void resetInterpreter();
 
     // --- evaluator ---
-    std::int16_t evalExpression();
+    // A lone variable or literal, the commonest expression (line numbers, FOR limits, indexes, PRINT items),
+    // is read here; anything else goes through the operator levels, which give the same value and position.
+    std::int16_t evalExpression() {
+        std::uint8_t* p = readPtr;
+        std::uint8_t b = *p;
+        std::uint8_t kind = FactorKinds[b];
+        while (kind == F_BLANK) {
+            b = *++p;
+            kind = FactorKinds[b];
+        }
+        std::int16_t v;
+        if (kind == F_GLOBAL) {
+            v = globalVars[b - 'A'];
+            ++p;
+        } else if (kind == F_LITERAL) {
+            v = static_cast<std::int16_t>(load16(p + 1));
+            p += 3;
+        } else if (kind == F_LOCAL) {
+            v = localsPtr[b - 'a'];
+            ++p;
+        } else {
+            return evalLevel(1);
+        }
+        std::uint8_t op = OperatorLevel[*p];
+        while (op == OP_BLANK) op = OperatorLevel[*++p];
+        readPtr = p;
+        // An operator follows: the loop goes on from it with the factor already read.
+        if (op != 0) return evalLevelFrom(1, v);
+        return v;
+    }
     std::int16_t evalRelation();
     std::int16_t evalSum();
     std::int16_t evalTerm();
@@ -150,7 +223,17 @@ class Interpreter {
 
     // --- execution ---
     void executeStatements();
-    void beginLine();
+    // A line's start: in program mode readPtr stands on its record.
+    void beginLine() {
+        if (directMode) {
+            currentLineNumber = 0;
+            return;
+        }
+        currentLineNumber = load16(readPtr);
+        if (traceFlag) traceLine();
+        readPtr += 4;
+    }
+    void traceLine();
     void reportBreak();
     void executeStatementToken(std::uint8_t token);
 
@@ -243,6 +326,10 @@ class Interpreter {
     std::int16_t evalLevel(int level);
     // evalLevel's loop once its first operand, left, has been read.
     std::int16_t evalLevelFrom(int level, std::int16_t left);
+    // That loop with the read position at p (readPtr is set from it on the way out).
+    std::int16_t evalLevelAt(int level, std::int16_t left, std::uint8_t* p);
+    // A factor read at p, p left past it.
+    std::int16_t operand(std::uint8_t*& p);
     // evalFactor's cases after the variables and literals: b is the factor's first byte, already read.
     std::int16_t evalCompoundFactor(std::uint8_t b);
     std::int16_t twoArgumentFunction(std::uint8_t token);

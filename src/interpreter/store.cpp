@@ -37,13 +37,29 @@ std::uint8_t* Interpreter::findLineFrom(std::uint16_t n) {
     return r;
 }
 
-std::uint8_t* Interpreter::findLine(std::uint16_t n) {
-    for (std::uint8_t* r = programArea; recordNumber(r) != 0; r += recordLength(r))
-        if (recordNumber(r) == n) return r;
+void Interpreter::programChanged() {
+    // Generation 0 marks an empty entry: after wrapping round, the old entries are cleared instead.
+    if (++programGeneration == 0) {
+        for (LineCacheEntry& e : lineCache) e = LineCacheEntry{};
+        programGeneration = 1;
+    }
+}
+
+std::uint8_t* Interpreter::findLineWalk(std::uint16_t n) {
+    LineCacheEntry& e = lineCache[lineCacheSlot(n)];
+    for (std::uint8_t* r = programArea; recordNumber(r) != 0; r += recordLength(r)) {
+        if (recordNumber(r) == n) {
+            e.generation = programGeneration;
+            e.number = n;
+            e.offset = static_cast<std::uint16_t>(r - programArea);
+            return r;
+        }
+    }
     return nullptr;
 }
 
 void Interpreter::storeLine() {
+    programChanged();
     const std::uint16_t n = load16(lineBuffer + 2);
     if (n == 0) {
         errLineZero();
@@ -92,6 +108,7 @@ void Interpreter::storeLine() {
 // A loaded file is trusted to be in order, as SAVE writes it, so lines are appended; a line that is not
 // above the last one goes through storeLine, so that no file can leave the store unsorted or hold line 0.
 void Interpreter::appendLine() {
+    programChanged();
     const std::uint16_t n = load16(lineBuffer + 2);
     if (n == 0) {
         errLineZero();
@@ -158,6 +175,7 @@ void Interpreter::resetInterpreter() {
     console.resetConsole();
     clearRunState();
     store16(programArea, 0);
+    programChanged();
     directMode = 1;
     traceFlag = 0;
     usedBytes = 2;
