@@ -4,6 +4,7 @@
 
 #include "app_resources.h"
 
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -121,6 +122,54 @@ TEST_F(MenuCommandTest, NoUsableNameMeansNothingTypedAndNoBreak) {
     window->handleCommand(CMD_RUN);
     EXPECT_EQ(pending().size(), 255u);
     EXPECT_EQ(breakRaised(), 1);
+}
+
+// Reads the toolkit's file dialog while it is open, then cancels it.
+struct SeenFileDialog {
+    QStringList filters;
+    QString selected;
+    QFileDialog::AcceptMode accept = QFileDialog::AcceptOpen;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    bool seen = false;
+};
+
+void readAndCancelFileDialog(SeenFileDialog& out) {
+    QTimer::singleShot(0, [&out] {
+        waitUntil([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr; },
+                  5000);
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            out.filters = dialog->nameFilters();
+            out.selected = dialog->selectedNameFilter();
+            out.accept = dialog->acceptMode();
+            out.mode = dialog->fileMode();
+            out.seen = true;
+            dialog->reject();
+        }
+    });
+}
+
+TEST(DesktopDialogsTest, FileDialogsOfferAllAndTavikWithTavikChosenAndCancelGivesNothing) {
+    DesktopDialogs dialogs;
+    QWidget parent;
+    parent.show();
+    const QStringList filters{QStringLiteral("All (*.*)"), QStringLiteral("Tavik (*.TK)")};
+
+    SeenFileDialog open;
+    readAndCancelFileDialog(open);
+    EXPECT_FALSE(dialogs.chooseProgramFile(&parent).has_value());
+    ASSERT_TRUE(open.seen);
+    EXPECT_EQ(open.filters, filters);
+    EXPECT_EQ(open.selected, filters[1]);
+    EXPECT_EQ(open.accept, QFileDialog::AcceptOpen);
+    EXPECT_EQ(open.mode, QFileDialog::ExistingFile); // the file must exist
+
+    SeenFileDialog save;
+    readAndCancelFileDialog(save);
+    EXPECT_FALSE(dialogs.chooseSaveFile(&parent).has_value());
+    ASSERT_TRUE(save.seen);
+    EXPECT_EQ(save.filters, filters);
+    EXPECT_EQ(save.selected, filters[1]);
+    EXPECT_EQ(save.accept, QFileDialog::AcceptSave);
 }
 
 TEST(DesktopDialogsTest, RefusalIsAMessageBoxNamingThePath) {
