@@ -295,6 +295,47 @@ TEST_F(MenuSessionTest, BreakKeyStopsARunningProgramAndThePromptComesBack) {
     EXPECT_GE(rowShowing(u"7"), 0) << shown;
 }
 
+TEST_F(MenuSessionTest, RunWhileWaitcharWaitsBreaksTheWaitAndRunsTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("W.TK"));
+    {
+        std::ofstream out(path.toStdString(), std::ios::binary);
+        out << "10 print \"AFTER\"\r\n";
+    }
+    const int before = window->inputRequestsOpened();
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("print waitchar"));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] {
+        return window->inputRequestsOpened() > before && window->handoff().inputMode() == InputMode::Char;
+    }));
+    dialogs.chosen = path;
+    command(CMD_RUN);
+    // The wait was answered with Ctrl-C, the break stopped the line, and the file ran on a cleared screen.
+    EXPECT_GE(rowShowing(u"AFTER"), 0);
+    EXPECT_EQ(rowShowing(u"print waitchar"), -1);
+    EXPECT_EQ(window->handoff().inputMode(), InputMode::Line);
+}
+
+TEST_F(MenuSessionTest, CtrlAOpensAboutWhileAProgramRunsWithoutStoppingIt) {
+    typeLine("10 goto 10");
+    const int before = window->inputRequestsOpened();
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("run"));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return !window->handoff().inputActive(); }));
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_A, Qt::ControlModifier);
+    ASSERT_NE(window->aboutBox(), nullptr);
+    EXPECT_TRUE(window->aboutBox()->isVisible());
+    QTest::qWait(50);
+    // Still running: no break raised, no prompt opened, nothing typed.
+    EXPECT_EQ(window->interpreter().breakRequested.load(), 0);
+    EXPECT_EQ(window->inputRequestsOpened(), before);
+    EXPECT_TRUE(window->handoff().pendingInput().empty());
+    window->aboutBox()->okButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return window->aboutBox() == nullptr; }));
+    window->breakKey()->click();
+    EXPECT_TRUE(waitForPrompt(before));
+}
+
 TEST_F(MenuSessionTest, BreakAtThePromptAnswersWithCtrlCAndTypesNothing) {
     const int before = window->inputRequestsOpened();
     window->breakKey()->click();
