@@ -39,11 +39,12 @@ for target in "${targets[@]}"; do
         status=1
     fi
     executions=$(grep -o 'number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
+    rate=$(grep -o 'average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
     last=$(grep -E '^#[0-9]+' "$log" | tail -1 || true)
     coverage=$(grep -o 'cov: [0-9]*' <<<"$last" | grep -o '[0-9]*' || echo '?')
     features=$(grep -o 'ft: [0-9]*' <<<"$last" | grep -o '[0-9]*' || echo '?')
     inputs=$(find "$corpus" -type f | wc -l)
-    echo "$target: $result; $((SECONDS - started)) s, $executions executions, $coverage edges," \
+    echo "$target: $result; $((SECONDS - started)) s, $executions executions ($rate/s), $coverage edges," \
         "$features features, $inputs corpus inputs"
 done
 exit $status

@@ -100,6 +100,15 @@ class FileFaults : public InterpreterTest {
             enter(line);
     }
 
+    // Every fault the disk injected, for the figures in docs/RELIABILITY.md.
+    void TearDown() override {
+        if (disk.faults > 0) {
+            RecordProperty("faults", disk.faults);
+            std::printf("file faults: %d injected\n", disk.faults);
+        }
+        InterpreterTest::TearDown();
+    }
+
     // After a failed SAVE: the old file as it was, nothing else in the folder, the name unchanged.
     void expectUntouched(const std::string& what) {
         SCOPED_TRACE(what);

@@ -3,6 +3,8 @@
 // bytes, LIST, usedBytes and the array's extent agree with the map, up to and past "Out of memory".
 #include "interpreter_fixture.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 #include <random>
 
@@ -168,6 +170,7 @@ class StoreModel : public InterpreterTest {
             expectedMessage = u"Invalid Line Number 0\n";
         }
         EXPECT_EQ(type(line), expectedMessage) << std::string(line.begin(), line.end());
+        ++steps;
         expectAgreement("step " + std::to_string(stepNumber));
     }
 
@@ -176,9 +179,12 @@ class StoreModel : public InterpreterTest {
     std::mt19937 random{1};
     int outOfMemory = 0;
     int checks = 0;
+    int steps = 0;
 };
 
 TEST_F(StoreModel, RandomEditsAgreeWithASortedMap) {
+    int refused = 0;
+    std::size_t peak = 0;
     for (unsigned seed : {1u, 2u, 3u}) {
         random.seed(seed);
         model.clear();
@@ -187,10 +193,17 @@ TEST_F(StoreModel, RandomEditsAgreeWithASortedMap) {
         for (int i = 0; i < 1500; ++i) {
             step(i);
             if (HasFatalFailure()) return;
+            peak = std::max<std::size_t>(peak, interp.usedBytes);
         }
         EXPECT_GT(outOfMemory, 0) << "the run never filled the store (seed " << seed << ")";
         EXPECT_GT(model.size(), 50u);
+        refused += outOfMemory;
     }
+    RecordProperty("steps", steps);
+    RecordProperty("outOfMemory", refused);
+    std::printf("store model: %d steps, %d refused with Out of memory, %d agreement checks, usedBytes up to "
+                "%zu of %d\n",
+                steps, refused, checks, peak, AREA);
 }
 
 TEST_F(StoreModel, RangesOfListAgreeWithTheMap) {

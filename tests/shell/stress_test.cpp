@@ -183,14 +183,23 @@ class HandoffStress : public ::testing::Test {
             }
             return;
         }
-        case Event::BreakChar: handoff.handleChar(BREAK_CHAR); break;
+        case Event::BreakChar:
+            ++breaks;
+            handoff.handleChar(BREAK_CHAR);
+            break;
         case Event::Close: closed = true; return;
-        case Event::Char: handoff.handleChar(static_cast<char16_t>(e.code)); break;
+        case Event::Char:
+            if (e.code == BREAK_CHAR) ++breaks;
+            if (e.code == 13) ++returns;
+            handoff.handleChar(static_cast<char16_t>(e.code));
+            break;
         case Event::KeyDown: handoff.handleKeyDown(e.code); break;
         case Event::KeyUp: handoff.handleKeyUp(e.code); return;
         case Event::Timer: handoff.handleTimer(); return;
         case Event::Turn: window.width = e.code; return;
         case Event::Menu:
+            ++menuTexts;
+            if (e.text.empty()) ++breaks;
             if (handoff.typeForUser(e.text) != TypeResult::Accepted) ADD_FAILURE() << "menu text refused";
             return;
         case Event::Tracked:
@@ -264,6 +273,9 @@ class HandoffStress : public ::testing::Test {
     bool closed = false;
     int trackedLines = 0;
     int requestsAnsweredByMenus = 0;
+    long breaks = 0; // BREAK soft key (an empty menu text), Ctrl+C typed, and the hand-off's break characters
+    long returns = 0;   // Enter typed at random, wherever the cursor stood
+    long menuTexts = 0; // menu command texts typed for the user, the BREAK soft key among them
 };
 
 TEST_F(HandoffStress, NoHangNoRaceNoLostLine) {
@@ -288,7 +300,8 @@ TEST_F(HandoffStress, NoHangNoRaceNoLostLine) {
     ASSERT_FALSE(closed) << "the interpreter loop ended";
 
     // The end: BREAK, then the prompt must come back and take one more line, all within the deadline.
-    const auto deadline = Clock::now() + 20s;
+    const auto ending = Clock::now();
+    const auto deadline = ending + 20s;
     handoff.typeForUser(u"");
     bool answered = false;
     while (Clock::now() < deadline && !answered) {
@@ -308,7 +321,8 @@ TEST_F(HandoffStress, NoHangNoRaceNoLostLine) {
     ASSERT_TRUE(answered) << "the prompt did not come back: a hang";
     const auto stopping = Clock::now();
     thread.stop();
-    EXPECT_LT(Clock::now() - stopping, 5s) << "the interpreter thread did not end promptly";
+    const auto stopped = Clock::now();
+    EXPECT_LT(stopped - stopping, 5s) << "the interpreter thread did not end promptly";
 
     // Every answer handed over arrived once, in order, and as handed where it is known.
     const std::vector<std::u16string> received = host.received();
@@ -320,8 +334,16 @@ TEST_F(HandoffStress, NoHangNoRaceNoLostLine) {
     EXPECT_GT(trackedLines, 3);
     RecordProperty("events", static_cast<int>(delivered));
     RecordProperty("answers", static_cast<int>(handed.size()));
-    std::printf("stress: %ld events, %zu answers (%d tracked lines, %d menu texts typed)\n", delivered,
-                handed.size(), trackedLines, requestsAnsweredByMenus);
+    RecordProperty("breaks", static_cast<int>(breaks));
+    const auto ms = [](Clock::duration d) {
+        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+    };
+    std::printf(
+        "stress: %ld events, %zu answers (%d tracked lines typed whole, %ld Enter typed at random, %ld menu"
+        " texts of which %d answered a request, %ld breaks); prompt back %ld ms after the last BREAK,"
+        " thread stopped in %ld ms\n",
+        delivered, handed.size(), trackedLines, returns, menuTexts, requestsAnsweredByMenus, breaks,
+        ms(stopping - ending), ms(stopped - stopping));
 }
 
 } // namespace
