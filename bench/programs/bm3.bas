@@ -1,5 +1,5 @@
-10 ' bm3: counting loop with arithmetic on variables, repeated 1700 times
-20 for R=1 to 1700
+10 ' bm3: counting loop with arithmetic on variables, repeated 8000 times
+20 for R=1 to 8000
 30 K=0
 40 K=K+1
 50 A=K/K*K+K-K

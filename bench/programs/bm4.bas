@@ -1,5 +1,5 @@
-10 ' bm4: counting loop with arithmetic on constants, repeated 1700 times
-20 for R=1 to 1700
+10 ' bm4: counting loop with arithmetic on constants, repeated 8000 times
+20 for R=1 to 8000
 30 K=0
 40 K=K+1
 50 A=K/2*3+4-5

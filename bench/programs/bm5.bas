@@ -1,5 +1,5 @@
-10 ' bm5: counting loop with a GOSUB, repeated 1300 times
-20 for R=1 to 1300
+10 ' bm5: counting loop with a GOSUB, repeated 6500 times
+20 for R=1 to 6500
 30 K=0
 40 K=K+1
 50 A=K/2*3+4-5

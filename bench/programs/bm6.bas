@@ -1,5 +1,5 @@
-10 ' bm6: counting loop with a GOSUB and an inner FOR over the array's 5 elements, repeated 850 times
-20 for R=1 to 850
+10 ' bm6: counting loop with a GOSUB and an inner FOR over the array's 5 elements, repeated 3000 times
+20 for R=1 to 3000
 30 K=0
 40 K=K+1
 50 A=K/2*3+4-5

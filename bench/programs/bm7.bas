@@ -1,5 +1,5 @@
-10 ' bm7: counting loop with a GOSUB and an inner loop storing into the array, repeated 600 times
-20 for R=1 to 600
+10 ' bm7: counting loop with a GOSUB and an inner loop storing into the array, repeated 1800 times
+20 for R=1 to 1800
 30 K=0
 40 K=K+1
 50 A=K/2*3+4-5

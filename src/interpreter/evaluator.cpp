@@ -145,6 +145,52 @@ std::int16_t Interpreter::evalLevelFrom(int level, std::int16_t left) {
     return evalLevelAt(level, left, readPtr);
 }
 
+// `left op right` and nothing more, both plain factors (a variable or a literal), is the commonest expression
+// with an operator (K=K+1, K<1000, S=S+I): it is computed here as the operator loop would, which is left to
+// every other case, and to a division by 0 and a relation of two bytes, so that their errors and positions
+// stay the loop's.
+std::int16_t Interpreter::evalBinaryFrom(std::int16_t left) {
+    std::uint8_t* p = readPtr;
+    const std::uint8_t b = *p;
+    std::uint8_t* q = p + 1;
+    const std::uint8_t c = *q;
+    const std::uint8_t kind = FactorKinds[c];
+    std::int16_t right;
+    if (kind == F_GLOBAL) {
+        right = globalVars[c - 'A'];
+        ++q;
+    } else if (kind == F_LITERAL) {
+        right = loadValue(q + 1);
+        q += 3;
+    } else if (kind == F_LOCAL) {
+        right = localsPtr[c - 'a'];
+        ++q;
+    } else {
+        return evalLevelFrom(1, left);
+    }
+    int next = OperatorLevel[*q];
+    while (next == OP_BLANK) next = OperatorLevel[*++q];
+    if (next != 0) return evalLevelFrom(1, left);
+    std::int16_t v;
+    switch (b) {
+    case '+': v = wrap(left + right); break;
+    case '-': v = wrap(left - right); break;
+    case '*': v = wrap(left * right); break;
+    case '/':
+        if (right == 0) return evalLevelFrom(1, left);
+        v = wrap(left / right);
+        break;
+    case '<': v = left < right ? -1 : 0; break;
+    case '=': v = left == right ? -1 : 0; break;
+    case '>': v = left > right ? -1 : 0; break;
+    case T_AND: v = static_cast<std::int16_t>(left & right); break;
+    case T_OR: v = static_cast<std::int16_t>(left | right); break;
+    default: v = static_cast<std::int16_t>(left ^ right); break;
+    }
+    readPtr = q;
+    return v;
+}
+
 std::int16_t Interpreter::evalRelation() {
     return evalLevel(2);
 }
@@ -241,14 +287,12 @@ void Interpreter::assignFromExpression(std::uint8_t* target) {
     std::uint8_t* p = readPtr;
     std::uint8_t b = *p;
     while (isBlank(b)) b = *++p;
+    readPtr = p + 1;
     if (b != '=') {
-        readPtr = p + 1;
         errSyntax();
         return;
     }
-    ++p;
-    const std::int16_t left = operand(p);
-    const std::int16_t v = evalLevelAt(1, left, p);
+    const std::int16_t v = evalExpression();
     if (!errorFlag) store16(target, static_cast<std::uint16_t>(v));
 }
 

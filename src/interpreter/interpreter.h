@@ -207,8 +207,8 @@ class Interpreter {
         std::uint8_t op = OperatorLevel[*p];
         while (op == OP_BLANK) op = OperatorLevel[*++p];
         readPtr = p;
-        // An operator follows: the loop goes on from it with the factor already read.
-        if (op != 0) return evalLevelFrom(1, v);
+        // An operator follows: one between two plain factors is done without the operator levels.
+        if (op != 0) return evalBinaryFrom(v);
         return v;
     }
     std::int16_t evalRelation();
@@ -326,6 +326,8 @@ class Interpreter {
     std::int16_t evalLevel(int level);
     // evalLevel's loop once its first operand, left, has been read.
     std::int16_t evalLevelFrom(int level, std::int16_t left);
+    // The rest of an expression whose first factor, left, is read and whose operator stands at readPtr.
+    std::int16_t evalBinaryFrom(std::int16_t left);
     // That loop with the read position at p (readPtr is set from it on the way out).
     std::int16_t evalLevelAt(int level, std::int16_t left, std::uint8_t* p);
     // A factor read at p, p left past it.
