@@ -221,7 +221,8 @@ void benchPrinting(const QTemporaryDir& dir) {
         out << "10 for i=1 to 10000\r\n20 print \"line \";i\r\n30 next\r\n";
     }
     std::vector<double> batch, window, batchCpu, windowCpu;
-    for (int i = 0; i < 9; ++i) {
+    // A run takes a few milliseconds: many of them, so that the medians stand on a loaded machine.
+    for (int i = 0; i < 31; ++i) {
         const Timing b = printInBatch(file);
         const Timing w = printInWindow(file);
         batch.push_back(b.wall);
