@@ -15,6 +15,21 @@ inline std::int16_t wrap(std::int32_t v) {
 inline std::int16_t loadValue(const std::uint8_t* p) {
     return static_cast<std::int16_t>(load16(p));
 }
+// left op right for a one-byte operator, wrapped; a division by 0 is the caller's to rule out.
+inline std::int16_t applyOperator(std::uint8_t op, std::int16_t left, std::int16_t right) {
+    switch (op) {
+    case '+': return wrap(left + right);
+    case '-': return wrap(left - right);
+    case '*': return wrap(left * right);
+    case '/': return wrap(left / right);
+    case '<': return left < right ? -1 : 0;
+    case '=': return left == right ? -1 : 0;
+    case '>': return left > right ? -1 : 0;
+    case T_AND: return static_cast<std::int16_t>(left & right);
+    case T_OR: return static_cast<std::int16_t>(left | right);
+    default: return static_cast<std::int16_t>(left ^ right);
+    }
+}
 } // namespace
 
 // The factor at p; p ends past it. Variables and literals, most factors, are read here with the position in
@@ -145,50 +160,47 @@ std::int16_t Interpreter::evalLevelFrom(int level, std::int16_t left) {
     return evalLevelAt(level, left, readPtr);
 }
 
-// `left op right` and nothing more, both plain factors (a variable or a literal), is the commonest expression
-// with an operator (K=K+1, K<1000, S=S+I): it is computed here as the operator loop would, which is left to
-// every other case, and to a division by 0 and a relation of two bytes, so that their errors and positions
-// stay the loop's.
+// Operators between plain factors (variables and literals), each binding no tighter than the one before
+// (K=K+1, K<1000, A=K/2*3+4-5): every operator can be applied as soon as its right operand is read, so they
+// are worked off left to right here. At the first thing that does not fit (a tighter operator, a bracket, a
+// function, a division by 0, a relation of two bytes) the operator loop takes over at that operator with the
+// value so far, which is what it would hold there itself; errors and positions therefore stay the loop's.
 std::int16_t Interpreter::evalBinaryFrom(std::int16_t left) {
     std::uint8_t* p = readPtr;
-    const std::uint8_t b = *p;
-    std::uint8_t* q = p + 1;
-    const std::uint8_t c = *q;
-    const std::uint8_t kind = FactorKinds[c];
-    std::int16_t right;
-    if (kind == F_GLOBAL) {
-        right = globalVars[c - 'A'];
-        ++q;
-    } else if (kind == F_LITERAL) {
-        right = loadValue(q + 1);
-        q += 3;
-    } else if (kind == F_LOCAL) {
-        right = localsPtr[c - 'a'];
-        ++q;
-    } else {
-        return evalLevelFrom(1, left);
+    std::uint8_t b = *p;
+    int level = OperatorLevel[b];
+    for (;;) {
+        std::uint8_t* q = p + 1;
+        const std::uint8_t c = *q;
+        const std::uint8_t kind = FactorKinds[c];
+        std::int16_t right;
+        if (kind == F_GLOBAL) {
+            right = globalVars[c - 'A'];
+            ++q;
+        } else if (kind == F_LITERAL) {
+            right = loadValue(q + 1);
+            q += 3;
+        } else if (kind == F_LOCAL) {
+            right = localsPtr[c - 'a'];
+            ++q;
+        } else {
+            break;
+        }
+        int next = OperatorLevel[*q];
+        while (next == OP_BLANK) next = OperatorLevel[*++q];
+        if (next > level) break;
+        if (b == '/' && right == 0) break;
+        left = applyOperator(b, left, right);
+        if (next == 0) {
+            readPtr = q;
+            return left;
+        }
+        p = q;
+        b = *q;
+        level = next;
     }
-    int next = OperatorLevel[*q];
-    while (next == OP_BLANK) next = OperatorLevel[*++q];
-    if (next != 0) return evalLevelFrom(1, left);
-    std::int16_t v;
-    switch (b) {
-    case '+': v = wrap(left + right); break;
-    case '-': v = wrap(left - right); break;
-    case '*': v = wrap(left * right); break;
-    case '/':
-        if (right == 0) return evalLevelFrom(1, left);
-        v = wrap(left / right);
-        break;
-    case '<': v = left < right ? -1 : 0; break;
-    case '=': v = left == right ? -1 : 0; break;
-    case '>': v = left > right ? -1 : 0; break;
-    case T_AND: v = static_cast<std::int16_t>(left & right); break;
-    case T_OR: v = static_cast<std::int16_t>(left | right); break;
-    default: v = static_cast<std::int16_t>(left ^ right); break;
-    }
-    readPtr = q;
-    return v;
+    readPtr = p;
+    return evalLevelFrom(1, left);
 }
 
 std::int16_t Interpreter::evalRelation() {

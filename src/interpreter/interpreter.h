@@ -207,7 +207,7 @@ class Interpreter {
         std::uint8_t op = OperatorLevel[*p];
         while (op == OP_BLANK) op = OperatorLevel[*++p];
         readPtr = p;
-        // An operator follows: one between two plain factors is done without the operator levels.
+        // An operator follows: a run of them between plain factors is done without the operator levels.
         if (op != 0) return evalBinaryFrom(v);
         return v;
     }

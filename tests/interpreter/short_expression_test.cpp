@@ -30,6 +30,29 @@ TEST_F(InterpreterTest, ShortExpressionsAgreeWithTheOperatorLoop) {
     EXPECT_EQ(view.transcript, u"") << "no errors";
 }
 
+TEST_F(InterpreterTest, ChainsOfOperatorsAgreeWithTheOperatorLoop) {
+    // Runs that the short way works off left to right, and runs where it hands over to the loop midway.
+    const char16_t* const operators[] = {u"+", u"-", u"*", u"/", u"<", u"=", u">=", u" and ", u" xor "};
+    const int values[] = {-32768, -3, -1, 1, 2, 7, 300, 32767};
+    for (const char16_t* op1 : operators) {
+        for (const char16_t* op2 : operators) {
+            for (int a : values) {
+                for (int b : values) {
+                    interp.globalVars[0] = static_cast<std::int16_t>(a);
+                    interp.localsPtr[1] = static_cast<std::int16_t>(b);
+                    const std::u16string o1(op1), o2(op2);
+                    const std::int16_t slow = eval(u"(A)" + o1 + u"(b)" + o2 + u"(3)" + o1 + u"(A)");
+                    const std::int16_t fast = eval(u"A" + o1 + u"b" + o2 + u"3" + o1 + u"A");
+                    EXPECT_EQ(fast, slow) << a << " " << std::string(o1.begin(), o1.end()) << " " << b << " "
+                                          << std::string(o2.begin(), o2.end());
+                    EXPECT_EQ(*interp.readPtr, TOK_END);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(view.transcript, u"") << "no errors";
+}
+
 TEST_F(InterpreterTest, ShortExpressionsStopWhereTheLoopStops) {
     // What follows the expression is read by the statement: the value, then what the statement does next.
     EXPECT_EQ(exec(u"A=7:B=A+1 C=B*2:?A;B;C"), u"7816\n");
