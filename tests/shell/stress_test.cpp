@@ -301,7 +301,7 @@ TEST_F(HandoffStress, NoHangNoRaceNoLostLine) {
 
     // The end: BREAK, then the prompt must come back and take one more line, all within the deadline.
     const auto ending = Clock::now();
-    const auto deadline = ending + 20s;
+    const auto deadline = ending + 60s; // generous: sanitizers on a loaded machine are slow, a hang is not
     handoff.typeForUser(u"");
     bool answered = false;
     while (Clock::now() < deadline && !answered) {
@@ -322,7 +322,7 @@ TEST_F(HandoffStress, NoHangNoRaceNoLostLine) {
     const auto stopping = Clock::now();
     thread.stop();
     const auto stopped = Clock::now();
-    EXPECT_LT(stopped - stopping, 5s) << "the interpreter thread did not end promptly";
+    EXPECT_LT(stopped - stopping, 15s) << "the interpreter thread did not end promptly";
 
     // Every answer handed over arrived once, in order, and as handed where it is known.
     const std::vector<std::u16string> received = host.received();
