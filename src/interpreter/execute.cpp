@@ -120,15 +120,7 @@ void Interpreter::stReturn() {
         ControlFrame& frame = controlStack[--stackDepth];
         if (frame.kind != FRAME_GOSUB) continue;
         localsPtr = frame.savedLocals;
-        if (inLineBuffer(frame.resume)) {
-            // A typed line that has since been replaced is gone: its bytes must not run.
-            if (frame.resumeGeneration != lineGeneration) {
-                errCantContinue();
-                return;
-            }
-            directMode = 1;
-        }
-        readPtr = frame.resume;
+        resumeFrame(frame);
         return;
     }
     errStackUnderflow();
@@ -198,15 +190,7 @@ void Interpreter::stFor() {
         stackDepth = depth - 1;
         return;
     }
-    if (inLineBuffer(frame.resume)) {
-        if (frame.resumeGeneration != lineGeneration) {
-            errCantContinue();
-            return;
-        }
-        // Looping back into the typed line runs it as typed, to its own end.
-        directMode = 1;
-    }
-    readPtr = frame.resume;
+    resumeFrame(frame);
 }
 
 void Interpreter::stIf() {

@@ -318,6 +318,19 @@ class Interpreter {
     bool inLineBuffer(const std::uint8_t* p) const {
         return p >= lineBuffer && p < lineBuffer + LINE_BUFFER_BYTES;
     }
+    // RETURN and NEXT going back to `frame.resume`. Back into the typed line, that line runs as typed, in
+    // direct mode; if it has been replaced since, its bytes are gone: "Can't Continue", and false.
+    bool resumeFrame(const ControlFrame& frame) {
+        if (inLineBuffer(frame.resume)) {
+            if (frame.resumeGeneration != lineGeneration) {
+                errCantContinue();
+                return false;
+            }
+            directMode = 1;
+        }
+        readPtr = frame.resume;
+        return true;
+    }
     // Copies the string literal at readPtr (its type byte already read) and moves past its end unit.
     // Returns its length, which may exceed what was copied.
     int readStringLiteral(char16_t* out, int capacity);
