@@ -38,7 +38,7 @@ void Interpreter::directLoop(LineSource* stream) {
             firstPiece = false;
             if (n > 0 && sourceLine[n - 1] == 0x000A) sourceLine[n - 1] = 0;
         }
-        ++lineGeneration;
+        if (++lineGeneration == 0) lineGeneration = 1;
         if (!tokenizeSource(false)) {
             errorFlag = 0;
             continue;

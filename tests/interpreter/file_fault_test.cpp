@@ -285,7 +285,7 @@ TEST_F(FileFaults, AFileWithoutReadPermissionCannotBeLoaded) {
         if (area() != program) return 2;
         if (session({u"load " + quoted(dir.name("p.tk"))}) != u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n")
             return 3;
-        if (interp.usedBytes != 2) return 4;
+        if (interp.program.usedBytes != 2) return 4;
         return 0;
     });
     EXPECT_EQ(status, 0);

@@ -153,7 +153,7 @@ class InterpreterTest : public ::testing::Test {
     static std::u16string u16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
     // The program area from offset 0 through the end marker.
-    Bytes area() const { return Bytes(interp.programArea, interp.programArea + interp.usedBytes); }
+    Bytes area() const { return Bytes(interp.program.area, interp.program.area + interp.program.usedBytes); }
 
     FakeView view;
     Console console{view};
