@@ -18,6 +18,8 @@ class Console;
 
 constexpr int FILE_NAME_UNITS = 260;
 constexpr int STACK_FRAMES = 7;
+// INPUTs that may wait at once: an answer is an expression, which may itself call INPUT.
+constexpr int INPUT_NESTING = 8;
 constexpr const char16_t* VERSION_TEXT = u"0.03";
 
 enum RunRequest : int {
@@ -114,6 +116,11 @@ class Interpreter {
         randState = randState * 214013u + 2531011u;
         return static_cast<int>((randState >> 16) & 0x7FFF);
     }
+
+    // INPUTs now waiting for an answer; set when one more was refused, so that every answer around it gives
+    // up instead of asking again.
+    int inputDepth = 0;
+    bool inputTooDeep = false;
 
     StopReason lastStop = StopReason::Running;
     // Set by a host that runs one program and ends: the loop returns instead of entering direct mode.

@@ -120,6 +120,14 @@ bool Interpreter::requestRunFile(const char16_t* name) {
 }
 
 std::int16_t Interpreter::inputValue(const char16_t* prompt) {
+    // Each answer nests a copy of lineBuffer and the evaluator's frames: without a bound, answering INPUT
+    // with INPUT over and over would exhaust the thread's stack.
+    if (inputDepth >= INPUT_NESTING) {
+        errStackOverflow();
+        inputTooDeep = true;
+        return 0;
+    }
+    ++inputDepth;
     std::uint8_t saved[LINE_BUFFER_BYTES];
     std::memcpy(saved, lineBuffer, sizeof saved);
     std::int16_t value = 0;
@@ -138,6 +146,7 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
         readPtr = lineBuffer;
         value = evalExpression();
         readPtr = savedReadPtr;
+        if (errorFlag && inputTooDeep) break; // the run stops; no answer around this one asks again
         if (errorFlag) {
             // The answer's error was shown; the run itself goes on as before.
             errorFlag = 0;
@@ -150,6 +159,7 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
         break;
     }
     std::memcpy(lineBuffer, saved, sizeof saved);
+    if (--inputDepth == 0) inputTooDeep = false;
     return value;
 }
 
