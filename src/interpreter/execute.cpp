@@ -239,7 +239,6 @@ void Interpreter::reportBreak() {
 }
 
 void Interpreter::executeStatements() {
-    breakRequested.store(0, std::memory_order_relaxed);
     beginLine();
     if (!directMode && currentLineNumber == 0) {
         runRequest = Stop;

@@ -26,7 +26,15 @@ void Interpreter::directLoop(LineSource* stream) {
                 lastStop = StopReason::Ended;
                 return;
             }
+            // A break raised while nothing ran (a menu command raises one before it types its line) does not
+            // stop the line about to run.
+            breakRequested.store(0, std::memory_order_relaxed);
         } else {
+            // A break while a file loads stops the load: nothing more is read, and nothing runs.
+            if (breakRequested.exchange(0, std::memory_order_relaxed) != 0) {
+                reportBreak();
+                return;
+            }
             if (!stream->readLine(sourceLine, SOURCE_LINE_UNITS)) return;
             std::size_t n = textLength(sourceLine);
             // The mark that opens a file takes none of its first line's 255 units, so that a line SAVE wrote
@@ -59,6 +67,9 @@ void Interpreter::directLoop(LineSource* stream) {
 }
 
 void Interpreter::actOnRequest() {
+    // A break from before the request was taken up stops nothing; one raised from here on (while a file
+    // loads, or before the first statement of the run) is answered.
+    breakRequested.store(0, std::memory_order_relaxed);
     switch (runRequest) {
     case Stop: directMode = 1; break;
     case RunFromLine: startRun(runStartLine); break;

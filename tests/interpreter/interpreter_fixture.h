@@ -104,6 +104,7 @@ class InterpreterTest : public ::testing::Test {
         view.forget();
         interp.errorFlag = 0;
         interp.directMode = 1;
+        interp.breakRequested.store(0); // as the direct loop does when it takes up a typed line
         load(line);
         if (HasFatalFailure()) return {};
         interp.executeStatements();
