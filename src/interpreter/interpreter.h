@@ -99,17 +99,14 @@ class Interpreter {
 
     // Raised by another thread (BREAK, Ctrl-C, a menu command); tested and cleared before each statement.
     std::atomic<int> breakRequested{0};
-#ifdef TAVIK_HOST_YIELDS
-    // Statements left before the host gets control back (Host::yieldSlice).
+    // Statements left before a host without threads gets control back (Host::yieldSlice); counted only in
+    // a build with TAVIK_HOST_YIELDS.
     static constexpr int YIELD_STATEMENTS = 2048;
     int yieldCountdown = YIELD_STATEMENTS;
-#endif
 
     // The C library generator: state = state * 214013 + 2531011, result bits 16..30.
     std::uint32_t randState = 0;
-    void srand(std::uint32_t seed) {
-        randState = seed;
-    }
+    void srand(std::uint32_t seed) { randState = seed; }
     int rand() {
         randState = randState * 214013u + 2531011u;
         return static_cast<int>((randState >> 16) & 0x7FFF);
@@ -126,9 +123,7 @@ class Interpreter {
         t[0x20] = t[0x09] = t[TOK_FILLER] = true;
         return t;
     }();
-    static bool isBlank(std::uint8_t b) {
-        return BlankBytes[b];
-    }
+    static bool isBlank(std::uint8_t b) { return BlankBytes[b]; }
     // The level of the operator a byte begins: 1 and, or, xor; 2 the relations; 3 + and -; 4 * and /; 0 for a
     // byte that begins no operator; OP_BLANK for a blank, so that one lookup both skips blanks and finds the
     // operator.
@@ -181,9 +176,7 @@ class Interpreter {
         return findLineWalk(n);
     }
     // Lines numbered in tens and hundreds spread over the entries.
-    static int lineCacheSlot(std::uint16_t n) {
-        return (n ^ (n >> 6)) % LINE_CACHE_ENTRIES;
-    }
+    static int lineCacheSlot(std::uint16_t n) { return (n ^ (n >> 6)) % LINE_CACHE_ENTRIES; }
     std::uint8_t* findLineWalk(std::uint16_t n);
     std::uint8_t* findLineFrom(std::uint16_t n);
     std::uint8_t* arrayElement(int i);
@@ -229,12 +222,8 @@ class Interpreter {
     void assignFromExpression(std::uint8_t* target);
     std::uint8_t* readArrayRef();
     bool readRgb(std::uint8_t out[3]);
-    std::int16_t* localVar(std::uint8_t letter) {
-        return localsPtr + (letter - 'a');
-    }
-    std::int16_t* globalVar(std::uint8_t letter) {
-        return globalVars + (letter - 'A');
-    }
+    std::int16_t* localVar(std::uint8_t letter) { return localsPtr + (letter - 'a'); }
+    std::int16_t* globalVar(std::uint8_t letter) { return globalVars + (letter - 'A'); }
 
     // --- execution ---
     void executeStatements();
