@@ -34,6 +34,10 @@ class Host {
     virtual void changeOrientation(int displayOrientation) = 0;
     // True when the application is ending and every wait should give up.
     virtual bool shuttingDown() { return false; }
+    // A host without a second thread (the web page) gets control back from a running program every
+    // YIELD_STATEMENTS statements, to let its own events (BREAK, keys, painting) in. Called only in a
+    // build with TAVIK_HOST_YIELDS defined; the threaded hosts never pay for it.
+    virtual void yieldSlice() {}
 };
 
 } // namespace tavik

@@ -99,6 +99,11 @@ class Interpreter {
 
     // Raised by another thread (BREAK, Ctrl-C, a menu command); tested and cleared before each statement.
     std::atomic<int> breakRequested{0};
+#ifdef TAVIK_HOST_YIELDS
+    // Statements left before the host gets control back (Host::yieldSlice).
+    static constexpr int YIELD_STATEMENTS = 2048;
+    int yieldCountdown = YIELD_STATEMENTS;
+#endif
 
     // The C library generator: state = state * 214013 + 2531011, result bits 16..30.
     std::uint32_t randState = 0;
