@@ -244,6 +244,12 @@ void Interpreter::executeStatements() {
             b = *++p;
             action = ByteActions[b];
         }
+#ifdef TAVIK_HOST_YIELDS
+        if (--yieldCountdown == 0) [[unlikely]] {
+            yieldCountdown = YIELD_STATEMENTS;
+            host.yieldSlice();
+        }
+#endif
         if (breakRequested.load(std::memory_order_relaxed)) {
             readPtr = p;
             breakRequested.store(0, std::memory_order_relaxed);

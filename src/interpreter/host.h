@@ -41,6 +41,10 @@ class Host {
     // calls, so that a host can tell it from what the program prints.
     virtual void messageBegins(bool /*isBreak*/) {}
     virtual void messageEnds() {}
+    // A host without a second thread (the web page) gets control back from a running program every
+    // YIELD_STATEMENTS statements, to let its own events (BREAK, keys, painting) in. Called only in a
+    // build with TAVIK_HOST_YIELDS defined; the threaded hosts never pay for it.
+    virtual void yieldSlice() {}
 };
 
 } // namespace tavik

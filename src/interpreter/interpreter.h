@@ -96,6 +96,10 @@ class Interpreter {
 
     // Raised by another thread (BREAK, Ctrl-C, a menu command); tested and cleared before each statement.
     std::atomic<int> breakRequested{0};
+    // Statements left before a host without threads gets control back (Host::yieldSlice); counted only in
+    // a build with TAVIK_HOST_YIELDS.
+    static constexpr int YIELD_STATEMENTS = 2048;
+    int yieldCountdown = YIELD_STATEMENTS;
 
     // The C library generator: state = state * 214013 + 2531011, result bits 16..30.
     std::uint32_t randState = 0;
