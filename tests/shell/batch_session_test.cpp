@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -138,6 +139,51 @@ TEST(BatchSession, TwentyThousandPrintedLinesAreQuick) {
     for (int i = 1; i <= 20000; ++i) expected += std::to_string(i) + "\n";
     EXPECT_EQ(o.transcript, expected);
     EXPECT_LT(seconds, 5.0);
+}
+
+// Output that takes a given number of bytes and then fails, as a full disk does.
+class FailingOutput : public std::streambuf {
+  public:
+    explicit FailingOutput(std::size_t room) : room_(room) {}
+    std::string taken;
+
+  protected:
+    std::streamsize xsputn(const char* data, std::streamsize count) override {
+        const auto n = std::min(static_cast<std::size_t>(count), room_ - taken.size());
+        taken.append(data, n);
+        return static_cast<std::streamsize>(n);
+    }
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const char byte = traits_type::to_char_type(c);
+        return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+    }
+
+  private:
+    std::size_t room_;
+};
+
+TEST(BatchSession, FailedOutputEndsTheRunWithStatusOne) {
+    const auto forever = writeProgram("forever.tk", u"10 PRINT \"again\"\r\n20 GOTO 10\r\n").string();
+    const auto waiting = writeProgram("waiting.tk", u"10 A=INPUT\r\n20 GOTO 10\r\n").string();
+    struct Case {
+        std::string input;
+        std::optional<std::string> file;
+    };
+    // A program printing for ever, one waiting for input that keeps coming, the console typed at.
+    for (const Case& c :
+         {Case{"", forever}, Case{std::string(200000, '\n'), waiting},
+          Case{"FOR I=1 TO 30000:PRINT I:NEXT\n" + std::string(100000, '\n'), std::nullopt}}) {
+        FailingOutput room(1000);
+        std::ostream out(&room);
+        std::istringstream in(c.input);
+        std::ostringstream err;
+        BatchOptions options;
+        options.file = c.file;
+        EXPECT_EQ(runBatchSession(in, out, err, options), 1) << c.file.value_or("typed");
+        EXPECT_EQ(err.str(), "tavikwm: standard output: write failed\n") << "and no message of the break";
+        EXPECT_EQ(room.taken.size(), 1000u);
+    }
 }
 
 TEST(BatchSession, OnlyTheMessageThatStopsAScriptLeavesTheOutput) {
