@@ -44,15 +44,21 @@ out=$(echo 5 | timeout 20 "$tavikwm" --batch fifo.tk 2> err)
 expect "FILE as a named pipe: output" "? 5
 10" "$out"
 
-# An executable script in UTF-8 names its interpreter on its first line.
+# An executable script in UTF-8 names its interpreter on its first line (the manual's example).
 mkdir bin
 ln -s "$(cd "$(dirname "$tavikwm")" && pwd)/$(basename "$tavikwm")" bin/tavikwm
-printf '#!/usr/bin/env -S tavikwm --batch\n10 PRINT "hello from a script"\n20 PRINT 1/0\n' > hello
-chmod +x hello
-out=$(PATH="$work/bin:$PATH" timeout 20 ./hello < /dev/null 2> err)
-expect "executable script: status" 1 "$?"
-expect "executable script: output" "hello from a script" "$out"
-expect "executable script: standard error" "./hello: Divide by 0 in 20" "$(cat err)"
+printf '#!/usr/bin/env -S tavikwm --batch\n10 PRINT "A number";\n20 N=INPUT\n30 PRINT "Twice that is ";N*2\n' > double
+chmod +x double
+out=$(echo 21 | PATH="$work/bin:$PATH" timeout 20 ./double 2> err)
+expect "executable script: status" 0 "$?"
+expect "executable script: output" "A number? 21
+Twice that is 42" "$out"
+expect "executable script: standard error" "" "$(cat err)"
+printf '#!/usr/bin/env -S tavikwm --batch\n10 PRINT 1/0\n' > fails
+chmod +x fails
+PATH="$work/bin:$PATH" timeout 20 ./fails < /dev/null > out 2> err
+expect "failing executable script: status" 1 "$?"
+expect "failing executable script: standard error" "./fails: Divide by 0 in 10" "$(cat err)"
 
 # A file whose reading fails is a load error, not an empty program that ran well.
 if [ -r /proc/self/mem ]; then
