@@ -501,7 +501,7 @@ bool ScriptSource::failed() const {
 
 namespace {
 
-// Why the loader would refuse a line, or nullptr; text says whether the message names the line.
+// Why the loader would refuse a line, or nullptr; withText says whether the message shows the line.
 const char* refusal(const char16_t* line, bool& withText) {
     alignas(8) std::uint8_t tokens[LINE_BUFFER_BYTES];
     withText = true;
@@ -607,6 +607,8 @@ ScriptRead readScript(const std::string& file, std::string& bytes, const std::at
         bytes.append(chunk, static_cast<std::size_t>(got));
     }
     ::close(fd);
+    // A Ctrl-C that came as the reading ended stops it all the same.
+    if (result == ScriptRead::Done && breakFlag.load() != 0) result = ScriptRead::Broken;
     return result;
 }
 

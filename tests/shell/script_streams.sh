@@ -4,7 +4,7 @@
 # unreadable FILE, Ctrl-C while FILE is still arriving.
 #   script_streams.sh TAVIKWM
 set -u
-tavikwm=$1
+tavikwm=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -46,7 +46,7 @@ expect "FILE as a named pipe: output" "? 5
 
 # An executable script in UTF-8 names its interpreter on its first line (the manual's example).
 mkdir bin
-ln -s "$(cd "$(dirname "$tavikwm")" && pwd)/$(basename "$tavikwm")" bin/tavikwm
+ln -s "$tavikwm" bin/tavikwm
 printf '#!/usr/bin/env -S tavikwm --batch\n10 PRINT "A number";\n20 N=INPUT\n30 PRINT "Twice that is ";N*2\n' > double
 chmod +x double
 out=$(echo 21 | PATH="$work/bin:$PATH" timeout 20 ./double 2> err)
