@@ -231,11 +231,10 @@ void Interpreter::traceLine() {
 }
 
 void Interpreter::reportBreak() {
-    outFormat(nullptr, u"Break in %d\a\r\n", {currentLineNumber});
+    showMessage(u"Break in %d\a\r\n", {currentLineNumber}, true);
     if (!directMode) keepContinuePoint(readPtr);
     errorFlag = 1;
     runRequest = Stop;
-    lastStop = StopReason::Break;
 }
 
 void Interpreter::executeStatements() {
@@ -243,7 +242,6 @@ void Interpreter::executeStatements() {
     if (!directMode && currentLineNumber == 0) {
         runRequest = Stop;
         errorFlag = 1;
-        lastStop = StopReason::Ended;
         return;
     }
     for (;;) {
@@ -258,6 +256,12 @@ void Interpreter::executeStatements() {
             b = *++p;
             action = ByteActions[b];
         }
+#ifdef TAVIK_HOST_YIELDS
+        if (--yieldCountdown == 0) [[unlikely]] {
+            yieldCountdown = YIELD_STATEMENTS;
+            host.yieldSlice();
+        }
+#endif
         if (breakRequested.load(std::memory_order_relaxed)) {
             readPtr = p;
             breakRequested.store(0, std::memory_order_relaxed);
@@ -294,7 +298,6 @@ void Interpreter::executeStatements() {
                 keepContinuePoint(p);
                 runRequest = Stop;
                 errorFlag = 1;
-                lastStop = StopReason::Ended;
                 return;
             }
             continue;
