@@ -45,6 +45,10 @@ constexpr int CARET_BLINK_MS = 500;
 constexpr int DOUBLE_BREAK_MS = 1000;
 constexpr int F10 = VK_F1 + 9;
 constexpr int EXIT_DOUBLE_BREAK = 130;
+// Keys typed while no request is open wait this long for one: typing goes on across the moment between a
+// line entered and the next request, as in any terminal; keys typed into a long run are dropped, as the
+// window drops them.
+constexpr int TYPE_AHEAD_MS = 500;
 
 // Into the alternate screen with the cursor hidden, bracketed paste on, no wrap at the right edge (a cell in
 // the last column must not scroll the screen).
@@ -222,6 +226,11 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     void typeCommand(std::u16string_view text);
     void fileCommand(int id, std::u16string name, bool replaceAgreed);
     void typePaste(std::u16string_view text);
+    // Keys for the console wait in order until a request is open to take them.
+    void queueKey(const TerminalKey& key, bool expires);
+    void deliverTyped();
+    void deliver(const TerminalKey& key);
+    void dropStaleTyped(Clock::time_point now);
     void holdKey(int virtualKey);
     void releaseKeys(Clock::time_point now);
     void suspend();
@@ -260,6 +269,11 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     Clock::time_point lastFrame_{};
     bool caretTimer_ = false;
     Clock::time_point nextCaretTick_{};
+    struct Typed {
+        TerminalKey key;
+        std::optional<Clock::time_point> arrived; // none: kept until a request takes it (pasted text)
+    };
+    std::deque<Typed> typed_;
     std::array<std::optional<Clock::time_point>, 256> keyRelease_{};
     std::optional<Clock::time_point> lastBreak_;
     bool ending_ = false;
@@ -354,6 +368,7 @@ void TerminalHost::handleBreakKey() {
         return;
     }
     lastBreak_ = now;
+    typed_.clear(); // what was typed ahead is not for the prompt the break brings
     command(CMD_BREAK);
 }
 
@@ -395,11 +410,41 @@ void TerminalHost::handleKey(const TerminalKey& key) {
         }
         if (key.virtualKey == 'Q') return;
     }
+    queueKey(key, true);
+}
+
+void TerminalHost::queueKey(const TerminalKey& key, bool expires) {
+    typed_.push_back({key, expires ? std::optional(Clock::now()) : std::nullopt});
+    deliverTyped();
+    if (!typed_.empty() && key.virtualKey != 0) {
+        // KEY() sees the key at once; with no request open, the key-down only marks it held.
+        if (!handoff_->inputActive()) handoff_->handleKeyDown(key.virtualKey);
+        holdKey(key.virtualKey);
+    }
+}
+
+void TerminalHost::deliver(const TerminalKey& key) {
+    // As the window delivers a key: its key-down, then what it types.
     if (key.virtualKey != 0) {
         handoff_->handleKeyDown(key.virtualKey);
         holdKey(key.virtualKey);
     }
     for (const char16_t unit : key.units) handoff_->handleChar(unit);
+}
+
+void TerminalHost::deliverTyped() {
+    while (!typed_.empty() && handoff_->inputActive() && !ending_) {
+        const TerminalKey key = std::move(typed_.front().key);
+        typed_.pop_front();
+        deliver(key);
+    }
+}
+
+void TerminalHost::dropStaleTyped(Clock::time_point now) {
+    if (handoff_->inputActive()) return;
+    while (!typed_.empty() && typed_.front().arrived &&
+           now - *typed_.front().arrived >= std::chrono::milliseconds(TYPE_AHEAD_MS))
+        typed_.pop_front();
 }
 
 void TerminalHost::command(int id) {
@@ -450,7 +495,10 @@ void TerminalHost::typePaste(std::u16string_view text) {
         if (unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
         if (unit == u'\n') unit = u'\r';
         if (unit < 0x20 && unit != u'\r' && unit != u'\t') continue;
-        handoff_->handleChar(unit);
+        TerminalKey k;
+        k.units.assign(1, unit);
+        if (unit == u'\r') k.virtualKey = VK_RETURN;
+        queueKey(k, false);
     }
 }
 
@@ -519,6 +567,8 @@ int TerminalHost::run(const TerminalOptions& options) {
         if (caretTimer_) deadline = std::min(deadline, nextCaretTick_);
         if (decoder_.waitingForMore())
             deadline = std::min(deadline, lastByte_ + std::chrono::milliseconds(ESC_WAIT_MS));
+        if (!typed_.empty() && typed_.front().arrived)
+            deadline = std::min(deadline, *typed_.front().arrived + std::chrono::milliseconds(TYPE_AHEAD_MS));
         for (const auto& release : keyRelease_)
             if (release) deadline = std::min(deadline, *release);
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
@@ -540,6 +590,7 @@ int TerminalHost::run(const TerminalOptions& options) {
         if (stopRequested.exchange(false)) suspend();
         if (interruptRequested.exchange(false)) handleBreakKey();
         handlePosted();
+        deliverTyped();
 
         if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             const ssize_t got = ::read(in_, buffer, sizeof buffer);
@@ -563,6 +614,7 @@ int TerminalHost::run(const TerminalOptions& options) {
             decoder_.expire(keys);
             for (const TerminalKey& key : keys) handleKey(key);
         }
+        dropStaleTyped(after);
         releaseKeys(after);
         if (caretTimer_ && after >= nextCaretTick_) {
             nextCaretTick_ = after + std::chrono::milliseconds(CARET_BLINK_MS);
