@@ -20,7 +20,6 @@ void Interpreter::stCont() {
     }
     readPtr = contPtr;
     directMode = 0;
-    lastStop = StopReason::Running;
 }
 
 void Interpreter::stRun() {
@@ -56,17 +55,14 @@ void Interpreter::stTroff() {
 void Interpreter::stEnd() {
     errorFlag = 1;
     runRequest = Stop;
-    lastStop = StopReason::Ended;
 }
 void Interpreter::stNew() {
     errorFlag = 1;
     runRequest = New;
-    lastStop = StopReason::Ended;
 }
 void Interpreter::stExit() {
     errorFlag = 1;
     runRequest = Exit;
-    lastStop = StopReason::Ended;
 }
 
 } // namespace tavik

@@ -218,11 +218,10 @@ void Interpreter::traceLine() {
 }
 
 void Interpreter::reportBreak() {
-    outFormat(nullptr, u"Break in %d\a\r\n", {currentLineNumber});
+    showMessage(u"Break in %d\a\r\n", {currentLineNumber}, true);
     if (!directMode) contPtr = readPtr;
     errorFlag = 1;
     runRequest = Stop;
-    lastStop = StopReason::Break;
 }
 
 void Interpreter::executeStatements() {
@@ -231,7 +230,6 @@ void Interpreter::executeStatements() {
     if (!directMode && currentLineNumber == 0) {
         runRequest = Stop;
         errorFlag = 1;
-        lastStop = StopReason::Ended;
         return;
     }
     for (;;) {
@@ -286,7 +284,6 @@ void Interpreter::executeStatements() {
                 // The end marker of the stored program.
                 runRequest = Stop;
                 errorFlag = 1;
-                lastStop = StopReason::Ended;
                 return;
             }
             continue;

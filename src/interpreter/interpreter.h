@@ -44,9 +44,6 @@ struct ControlFrame {
     std::uint32_t resumeGeneration = 0; // which typed line a resume inside lineBuffer belongs to
 };
 
-// How the last run came to a stop, for a script's exit status.
-enum class StopReason { Running, Ended, Error, Break };
-
 class Interpreter {
   public:
     Interpreter(Console& console, Host& host);
@@ -99,11 +96,10 @@ class Interpreter {
 
     // Raised by another thread (BREAK, Ctrl-C, a menu command); tested and cleared before each statement.
     std::atomic<int> breakRequested{0};
-#ifdef TAVIK_HOST_YIELDS
-    // Statements left before the host gets control back (Host::yieldSlice).
+    // Statements left before a host without threads gets control back (Host::yieldSlice); counted only in
+    // a build with TAVIK_HOST_YIELDS.
     static constexpr int YIELD_STATEMENTS = 2048;
     int yieldCountdown = YIELD_STATEMENTS;
-#endif
 
     // The C library generator: state = state * 214013 + 2531011, result bits 16..30.
     std::uint32_t randState = 0;
@@ -112,10 +108,6 @@ class Interpreter {
         randState = randState * 214013u + 2531011u;
         return static_cast<int>((randState >> 16) & 0x7FFF);
     }
-
-    StopReason lastStop = StopReason::Running;
-    // Set by a host that runs one program and ends: the loop returns instead of entering direct mode.
-    bool returnWhenDirect = false;
 
     // --- tokenizer readers ---
     // One table load instead of three compares: blanks are tested at every byte the evaluator reads.
@@ -245,12 +237,21 @@ class Interpreter {
     // --- listing and files ---
     bool listLines(OutputStream* stream, std::uint16_t from, std::uint16_t to);
     bool readProgramFile(const char16_t* name);
+    // Reads a program file's lines through the direct loop; false when an error stopped the reading
+    // (reported).
+    bool readProgramSource(LineSource& source);
+    // What LOAD and RUN "name" do with a file: reset, record the name, read the lines (from source when the
+    // host has them at hand, else from the file) and, for run, start the program.
+    void loadProgram(const char16_t* name, LineSource* source, bool run);
     // Writes the program to a file safely; false (and the old file untouched) on any failure.
     bool saveProgramFile(const char16_t* name);
 
     // --- errors and output ---
     bool outFormat(OutputStream* stream, const char16_t* format, std::initializer_list<FormatArg> args);
     void report(const char16_t* message);
+    // Every message of the interpreter's own (an error, a break) reaches the console here, between the host's
+    // messageBegins and messageEnds, so that a host can tell it from what the program prints.
+    void showMessage(const char16_t* format, std::initializer_list<FormatArg> args, bool isBreak = false);
     void errSyntax();
     void errSyntaxLine(const char16_t* source);
     void errDivideByZero();
@@ -268,11 +269,15 @@ class Interpreter {
 
     // --- the loop ---
     void directLoop(LineSource* stream);
+    // Until EXIT: runUntilDirect, then typed lines in direct mode, and again.
     void interpreterLoop();
+    // Acts on the pending request and runs the program until the interpreter is back in direct mode (true)
+    // or EXIT (false). fileLines: the lines a pending RUN "name" reads, when the host has them at hand.
+    bool runUntilDirect(LineSource* fileLines = nullptr);
     std::int16_t inputValue(const char16_t* prompt);
     // Resets and prints the banner; the host then runs interpreterLoop on its thread.
     void startInterpreter();
-    void actOnRequest();
+    void actOnRequest(LineSource* fileLines = nullptr);
     // Asks the loop to run a program file, as `run "name"` does; a name too long is refused here.
     bool requestRunFile(const char16_t* name);
 

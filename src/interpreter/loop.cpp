@@ -5,6 +5,7 @@
 #include "interpreter.h"
 
 #include <cstring>
+#include <optional>
 
 namespace tavik {
 
@@ -16,27 +17,19 @@ bool Interpreter::tokenizeSource(bool quiet) {
 
 void Interpreter::directLoop(LineSource* stream) {
     if (!stream) outFormat(nullptr, u"OK\r\n", {});
-    bool firstPiece = true;
+    static_assert(FILE_NAME_UNITS >= PROGRAM_LINE_UNITS);
+    std::optional<ProgramLineReader> file;
+    if (stream) file.emplace(*stream);
     for (;;) {
         if (!stream) {
             if (!host.requestInput(sourceLine, SOURCE_LINE_UNITS, InputMode::Line)) {
                 // The input has closed for good: nobody is left to type.
                 errorFlag = 1;
                 runRequest = Exit;
-                lastStop = StopReason::Ended;
                 return;
             }
-        } else {
-            if (!stream->readLine(sourceLine, SOURCE_LINE_UNITS)) return;
-            std::size_t n = textLength(sourceLine);
-            // The mark that opens a file takes none of its first line's 255 units, so that a line SAVE wrote
-            // whole comes back whole: one more unit is read behind it (sourceLine has the room).
-            static_assert(FILE_NAME_UNITS >= SOURCE_LINE_UNITS + 1);
-            if (firstPiece && n == SOURCE_LINE_UNITS - 1 && sourceLine[0] == 0xFEFF &&
-                sourceLine[n - 1] != 0x000A && stream->readLine(sourceLine + n, 2))
-                n = textLength(sourceLine);
-            firstPiece = false;
-            if (n > 0 && sourceLine[n - 1] == 0x000A) sourceLine[n - 1] = 0;
+        } else if (!file->next(sourceLine)) {
+            return;
         }
         ++lineGeneration;
         if (!tokenizeSource(false)) {
@@ -58,21 +51,12 @@ void Interpreter::directLoop(LineSource* stream) {
     }
 }
 
-void Interpreter::actOnRequest() {
+void Interpreter::actOnRequest(LineSource* fileLines) {
     switch (runRequest) {
     case Stop: directMode = 1; break;
     case RunFromLine: startRun(runStartLine); break;
-    case RunFile:
-    case LoadFile: {
-        const bool run = runRequest == RunFile;
-        resetInterpreter();
-        loadingFlag = 1;
-        std::memcpy(currentFileName, sourceLine, sizeof currentFileName);
-        const bool read = readProgramFile(sourceLine);
-        loadingFlag = 0;
-        if (read && run) startRun(0);
-        break;
-    }
+    case RunFile: loadProgram(sourceLine, fileLines, true); break;
+    case LoadFile: loadProgram(sourceLine, nullptr, false); break;
     case New:
         resetInterpreter();
         currentFileName[0] = 0;
@@ -88,10 +72,15 @@ void Interpreter::actOnRequest() {
 }
 
 void Interpreter::interpreterLoop() {
+    while (runUntilDirect()) directLoop(nullptr);
+}
+
+bool Interpreter::runUntilDirect(LineSource* fileLines) {
     for (;;) {
         errorFlag = 0;
-        if (runRequest == Exit) return;
-        actOnRequest();
+        if (runRequest == Exit) return false;
+        actOnRequest(fileLines);
+        fileLines = nullptr; // they belong to the first request only
         // An error while acting (a missing line, an unreadable file, an error inside a loaded file) has been
         // reported: go on in direct mode with a clear flag, so the next typed line runs whole.
         if (errorFlag) {
@@ -99,12 +88,8 @@ void Interpreter::interpreterLoop() {
             directMode = 1;
         }
         runRequest = None;
-        if (directMode) {
-            if (returnWhenDirect) return;
-            directLoop(nullptr);
-        } else {
-            executeStatements();
-        }
+        if (directMode) return true;
+        executeStatements();
     }
 }
 
@@ -134,7 +119,6 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
         }
         std::uint8_t* const savedReadPtr = readPtr;
         const int savedRequest = runRequest;
-        const StopReason savedStop = lastStop;
         readPtr = lineBuffer;
         value = evalExpression();
         readPtr = savedReadPtr;
@@ -142,7 +126,6 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
             // The answer's error was shown; the run itself goes on as before.
             errorFlag = 0;
             runRequest = savedRequest;
-            lastStop = savedStop;
             value = 0;
             console.putString(u"RE-ENTER\n");
             continue;

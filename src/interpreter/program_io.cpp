@@ -1,6 +1,8 @@
 // Text conversions at the edges: file names to paths, UTF-8 to and from UTF-16.
 #include "program_io.h"
 
+#include "format.h"
+
 namespace tavik {
 
 std::u16string utf16FromUtf8(const std::string& text) {
@@ -72,6 +74,19 @@ std::string utf8FromUtf16(const char16_t* text, std::size_t count) {
         }
     }
     return out;
+}
+
+bool ProgramLineReader::next(char16_t* line) {
+    if (!source_.readLine(line, SOURCE_LINE_UNITS)) return false;
+    std::size_t n = textLength(line);
+    if (first_ && n == SOURCE_LINE_UNITS - 1 && line[0] == 0xFEFF && line[n - 1] != 0x000A &&
+        source_.readLine(line + n, 2))
+        n = textLength(line);
+    first_ = false;
+    if (lineEnded_) ++lineNumber_;
+    lineEnded_ = n > 0 && line[n - 1] == 0x000A;
+    if (lineEnded_) line[n - 1] = 0;
+    return true;
 }
 
 std::filesystem::path pathFromUnits(const char16_t* name) {

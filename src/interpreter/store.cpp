@@ -156,7 +156,6 @@ void Interpreter::startRun(std::uint16_t n) {
     clearRunState();
     directMode = 0;
     readPtr = r;
-    lastStop = StopReason::Running;
 }
 
 void Interpreter::clearRunState() {
