@@ -59,7 +59,11 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
                 result.action = CommandLine::Action::Version;
                 return result;
             } else if (arg == "--batch") {
+                if (result.terminal) return failure("--batch and --terminal cannot be given together");
                 result.batch = true;
+            } else if (arg == "--terminal") {
+                if (result.batch) return failure("--batch and --terminal cannot be given together");
+                result.terminal = true;
             } else if (arg == "--screen" || arg.starts_with("--screen=")) {
                 std::string_view value;
                 if (arg == "--screen") {
@@ -98,7 +102,7 @@ std::string versionText() {
 }
 
 std::string usageText() {
-    return "Usage: tavikwm [--batch] [--screen WxH] [FILE]\n"
+    return "Usage: tavikwm [--batch | --terminal] [--screen WxH] [FILE]\n"
            "       tavikwm --help | --version\n"
            "\n"
            "tavikWM is a line-number BASIC computer. Without FILE it starts the console: a line that\n"
@@ -110,8 +114,11 @@ std::string usageText() {
            "  --batch        run the console without a window: standard input stands for the keyboard\n"
            "                 and standard output receives what the console shows. Without --batch,\n"
            "                 tavikwm opens its window where it was built with one and a display is\n"
-           "                 available (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set), and runs\n"
-           "                 the batch console otherwise.\n"
+           "                 available (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set); otherwise\n"
+           "                 the console runs full-screen in the terminal when standard input and\n"
+           "                 output are one, and the batch console runs when either is not.\n"
+           "  --terminal     run the console full-screen in the terminal even where a window could\n"
+           "                 open (see Terminal below).\n"
            "  --screen WxH   the screen size in pixels, each side 100..4096 (default 480x640); also\n"
            "                 --screen=WxH. The console fits cells of 16 pixels into the largest square\n"
            "                 of the screen: 30 x 30 cells at 480x640 in the batch console.\n"
@@ -146,6 +153,12 @@ std::string usageText() {
            "  Otherwise standard output receives only what the program writes and the echo of the\n"
            "  answers it reads (no banner, no OK); the message that stops the run goes to standard\n"
            "  error as 'FILE: MESSAGE', e.g. 'err.tk: Divide by 0 in 20'.\n"
+           "\n"
+           "Terminal:\n"
+           "  The terminal is the screen: each console cell is two columns, the bottom row is the\n"
+           "  soft-key bar, and the terminal's size is the screen's (--screen does not apply). Ctrl+C is\n"
+           "  BREAK (twice within a second ends tavikwm), F10 or Alt+M opens the MENU, Ctrl+A the About\n"
+           "  box, Ctrl+Z suspends. Colours are 24-bit where COLORTERM is truecolor or 24bit.\n"
            "\n"
            "Exit status of the batch console (the window ends with 0):\n"
            "  0    a normal end: EXIT, the end of the input, or FILE ran to its end without an error\n"
