@@ -54,5 +54,7 @@ constexpr std::size_t MAX_FILE_NAME_UNITS = 259;
 std::filesystem::path pathFromUnits(const char16_t* name);
 std::u16string utf16FromUtf8(const std::string& text);
 std::string utf8FromUtf16(const char16_t* text, std::size_t count);
+// One code point (not a surrogate) appended as UTF-8.
+void appendUtf8(char32_t cp, std::string& out);
 
 } // namespace tavik

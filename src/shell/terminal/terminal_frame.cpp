@@ -1,6 +1,7 @@
 #include "terminal_frame.h"
 
 #include "layout.h"
+#include "program_io.h"
 
 #include <algorithm>
 #include <cstring>
@@ -49,24 +50,6 @@ int characterWidth(char32_t ch) {
     if (ch < 0x20 || isSurrogate(ch) || ch > 0x10FFFF) return -1;
     if (ch < 0x7F) return 1;
     return ::wcwidth(static_cast<wchar_t>(ch));
-}
-
-void appendUtf8(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -119,6 +119,4 @@ int characterWidth(char32_t ch);
 // The columns text() gives the text.
 int textWidth(std::u16string_view text);
 
-void appendUtf8(char32_t cp, std::string& out);
-
 } // namespace tavik
