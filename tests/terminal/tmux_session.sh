@@ -97,6 +97,40 @@ for _ in $(seq 100); do [ -s "$WORK/copy.tk" ] && break; sleep 0.1; done
 cmp "$WORK/copy.tk" "$WORK/expected.tk" || fail "Save As wrote other bytes"
 wait_for 'ｓａｖｅ　” '
 
+# The bottom line answers what a dialog would: Save As asks before replacing, Open refuses a missing file,
+# and a name no command line can hold is refused with the window's message; the console goes on after each.
+menu_file() {
+    T send-keys -t t F10
+    wait_for "Run..."
+    T send-keys -t t Down Enter
+    wait_for "Save As..."
+    for _ in $(seq "$1"); do T send-keys -t t Down; done
+    T send-keys -t t Enter
+}
+menu_file 3
+wait_for "Save As:"
+T send-keys -t t -l "copy.tk"
+T send-keys -t t Enter
+wait_for "copy.tk exists. Replace it? (y/n)"
+T send-keys -t t -l "y"
+wait_gone "Replace it?"
+menu_file 1
+wait_for "Open:"
+T send-keys -t t -l "nothere.tk"
+T send-keys -t t Enter
+wait_for "No such file: nothere.tk"
+wait_for "(press a key)"
+T send-keys -t t Space
+wait_gone "No such file"
+menu_file 3
+T send-keys -t t -l 'say "hi".tk'
+T send-keys -t t Enter
+wait_for "A file name with a quotation mark or a control character cannot be"
+wait_for 'say "hi".tk'
+T send-keys -t t Escape
+wait_gone "A file name with"
+[ ! -e "$WORK/say \"hi\".tk" ] || fail "a refused name was saved"
+
 # A larger pane: the screen is 50 x 39 cells, the 24 x 24 grid centred anew at column 26, row 7.
 T resize-window -t t -x 100 -y 40
 # (Characters, not bytes: the locale is UTF-8.)

@@ -89,7 +89,6 @@ void TerminalOverlay::askReplace(int command, std::u16string name) {
 }
 
 void TerminalOverlay::showMessage(std::u16string message) {
-    std::replace(message.begin(), message.end(), u'\n', u' ');
     message_ = std::move(message);
     shown_ = Shown::Message;
 }
@@ -197,11 +196,43 @@ void TerminalOverlay::draw(TerminalFrame& frame, const TerminalTraits& traits) c
         frame.cursorRow = bottom;
         return;
     }
-    case Shown::Message:
-        line(u"", message_ + u" (press a key)");
-        frame.cursorVisible = false;
-        return;
+    case Shown::Message: drawMessage(frame, traits); return;
     }
+}
+
+void TerminalOverlay::drawMessage(TerminalFrame& frame, const TerminalTraits& traits) const {
+    frame.cursorVisible = false;
+    // The message's lines, each wrapped at a blank to fit the box, then the key that closes it.
+    const int room = std::max(frame.columns() - 6, 8);
+    std::vector<std::u16string> lines;
+    std::u16string_view rest = message_;
+    while (true) {
+        const std::size_t end = rest.find(u'\n');
+        std::u16string_view paragraph = rest.substr(0, end);
+        do {
+            std::size_t cut = paragraph.size();
+            while (textWidth(paragraph.substr(0, cut)) > room) {
+                const std::size_t blank = paragraph.rfind(u' ', cut - 1);
+                cut = blank != std::u16string_view::npos && blank > 0 ? blank : cut - 1;
+            }
+            lines.emplace_back(paragraph.substr(0, cut));
+            paragraph.remove_prefix(cut);
+            while (!paragraph.empty() && paragraph.front() == u' ') paragraph.remove_prefix(1);
+        } while (!paragraph.empty());
+        if (end == std::u16string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
+    lines.emplace_back(u"");
+    lines.emplace_back(u"(press a key)");
+    int width = 0;
+    for (const std::u16string& l : lines) width = std::max(width, textWidth(l));
+    width += 4;
+    const int height = static_cast<int>(lines.size()) + 2;
+    const int left = std::max((frame.columns() - width) / 2, 0);
+    const int top = std::max((frame.rows() - 1 - height) / 2, 0);
+    drawBox(frame, traits, left, top, width, height);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        frame.text(left + 2, top + 1 + static_cast<int>(i), lines[i], BOX_TEXT, BOX_BACK, traits.unicode);
 }
 
 void TerminalOverlay::drawMenu(TerminalFrame& frame, const TerminalTraits& traits) const {

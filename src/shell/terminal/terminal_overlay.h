@@ -1,7 +1,7 @@
 #pragma once
 // What the terminal shows over the console besides it: the MENU popped up above its soft key, the About box
-// centred in a frame, and the bottom line that asks for a file name or says why a command was refused. Each
-// takes the keys while it is open; the host carries out what it answers.
+// centred in a frame, the bottom line that asks for a file name, and the box that says why a command was
+// refused. Each takes the keys while it is open; the host carries out what it answers.
 #include "key_decoder.h"
 #include "terminal_frame.h"
 
@@ -33,7 +33,7 @@ class TerminalOverlay {
     void askName(int command);
     // Asks whether to replace the file `name` for the command; y answers yes.
     void askReplace(int command, std::u16string name);
-    // One line on the bottom line until a key is pressed.
+    // A message in a box, its lines wrapped to fit, until a key is pressed.
     void showMessage(std::u16string message);
     void close() { shown_ = Shown::None; }
 
@@ -50,6 +50,7 @@ class TerminalOverlay {
   private:
     void drawMenu(TerminalFrame& frame, const TerminalTraits& traits) const;
     void drawAbout(TerminalFrame& frame, const TerminalTraits& traits) const;
+    void drawMessage(TerminalFrame& frame, const TerminalTraits& traits) const;
 
     Shown shown_ = Shown::None;
     int level_ = 0;
