@@ -223,8 +223,8 @@ inline std::size_t checkTokenLine(const std::uint8_t* line, std::size_t limit) {
             require(i % 2 == 1, "type byte at an even offset", static_cast<long>(i));
             if (b == TOK_REMARK) {
                 const bool afterKeyword =
-                    previous == T_REM || previous == 0x27 ||
-                    (previous == TOK_FILLER && (beforePrevious == T_REM || beforePrevious == 0x27));
+                    previous == T_REM || previous == TOK_APOSTROPHE ||
+                    (previous == TOK_FILLER && (beforePrevious == T_REM || beforePrevious == TOK_APOSTROPHE));
                 require(afterKeyword, "remark without its keyword", static_cast<long>(i));
             }
             if (b <= TOK_HEX) {

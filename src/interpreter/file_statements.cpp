@@ -20,7 +20,7 @@ bool Interpreter::saveProgramFile(const char16_t* name) {
 void Interpreter::stSave() {
     char16_t name[FILE_NAME_UNITS];
     const std::uint8_t b = nextSignificantByte();
-    if (b == ':' || b == TOK_END || b == 0x27) {
+    if (endsStatement(b)) {
         --readPtr;
         if (currentFileName[0] == 0) {
             errParameter();
@@ -54,7 +54,7 @@ void Interpreter::stLoad() {
         return;
     }
     errorFlag = 1;
-    runRequest = LoadFile;
+    runRequest = RunRequest::LoadFile;
 }
 
 void Interpreter::stMerge() {
@@ -68,7 +68,7 @@ void Interpreter::stMerge() {
         return;
     }
     errorFlag = 1;
-    runRequest = MergeFile;
+    runRequest = RunRequest::MergeFile;
 }
 
 bool Interpreter::readProgramFile(const char16_t* name) {

@@ -22,7 +22,8 @@ constexpr int STACK_FRAMES = 7;
 constexpr int INPUT_NESTING = 8;
 constexpr const char16_t* VERSION_TEXT = u"0.03";
 
-enum RunRequest : int {
+// What the interpreter loop does next; set together with errorFlag.
+enum class RunRequest : int {
     None = 0,
     Stop = 1,
     RunFromLine = 2,
@@ -33,7 +34,7 @@ enum RunRequest : int {
     MergeFile = 7,
 };
 
-enum FrameKind : std::int16_t { FRAME_GOSUB = 1, FRAME_FOR = 2 };
+enum class FrameKind : std::int16_t { FRAME_FREE = 0, FRAME_GOSUB = 1, FRAME_FOR = 2 };
 
 // A read position kept past the statement that made it: an offset into the stored program or into the typed
 // line, with the generation of the one it points into. It is followed only while that generation lasts: the
@@ -55,7 +56,7 @@ struct LoopVariable {
 };
 
 struct ControlFrame {
-    std::int16_t kind = 0;
+    FrameKind kind = FrameKind::FRAME_FREE;
     ResumePoint resume;
     std::int16_t* savedLocals = nullptr; // a block of the interpreter's own, which no program change moves
     std::int16_t locals[26] = {};
@@ -82,8 +83,10 @@ class Interpreter {
     char16_t sourceLine[FILE_NAME_UNITS] = {};
     char16_t currentFileName[FILE_NAME_UNITS] = {};
     std::uint8_t* readPtr = nullptr;
+    // Set by every error and by every statement that needs the loop (END, NEW, EXIT, RUN, LOAD, MERGE, a
+    // break): either way, everything on the way out tests it and returns, and runRequest says why.
     int errorFlag = 0;
-    int runRequest = None;
+    RunRequest runRequest = RunRequest::None;
     int directMode = 1;
     std::uint16_t currentLineNumber = 0;
     std::uint16_t runStartLine = 0;
@@ -162,13 +165,6 @@ class Interpreter {
         while (isBlank(b)) b = *++p;
         readPtr = p + 1;
         return b;
-    }
-    // nextSignificantByte followed by putting the byte back: readPtr is left on the byte returned.
-    std::uint8_t peekSignificantByte() {
-        std::uint8_t* p = readPtr;
-        while (isBlank(*p)) ++p;
-        readPtr = p;
-        return *p;
     }
     // Tokenises sourceLine into lineBuffer; reports a syntax error with the line unless quiet.
     bool tokenizeSource(bool quiet);
@@ -325,7 +321,7 @@ class Interpreter {
 
   private:
     void gotoLine(std::uint16_t n);
-    ControlFrame* pushFrame(std::int16_t kind);
+    ControlFrame* pushFrame(FrameKind kind);
     // Reads `x , y`; false (reported) on an error.
     bool readPair(std::int16_t& x, std::int16_t& y);
     bool atEndOfStatement();
