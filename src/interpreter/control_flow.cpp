@@ -30,12 +30,9 @@ void Interpreter::stRun() {
         runStartLine = 0;
         runRequest = RunRequest::RunFromLine;
     } else if (b == TOK_STRING) {
-        // A name too long for the buffer would be cut to another file's name: refused whole.
-        if (static_cast<std::size_t>(readStringLiteral(sourceLine, FILE_NAME_UNITS)) > MAX_FILE_NAME_UNITS) {
-            errLoad();
-            return;
-        }
-        runRequest = RunRequest::RunFile;
+        --readPtr;
+        requestFile(RunRequest::RunFile);
+        return;
     } else {
         --readPtr;
         const std::int16_t n = evalExpression();

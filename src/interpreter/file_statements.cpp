@@ -43,32 +43,27 @@ void Interpreter::stSave() {
     std::memcpy(currentFileName, name, sizeof currentFileName);
 }
 
-void Interpreter::stLoad() {
+// LOAD, MERGE and RUN with a name: the name, then the request. A name too long for the buffer would be cut to
+// another file's name: refused whole.
+void Interpreter::requestFile(RunRequest request) {
     if (nextSignificantByte() != TOK_STRING) {
         errSyntax();
         return;
     }
-    // A name too long for the buffer would be cut to another file's name: refused whole.
     if (static_cast<std::size_t>(readStringLiteral(sourceLine, FILE_NAME_UNITS)) > MAX_FILE_NAME_UNITS) {
         errLoad();
         return;
     }
     errorFlag = 1;
-    runRequest = RunRequest::LoadFile;
+    runRequest = request;
+}
+
+void Interpreter::stLoad() {
+    requestFile(RunRequest::LoadFile);
 }
 
 void Interpreter::stMerge() {
-    if (nextSignificantByte() != TOK_STRING) {
-        errSyntax();
-        return;
-    }
-    // A name too long for the buffer would be cut to another file's name: refused whole.
-    if (static_cast<std::size_t>(readStringLiteral(sourceLine, FILE_NAME_UNITS)) > MAX_FILE_NAME_UNITS) {
-        errLoad();
-        return;
-    }
-    errorFlag = 1;
-    runRequest = RunRequest::MergeFile;
+    requestFile(RunRequest::MergeFile);
 }
 
 bool Interpreter::readProgramFile(const char16_t* name) {

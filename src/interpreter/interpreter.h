@@ -329,6 +329,7 @@ class Interpreter {
         return p >= lineBuffer && p < lineBuffer + LINE_BUFFER_BYTES;
     }
     void reportEdit(ProgramStore::Edit result);
+    void requestFile(RunRequest request);
     // Remembers p, in the stored program, as the place CONT resumes.
     void keepContinuePoint(const std::uint8_t* p) {
         contPoint.generation = program.generation();
