@@ -134,16 +134,21 @@ class Interpreter {
         return t;
     }();
     static bool isBlank(std::uint8_t b) { return BlankBytes[b]; }
-    // The level of the operator a byte begins: 1 and, or, xor; 2 the relations; 3 + and -; 4 * and /; 0 for a
-    // byte that begins no operator; OP_BLANK for a blank, so that one lookup both skips blanks and finds the
-    // operator.
+    // The operator levels, loosest first, each named after what its operands form: and, or, xor join
+    // relations; a relation compares sums; a sum adds terms; a term multiplies factors.
+    static constexpr int LEVEL_LOGIC = 1;
+    static constexpr int LEVEL_RELATION = 2;
+    static constexpr int LEVEL_SUM = 3;
+    static constexpr int LEVEL_TERM = 4;
+    // The level of the operator a byte begins; 0 for a byte that begins no operator; OP_BLANK for a blank, so
+    // that one lookup both skips blanks and finds the operator.
     static constexpr std::uint8_t OP_BLANK = 9;
     static constexpr std::array<std::uint8_t, 256> OperatorLevel = [] {
         std::array<std::uint8_t, 256> t{};
-        t[T_AND] = t[T_OR] = t[T_XOR] = 1;
-        t['<'] = t['='] = t['>'] = 2;
-        t['+'] = t['-'] = 3;
-        t['*'] = t['/'] = 4;
+        t[T_AND] = t[T_OR] = t[T_XOR] = LEVEL_LOGIC;
+        t['<'] = t['='] = t['>'] = LEVEL_RELATION;
+        t['+'] = t['-'] = LEVEL_SUM;
+        t['*'] = t['/'] = LEVEL_TERM;
         t[0x20] = t[0x09] = t[TOK_FILLER] = OP_BLANK;
         return t;
     }();
@@ -182,24 +187,10 @@ class Interpreter {
     // is read here; anything else goes through the operator levels, which give the same value and position.
     std::int16_t evalExpression() {
         std::uint8_t* p = readPtr;
-        std::uint8_t b = *p;
-        std::uint8_t kind = FactorKinds[b];
-        while (kind == F_BLANK) {
-            b = *++p;
-            kind = FactorKinds[b];
-        }
         std::int16_t v;
-        if (kind == F_GLOBAL) {
-            v = globalVars[b - 'A'];
-            ++p;
-        } else if (kind == F_LITERAL) {
-            v = static_cast<std::int16_t>(load16(p + 1));
-            p += 3;
-        } else if (kind == F_LOCAL) {
-            v = localsPtr[b - 'a'];
-            ++p;
-        } else {
-            return evalLevel(1);
+        if (!plainFactor(p, v)) {
+            readPtr = p;
+            return evalLevel(LEVEL_LOGIC);
         }
         std::uint8_t op = OperatorLevel[*p];
         while (op == OP_BLANK) op = OperatorLevel[*++p];
@@ -208,9 +199,6 @@ class Interpreter {
         if (op != 0) return evalBinaryFrom(v);
         return v;
     }
-    std::int16_t evalRelation();
-    std::int16_t evalSum();
-    std::int16_t evalTerm();
     std::int16_t evalFactor();
     void assignFromExpression(std::uint8_t* target);
     std::uint8_t* readArrayRef();
@@ -373,13 +361,44 @@ class Interpreter {
     std::int16_t* localsOfLevel(int level) { return level == 0 ? topLocals : controlStack[level - 1].locals; }
     // The level whose locals localsPtr shows (see LoopVariable).
     std::uint8_t localsLevel() const;
-    // Reads `(index)` or `[index]` after '@'; false (reported) on an error or an index out of range.
-    bool readArrayIndex(std::int16_t& index);
+    // Reads `(index)` or `[index]` after '@': the element, or none (reported) on an error or an index out of
+    // range.
+    std::uint8_t* readArrayIndex(std::int16_t& index);
     // Copies the string literal at readPtr (its type byte already read) and moves past its end unit.
     // Returns its length, which may exceed what was copied.
     int readStringLiteral(char16_t* out, int capacity);
-    // The operator levels 1 (and, or, xor) to 4 (* and /) from `level` on: what evalExpression, evalRelation,
-    // evalSum and evalTerm return.
+    // A variable or a literal at p, after blanks: its value in v and p past it. False, with p on the factor's
+    // first byte, for every other factor (evalCompoundFactor's). The one decoder of factors. Without
+    // skipBlanks a blank is an other factor, for a caller that hands those to a loop that skips them anyway.
+    template <bool skipBlanks = true>
+    [[gnu::always_inline]] bool plainFactor(std::uint8_t*& p, std::int16_t& v) const {
+        std::uint8_t b = *p;
+        std::uint8_t kind = FactorKinds[b];
+        if constexpr (skipBlanks) {
+            while (kind == F_BLANK) {
+                b = *++p;
+                kind = FactorKinds[b];
+            }
+        }
+        if (kind == F_GLOBAL) {
+            v = globalVars[b - 'A'];
+            ++p;
+            return true;
+        }
+        if (kind == F_LITERAL) {
+            v = static_cast<std::int16_t>(load16(p + 1));
+            p += 3;
+            return true;
+        }
+        if (kind == F_LOCAL) {
+            v = localsPtr[b - 'a'];
+            ++p;
+            return true;
+        }
+        return false;
+    }
+    // The expression of the operators from `level` (LEVEL_LOGIC .. LEVEL_TERM) on: a whole expression, a
+    // relation, a sum or a term.
     std::int16_t evalLevel(int level);
     // evalLevel's loop once its first operand, left, has been read.
     std::int16_t evalLevelFrom(int level, std::int16_t left);
