@@ -199,10 +199,6 @@ class Interpreter {
         if (op != 0) return evalBinaryFrom(v);
         return v;
     }
-    std::int16_t evalFactor();
-    void assignFromExpression(std::uint8_t* target);
-    std::uint8_t* readArrayRef();
-    bool readRgb(std::uint8_t out[3]);
     std::int16_t* localVar(std::uint8_t letter) { return localsPtr + (letter - 'a'); }
     std::int16_t* globalVar(std::uint8_t letter) { return globalVars + (letter - 'A'); }
 
@@ -220,7 +216,6 @@ class Interpreter {
     }
     void traceLine();
     void reportBreak();
-    void executeStatementToken(std::uint8_t token);
 
     // --- listing and files ---
     bool listLines(OutputStream* stream, std::uint16_t from, std::uint16_t to);
@@ -236,24 +231,6 @@ class Interpreter {
 
     // --- errors and output ---
     bool outFormat(OutputStream* stream, const char16_t* format, std::initializer_list<FormatArg> args);
-    void report(const char16_t* message);
-    // Every message of the interpreter's own (an error, a break) reaches the console here, between the host's
-    // messageBegins and messageEnds, so that a host can tell it from what the program prints.
-    void showMessage(const char16_t* format, std::initializer_list<FormatArg> args, bool isBreak = false);
-    void errSyntax();
-    void errSyntaxLine(const char16_t* source);
-    void errDivideByZero();
-    void errSubscript();
-    void errLineNotFound(std::uint16_t n);
-    void errStackOverflow();
-    void errStackUnderflow();
-    void errNextWithoutFor();
-    void errOutOfMemory();
-    void errLoad();
-    void errCantContinue();
-    void errSave();
-    void errParameter();
-    void errLineZero();
 
     // --- the loop ---
     void directLoop(LineSource* stream);
@@ -265,10 +242,10 @@ class Interpreter {
     std::int16_t inputValue(const char16_t* prompt);
     // Resets and prints the banner; the host then runs interpreterLoop on its thread.
     void startInterpreter();
-    void actOnRequest(LineSource* fileLines = nullptr);
     // Asks the loop to run a program file, as `run "name"` does; a name too long is refused here.
     bool requestRunFile(const char16_t* name);
 
+  private:
     // The statement table: token - 0x80 gives the operation.
     using Statement = void (Interpreter::*)();
     static const Statement StatementTable[STATEMENT_COUNT];
@@ -307,7 +284,32 @@ class Interpreter {
     void stGcls();
     void stPset();
 
-  private:
+    void report(const char16_t* message);
+    // Every message of the interpreter's own (an error, a break) reaches the console here, between the host's
+    // messageBegins and messageEnds, so that a host can tell it from what the program prints.
+    void showMessage(const char16_t* format, std::initializer_list<FormatArg> args, bool isBreak = false);
+    void errSyntax();
+    void errSyntaxLine(const char16_t* source);
+    void errDivideByZero();
+    void errSubscript();
+    void errLineNotFound(std::uint16_t n);
+    void errStackOverflow();
+    void errStackUnderflow();
+    void errNextWithoutFor();
+    void errOutOfMemory();
+    void errLoad();
+    void errCantContinue();
+    void errSave();
+    void errParameter();
+    void errLineZero();
+
+    void actOnRequest(LineSource* fileLines = nullptr);
+
+    std::int16_t evalFactor();
+    void assignFromExpression(std::uint8_t* target);
+    std::uint8_t* readArrayRef();
+    bool readRgb(std::uint8_t out[3]);
+
     void gotoLine(std::uint16_t n);
     ControlFrame* pushFrame(FrameKind kind);
     // Reads `x , y`; false (reported) on an error.
