@@ -28,7 +28,6 @@
   const mirrorRows = [];
   let texts = null;
   const pendingDownloads = new Set();
-  const pasteQueue = [];
 
   // ---------------------------------------------------------------------------------------------------
   // The browser's folder: one record per file, written one file at a time, so that two pages never
@@ -241,7 +240,6 @@
     if (mirror.textContent !== text) mirror.textContent = text;
     placeKeysField(layout);
     lastLayout = layout;
-    feedPaste();
   }
   function scheduleFrame() {
     if (frameWanted) return;
@@ -289,8 +287,38 @@
     }
     return [...e.key].length === 1 ? e.key : '';
   }
+  // Keys that arrive while no input request is open wait a moment for the next one: after Enter the
+  // computer needs a turn of the browser's events before it asks for the next line, and what is typed in
+  // that moment must not be lost. What waits longer (a program ran) is dropped, as the window drops it.
+  // Pasted text waits as long as it takes.
+  const TYPE_AHEAD_MS = 200;
+  const typeAhead = [];
+  function deliver(entry) {
+    if (entry.key) Module._tavik_key_down(entry.key);
+    else Module._tavik_char(entry.unit);
+    wake();
+  }
+  function queueInput(entry) {
+    if (!typeAhead.length && Module._tavik_input_active()) {
+      deliver(entry);
+      return;
+    }
+    // KEY() sees a key at once, whatever waits.
+    if (entry.key) Module._tavik_key_down(entry.key);
+    typeAhead.push(entry);
+  }
+  function drainTypeAhead() {
+    if (!ready || switchedOff) { typeAhead.length = 0; return; }
+    const now = performance.now();
+    while (typeAhead.length && Module._tavik_input_active()) {
+      const entry = typeAhead.shift();
+      if (entry.at !== null && now - entry.at > TYPE_AHEAD_MS) continue;
+      deliver(entry);
+    }
+  }
   function typeUnits(text) {
-    for (let i = 0; i < text.length; ++i) Module._tavik_char(text.charCodeAt(i));
+    const at = performance.now();
+    for (let i = 0; i < text.length; ++i) queueInput({ unit: text.charCodeAt(i), at });
   }
 
   keys.addEventListener('keydown', (e) => {
@@ -307,7 +335,7 @@
     const vk = virtualKeyOf(e);
     if (ctrlOnly && vk === 0x41) { e.preventDefault(); showAbout(); return; }
     if (ctrlOnly && vk === 0x51) { e.preventDefault(); return; }
-    if (vk) Module._tavik_key_down(vk);
+    if (vk) queueInput({ key: vk, at: performance.now() });
     const units = unitsOf(e);
     if (units) typeUnits(units);
     // F11 and F12 stay the browser's (full screen, its tools).
@@ -340,18 +368,9 @@
 
   // Pasted text is typed line by line: each line's Enter waits for the next line request.
   function paste(text) {
+    if (!ready || switchedOff) return;
     const units = text.replace(/\r\n?/g, '\n').replace(/\n/g, '\r');
-    for (const unit of units) pasteQueue.push(unit);
-    feedPaste();
-  }
-  function feedPaste() {
-    if (!ready || switchedOff) { pasteQueue.length = 0; return; }
-    while (pasteQueue.length && Module._tavik_input_active()) {
-      const unit = pasteQueue.shift();
-      typeUnits(unit);
-      if (unit === '\r') break;
-    }
-    if (pasteQueue.length) setTimeout(feedPaste, 10);
+    for (let i = 0; i < units.length; ++i) queueInput({ unit: units.charCodeAt(i), at: null });
   }
 
   // ---------------------------------------------------------------------------------------------------
@@ -364,7 +383,9 @@
     return n;
   }
   function typeCommand(text) {
-    if (Module._tavik_type(putText(text)) !== 0) alert(texts.notOneLine);
+    const refused = Module._tavik_type(putText(text)) !== 0;
+    wake();
+    if (refused) alert(texts.notOneLine);
   }
   // A file command for a name in the folder; false when the name cannot be typed.
   function typeFileCommand(verb, name) {
@@ -479,6 +500,7 @@
   });
   $('break').addEventListener('click', () => {
     if (ready && !switchedOff) Module._tavik_break();
+    wake();
     keys.focus();
   });
   $('switch-on').addEventListener('click', () => location.reload());
@@ -521,6 +543,7 @@
   if (screen.orientation) {
     screen.orientation.addEventListener('change', () => {
       if (!ready || !lastLayout) return;
+      wake();
       const w = lastLayout.screenWidth, h = lastLayout.screenHeight;
       const landscape = screen.orientation.type.startsWith('landscape');
       const small = Math.min(w, h), large = Math.max(w, h);
@@ -531,6 +554,16 @@
 
   // ---------------------------------------------------------------------------------------------------
   // What the C++ side calls (Module.tavik) and the start
+
+  // The computer's wait for the browser's events; wake() ends it early, once something was handed over.
+  let sleeping = null;
+  function wake() {
+    if (!sleeping) return;
+    const { resolve, timer } = sleeping;
+    sleeping = null;
+    clearTimeout(timer);
+    resolve();
+  }
 
   let audio = null;
   const tavik = {
@@ -550,7 +583,8 @@
     caretTimer(run) {
       clearInterval(caretTimer);
       caretTimer = run ? setInterval(() => { Module._tavik_caret_tick(); }, 500) : 0;
-      if (run) feedPaste();
+      // A request opened: what was typed ahead goes to it once this call has returned.
+      if (run) Promise.resolve().then(drainTypeAhead);
     },
     screenTurned: () => { lastLayout = null; scheduleFrame(); },
     switchedOff() {
@@ -563,6 +597,11 @@
       const stored = await writeRecord(name, data);
       if (stored && pendingDownloads.delete(name)) offerDownload(name, data);
       return stored ? 1 : 0;
+    },
+    sleep(ms) {
+      return new Promise((resolve) => {
+        sleeping = { resolve, timer: setTimeout(() => { sleeping = null; resolve(); }, ms) };
+      });
     },
     // A turn for the browser that costs no timer delay: a message to ourselves comes back after the
     // events, painting included, that were waiting.

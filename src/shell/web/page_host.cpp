@@ -38,6 +38,9 @@ EM_JS(void, pageSwitchedOff, (), { Module.tavik.switchedOff(); });
 // Stores a saved file in the browser's folder and settles once the browser has it: 1 stored, 0 refused.
 EM_ASYNC_JS(int, pageStoreFile, (const char* name, const std::uint8_t* bytes, int size),
             { return await Module.tavik.storeFile(UTF8ToString(name), HEAPU8.slice(bytes, bytes + size)); });
+// Waits up to ms milliseconds for the browser's events; a key or a soft key that answers the computer ends
+// the wait at once.
+EM_ASYNC_JS(void, pageSleep, (int ms), { await Module.tavik.sleep(ms); });
 // Gives the browser its turn: painting, keys, the soft keys. A yield in a running program does not wait
 // for a timer's minimum delay.
 EM_ASYNC_JS(void, pageYield, (), { await Module.tavik.yieldTurn(); });
@@ -120,7 +123,7 @@ class PageHost final : public ConsoleView,
     // --- EventPump ---
     void pumpEvents(int ms) override {
         deliverPosted();
-        emscripten_sleep(static_cast<unsigned>(std::max(ms, 0)));
+        pageSleep(std::max(ms, 0));
         deliverPosted();
         lastYield_ = emscripten_get_now();
     }
