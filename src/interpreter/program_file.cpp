@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -16,11 +17,15 @@ std::unique_ptr<ProgramFileReader> ProgramFileReader::open(const fs::path& path)
     if (path.empty() || !fs::is_regular_file(path, ec)) return nullptr;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return nullptr;
-    return std::unique_ptr<ProgramFileReader>(new ProgramFileReader(file));
+    return std::unique_ptr<ProgramFileReader>(new ProgramFileReader(file, {}));
+}
+
+std::unique_ptr<ProgramFileReader> ProgramFileReader::fromBytes(std::string_view bytes) {
+    return std::unique_ptr<ProgramFileReader>(new ProgramFileReader(nullptr, bytes));
 }
 
 ProgramFileReader::~ProgramFileReader() {
-    std::fclose(file_);
+    if (file_) std::fclose(file_);
 }
 
 ProgramFileReader::Encoding ProgramFileReader::detectEncoding(const unsigned char* head, std::size_t size) {
@@ -38,8 +43,15 @@ std::size_t ProgramFileReader::fill(std::size_t count) {
     have_ = keep;
     pos_ = 0;
     while (have_ < count && !ended_) {
-        // A read error ends the reading silently, as the end of the file does.
-        const std::size_t got = std::fread(buffer_ + have_, 1, sizeof buffer_ - have_, file_);
+        std::size_t got = 0;
+        if (file_) {
+            got = std::fread(buffer_ + have_, 1, sizeof buffer_ - have_, file_);
+            // A read error ends the reading as the end does, but the loader is told.
+            if (got == 0 && std::ferror(file_)) failed_ = true;
+        } else {
+            got = bytes_.copy(reinterpret_cast<char*>(buffer_ + have_), sizeof buffer_ - have_);
+            bytes_.remove_prefix(got);
+        }
         have_ += got;
         if (got == 0) ended_ = true;
     }
@@ -118,17 +130,33 @@ bool ProgramFileReader::readLine(char16_t* buffer, int capacity) {
     return n > 0;
 }
 
+namespace {
+
+// The file a name stands for: a link, dangling or not, is followed to the name it points at, link by link,
+// so that a save writes the file it points at and the link stays. Empty for a chain of links too long to
+// be anything but a loop.
+fs::path followLinks(fs::path target) {
+    constexpr int MAX_LINKS = 40;
+    std::error_code ec;
+    for (int i = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++i) {
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec || i == MAX_LINKS) return {};
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target;
+}
+
+} // namespace
+
 std::unique_ptr<ProgramFileWriter> ProgramFileWriter::create(const fs::path& requested) {
     if (requested.empty()) return nullptr;
+    const fs::path target = followLinks(requested);
+    if (target.empty()) return nullptr;
+    // Only a regular file is replaced: renaming over a folder, a pipe, a device or a socket would put a
+    // plain file where it was.
     std::error_code ec;
-    fs::path target = requested;
-    // Saving through a link replaces the file it points at, not the link.
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (ec) return nullptr;
-        target = resolved;
-    }
-    if (fs::is_directory(target, ec)) return nullptr;
+    const fs::file_status status = fs::status(target, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status)) return nullptr;
     static std::atomic<unsigned> counter{0};
     const fs::path folder = target.parent_path();
     // A fixed short name: one built from the target's would pass the folder's name length limit for long
@@ -175,10 +203,15 @@ bool ProgramFileWriter::commit() {
     ok = (layer_.close(file_) == 0) && ok;
     file_ = nullptr;
     if (!ok) return false;
-    std::error_code ec;
-    // The new file keeps the permissions of the one it replaces.
-    const fs::file_status old = fs::status(target_, ec);
-    if (!ec && fs::exists(old)) fs::permissions(temporary_, old.permissions(), ec);
+    // The new file keeps the owner, group and mode of the one it replaces, as far as the process may set
+    // them (the owner first: changing it may clear the set-id bits of the mode).
+    struct stat old {};
+    if (::stat(target_.c_str(), &old) == 0) {
+        if (::chown(temporary_.c_str(), old.st_uid, old.st_gid) != 0) {
+            // Not allowed to give the file away: it stays the saver's.
+        }
+        ::chmod(temporary_.c_str(), old.st_mode & 07777);
+    }
     if (!layer_.rename(temporary_, target_)) return false;
     committed_ = true;
     return true;

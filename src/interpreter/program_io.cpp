@@ -1,6 +1,8 @@
 // Text conversions at the edges: file names to paths, UTF-8 to and from UTF-16.
 #include "program_io.h"
 
+#include "format.h"
+
 namespace tavik {
 
 std::u16string utf16FromUtf8(const std::string& text) {
@@ -55,23 +57,40 @@ std::string utf8FromUtf16(const char16_t* text, std::size_t count) {
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;
         }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
+        appendUtf8(cp, out);
     }
     return out;
+}
+
+void appendUtf8(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+bool ProgramLineReader::next(char16_t* line) {
+    if (!source_.readLine(line, SOURCE_LINE_UNITS)) return false;
+    std::size_t n = textLength(line);
+    if (first_ && n == SOURCE_LINE_UNITS - 1 && line[0] == 0xFEFF && line[n - 1] != 0x000A &&
+        source_.readLine(line + n, 2))
+        n = textLength(line);
+    first_ = false;
+    if (lineEnded_) ++lineNumber_;
+    lineEnded_ = n > 0 && line[n - 1] == 0x000A;
+    if (lineEnded_) line[n - 1] = 0;
+    return true;
 }
 
 std::filesystem::path pathFromUnits(const char16_t* name) {
