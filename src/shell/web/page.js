@@ -291,7 +291,7 @@
   // computer needs a turn of the browser's events before it asks for the next line, and what is typed in
   // that moment must not be lost. What waits longer (a program ran) is dropped, as the window drops it.
   // Pasted text waits as long as it takes.
-  const TYPE_AHEAD_MS = 200;
+  const TYPE_AHEAD_MS = 500;
   const typeAhead = [];
   function deliver(entry) {
     if (entry.key) Module._tavik_key_down(entry.key);
