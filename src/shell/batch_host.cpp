@@ -91,22 +91,7 @@ BatchView::~BatchView() {
 }
 
 void BatchView::putCodePoint(char32_t cp) {
-    std::string& text = sink();
-    if (cp < 0x80) {
-        text.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        text.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        text.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        text.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        text.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        text.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        text.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    appendUtf8(cp, sink());
 }
 
 void BatchView::dropPendingSurrogate() {
