@@ -146,9 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     again.interp.errorFlag = 1;
     again.interp.runRequest = LoadFile;
     again.interp.runUntilDirect();
-    require(again.interp.usedBytes == interp.usedBytes, "reloaded program has another size",
-            again.interp.usedBytes);
-    require(std::memcmp(again.interp.programArea, interp.programArea, interp.usedBytes) == 0,
+    require(again.interp.program.usedBytes == interp.program.usedBytes, "reloaded program has another size",
+            again.interp.program.usedBytes);
+    require(std::memcmp(again.interp.program.area, interp.program.area, interp.program.usedBytes) == 0,
             "reloaded program has other bytes");
     return 0;
 }

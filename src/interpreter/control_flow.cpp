@@ -14,11 +14,12 @@ void Interpreter::stRem() {
 }
 
 void Interpreter::stCont() {
-    if (!contPtr) {
+    // The program changed since it stopped (or never ran): the place named is gone.
+    if (contPoint.generation != program.generation()) {
         errCantContinue();
         return;
     }
-    readPtr = contPtr;
+    readPtr = program.area + contPoint.offset;
     directMode = 0;
 }
 

@@ -28,10 +28,18 @@ void Interpreter::directLoop(LineSource* stream) {
                 runRequest = Exit;
                 return;
             }
-        } else if (!file->next(sourceLine)) {
-            return;
+            // A break raised while nothing ran (a menu command raises one before it types its line) does not
+            // stop the line about to run.
+            breakRequested.store(0, std::memory_order_relaxed);
+        } else {
+            // A break while a file loads stops the load: nothing more is read, and nothing runs.
+            if (breakRequested.exchange(0, std::memory_order_relaxed) != 0) {
+                reportBreak();
+                return;
+            }
+            if (!file->next(sourceLine)) return;
         }
-        ++lineGeneration;
+        if (++lineGeneration == 0) lineGeneration = 1;
         if (!tokenizeSource(false)) {
             errorFlag = 0;
             continue;
@@ -52,6 +60,9 @@ void Interpreter::directLoop(LineSource* stream) {
 }
 
 void Interpreter::actOnRequest(LineSource* fileLines) {
+    // A break from before the request was taken up stops nothing; one raised from here on (while a file
+    // loads, or before the first statement of the run) is answered.
+    breakRequested.store(0, std::memory_order_relaxed);
     switch (runRequest) {
     case Stop: directMode = 1; break;
     case RunFromLine: startRun(runStartLine); break;
@@ -105,6 +116,14 @@ bool Interpreter::requestRunFile(const char16_t* name) {
 }
 
 std::int16_t Interpreter::inputValue(const char16_t* prompt) {
+    // Each answer nests a copy of lineBuffer and the evaluator's frames: without a bound, answering INPUT
+    // with INPUT over and over would exhaust the thread's stack.
+    if (inputDepth >= INPUT_NESTING) {
+        errStackOverflow();
+        inputTooDeep = true;
+        return 0;
+    }
+    ++inputDepth;
     std::uint8_t saved[LINE_BUFFER_BYTES];
     std::memcpy(saved, lineBuffer, sizeof saved);
     std::int16_t value = 0;
@@ -122,6 +141,7 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
         readPtr = lineBuffer;
         value = evalExpression();
         readPtr = savedReadPtr;
+        if (errorFlag && inputTooDeep) break; // the run stops; no answer around this one asks again
         if (errorFlag) {
             // The answer's error was shown; the run itself goes on as before.
             errorFlag = 0;
@@ -133,6 +153,7 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
         break;
     }
     std::memcpy(lineBuffer, saved, sizeof saved);
+    if (--inputDepth == 0) inputTooDeep = false;
     return value;
 }
 

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -398,7 +399,7 @@ void TerminalHost::handleKey(const TerminalKey& key) {
         if (answer.confirmed) fileCommand(answer.promptCommand, answer.name, true);
         return;
     }
-    if (key.virtualKey == F10 || (key.virtualKey == 'M' && key.modifiers == MOD_ALT)) {
+    if (key.virtualKey == F10 || (key.virtualKey == 'M' && (key.modifiers & MOD_ALT) != 0)) {
         overlay_.openMenu();
         return;
     }
@@ -541,7 +542,10 @@ int TerminalHost::run(const TerminalOptions& options) {
     }
     wakeWriteFd.store(wakeWrite_);
 
-    if (!takeTerminal()) return 1;
+    if (!takeTerminal()) {
+        std::fprintf(stderr, "tavikwm: the terminal cannot be set up: %s\n", std::strerror(errno));
+        return 1;
+    }
     setHandler(SIGWINCH, onWinch);
     for (const int sig : ENDING_SIGNALS) setHandler(sig, onEndingSignal);
     for (const int sig : CRASH_SIGNALS) setHandler(sig, onCrash);
