@@ -80,42 +80,13 @@ bool ProgramFileReader::nextUtf8Unit(char16_t& unit) {
         pendingLow_ = 0;
         return true;
     }
-    const std::size_t size = fill(4);
+    const std::size_t size = fill(UTF8_MAX_BYTES);
     if (size == 0) return false;
-    const unsigned char* s = buffer_ + pos_;
-    const unsigned lead = s[0];
-    auto follows = [&](std::size_t k) { return k < size && (s[k] & 0xC0) == 0x80; };
-    char32_t cp = 0xFFFD;
-    std::size_t length = 1;
-    if (lead < 0x80) {
-        cp = lead;
-    } else if (lead >= 0xC2 && lead < 0xE0 && follows(1)) {
-        cp = ((lead & 0x1F) << 6) | (s[1] & 0x3F);
-        length = 2;
-    } else if (lead >= 0xE0 && lead < 0xF0 && follows(1) && follows(2)) {
-        const char32_t v = ((lead & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F);
-        if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) { // neither too long a form nor a surrogate
-            cp = v;
-            length = 3;
-        }
-    } else if (lead >= 0xF0 && lead < 0xF5 && follows(1) && follows(2) && follows(3)) {
-        const char32_t v =
-            ((lead & 0x07) << 18) | ((s[1] & 0x3F) << 12) | ((s[2] & 0x3F) << 6) | (s[3] & 0x3F);
-        if (v >= 0x10000 && v <= 0x10FFFF) {
-            cp = v;
-            length = 4;
-        }
-    }
-    // Anything else is one byte that belongs to no character: it alone becomes U+FFFD, and reading goes on
-    // with the next byte.
-    pos_ += length;
-    if (cp >= 0x10000) {
-        cp -= 0x10000;
-        unit = static_cast<char16_t>(0xD800 + (cp >> 10));
-        pendingLow_ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-        unit = static_cast<char16_t>(cp);
-    }
+    const Utf8Char c = decodeUtf8(buffer_ + pos_, size);
+    pos_ += c.length;
+    char16_t units[2];
+    if (toUtf16(c.codePoint, units) == 2) pendingLow_ = units[1];
+    unit = units[0];
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Where listed text goes and where program lines come from: program files on disk, or a test's memory.
 #include "tokenizer.h"
+#include "utf8.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -52,9 +53,5 @@ class ProgramLineReader {
 constexpr std::size_t MAX_FILE_NAME_UNITS = 259;
 
 std::filesystem::path pathFromUnits(const char16_t* name);
-std::u16string utf16FromUtf8(const std::string& text);
-std::string utf8FromUtf16(const char16_t* text, std::size_t count);
-// One code point (not a surrogate) appended as UTF-8.
-void appendUtf8(char32_t cp, std::string& out);
 
 } // namespace tavik

@@ -190,4 +190,9 @@ done
 # The terminal's line discipline is back too: typed text echoes, Enter ends a line.
 type_line "echo echoed"
 wait_for "echoed"
+# A pipe on either side keeps the batch console, --terminal or not.
+type_line "clear; echo 'print 6*7' | $TAVIKWM --terminal"
+wait_for "needs a terminal on standard input and output; the batch console runs instead"
+wait_for "42"
+[ "$(modes)" = "0 1 1 0 0" ] || fail "the batch console changed the terminal's modes: $(modes)"
 echo "terminal session passed"
