@@ -155,31 +155,46 @@ wait_for "status=0"
 [ "$(modes)" = "0 1 1 0 0" ] || fail "the terminal's modes were not restored after EXIT: $(modes)"
 
 # In a pane of the same size from start to end, EXIT leaves it exactly as it was, with the shell's prompt
-# after the status; so does a double Ctrl+C, with the status of a break.
-for way in exit break; do
+# after the status; so do the MENU's Exit, a double Ctrl+C (the status of a break) and SIGTERM.
+for way in exit menu break sigterm; do
     type_line "clear"
     sleep 0.3
     type_line "echo before $way"
     wait_for "before $way"
     sleep 0.2
     before=$(pane | sed -e '/^$/d' | sed -e '$d')
-    type_line "$TAVIKWM; echo status=\$?"
+    # Started through sh, which leaves its process id for the signal.
+    command="sh -c 'echo \$\$ >tavik.pid; exec $TAVIKWM'; echo status=\$?"
+    type_line "$command"
     wait_for "ＯＫ"
     type_line "print 6*7"
     wait_for "４２"
-    if [ $way = exit ]; then
+    case $way in
+    exit)
         type_line "exit"
         status=0
-    else
+        ;;
+    menu)
+        T send-keys -t t F10
+        wait_for "Run..."
+        T send-keys -t t Up Enter
+        status=0
+        ;;
+    break)
         T send-keys -t t C-c C-c
         status=130
-    fi
+        ;;
+    sigterm)
+        kill -TERM "$(cat "$WORK/tavik.pid")"
+        status=143
+        ;;
+    esac
     wait_for "status=$status"
     [ "$(modes)" = "0 1 1 0 0" ] || fail "the terminal's modes were not restored ($way): $(modes)"
     sleep 0.2
     after=$(pane | sed -e '/^$/d')
     expected="$before
-\$ $TAVIKWM; echo status=\$?
+\$ $command
 status=$status
 \$"
     [ "$after" = "$expected" ] || fail "the pane is not as it was ($way):

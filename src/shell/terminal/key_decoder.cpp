@@ -1,6 +1,6 @@
 #include "key_decoder.h"
 
-#include "program_io.h"
+#include "utf8.h"
 #include "virtual_keys.h"
 
 #include <algorithm>
