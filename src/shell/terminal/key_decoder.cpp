@@ -91,13 +91,6 @@ unsigned modifiersOf(int parameter) {
     return m;
 }
 
-std::size_t utf8Length(unsigned char first) {
-    if (first >= 0xC2 && first <= 0xDF) return 2;
-    if (first >= 0xE0 && first <= 0xEF) return 3;
-    if (first >= 0xF0 && first <= 0xF4) return 4;
-    return 1;
-}
-
 } // namespace
 
 int virtualKeyOfAscii(char32_t c, unsigned& modifiers) {
