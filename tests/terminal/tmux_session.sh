@@ -84,6 +84,20 @@ T send-keys -t t C-c
 wait_for 'Ｂｒｅａｋ　ｉｎ'
 sleep 1.2 # a second Ctrl+C within a second would end the program
 
+# A bracketed paste of a listing: each line typed and entered, so the lines are stored; then taken back out.
+T set-buffer -b listing $'100 rem pasted\r\n110 rem too\n'
+T paste-buffer -p -d -b listing -t t
+wait_for '１１０　ｒｅｍ　ｔｏｏ'
+type_line "list 100"
+for _ in $(seq 100); do
+    [ "$(pane | grep -cF '１００　ｒｅｍ　ｐａｓｔｅｄ')" -ge 2 ] && break
+    sleep 0.1
+done
+[ "$(pane | grep -cF '１００　ｒｅｍ　ｐａｓｔｅｄ')" -ge 2 ] || fail "the pasted line was not stored"
+type_line "100"
+type_line "110"
+type_line "cls"
+
 # F10 opens the MENU; File, Save As... asks for the name on the bottom line.
 T send-keys -t t F10
 wait_for "File"
