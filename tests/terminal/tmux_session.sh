@@ -46,8 +46,13 @@ type_line() {
     T send-keys -t t Enter
 }
 
+# Under a sanitizer, its reports go to files (the terminal's screen would hide them) that fail the test.
+sanitize="ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}log_path=$WORK/sanitizer"
+sanitize+=" TSAN_OPTIONS=${TSAN_OPTIONS:+$TSAN_OPTIONS:}log_path=$WORK/sanitizer"
+sanitize+=" UBSAN_OPTIONS=${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}log_path=$WORK/sanitizer"
+[ -z "${LSAN_OPTIONS:-}" ] || sanitize+=" LSAN_OPTIONS=$LSAN_OPTIONS"
 T -f /dev/null new-session -d -s t -x 80 -y 25 -c "$WORK" \
-    "env -i HOME=$WORK TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' bash --norc --noprofile"
+    "env -i HOME=$WORK TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' $sanitize bash --norc --noprofile"
 T set-option -t t -g escape-time 0
 wait_for '$'
 type_line "echo before"
@@ -224,4 +229,8 @@ type_line "clear; echo 'print 6*7' | $TAVIKWM --terminal"
 wait_for "needs a terminal on standard input and output; the batch console runs instead"
 wait_for "42"
 [ "$(modes)" = "0 1 1 0 0" ] || fail "the batch console changed the terminal's modes: $(modes)"
+if ls "$WORK"/sanitizer.* >/dev/null 2>&1; then
+    cat "$WORK"/sanitizer.*
+    fail "the sanitizer reported the above"
+fi
 echo "terminal session passed"
