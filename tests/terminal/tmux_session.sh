@@ -46,8 +46,13 @@ type_line() {
     T send-keys -t t Enter
 }
 
+# Under a sanitizer, its reports go to files (the terminal's screen would hide them) that fail the test.
+sanitize="ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}log_path=$WORK/sanitizer"
+sanitize+=" TSAN_OPTIONS=${TSAN_OPTIONS:+$TSAN_OPTIONS:}log_path=$WORK/sanitizer"
+sanitize+=" UBSAN_OPTIONS=${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}log_path=$WORK/sanitizer"
+[ -z "${LSAN_OPTIONS:-}" ] || sanitize+=" LSAN_OPTIONS=$LSAN_OPTIONS"
 T -f /dev/null new-session -d -s t -x 80 -y 25 -c "$WORK" \
-    "env -i HOME=$WORK TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' bash --norc --noprofile"
+    "env -i HOME=$WORK TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' $sanitize bash --norc --noprofile"
 T set-option -t t -g escape-time 0
 wait_for '$'
 type_line "echo before"
@@ -83,6 +88,20 @@ wait_for 'ｘｈｉ'
 T send-keys -t t C-c
 wait_for 'Ｂｒｅａｋ　ｉｎ'
 sleep 1.2 # a second Ctrl+C within a second would end the program
+
+# A bracketed paste of a listing: each line typed and entered, so the lines are stored; then taken back out.
+T set-buffer -b listing $'100 rem pasted\r\n110 rem too\n'
+T paste-buffer -p -d -b listing -t t
+wait_for '１１０　ｒｅｍ　ｔｏｏ'
+type_line "list 100"
+for _ in $(seq 100); do
+    [ "$(pane | grep -cF '１００　ｒｅｍ　ｐａｓｔｅｄ')" -ge 2 ] && break
+    sleep 0.1
+done
+[ "$(pane | grep -cF '１００　ｒｅｍ　ｐａｓｔｅｄ')" -ge 2 ] || fail "the pasted line was not stored"
+type_line "100"
+type_line "110"
+type_line "cls"
 
 # F10 opens the MENU; File, Save As... asks for the name on the bottom line.
 T send-keys -t t F10
@@ -210,4 +229,8 @@ type_line "clear; echo 'print 6*7' | $TAVIKWM --terminal"
 wait_for "needs a terminal on standard input and output; the batch console runs instead"
 wait_for "42"
 [ "$(modes)" = "0 1 1 0 0" ] || fail "the batch console changed the terminal's modes: $(modes)"
+if ls "$WORK"/sanitizer.* >/dev/null 2>&1; then
+    cat "$WORK"/sanitizer.*
+    fail "the sanitizer reported the above"
+fi
 echo "terminal session passed"
