@@ -177,7 +177,7 @@ Timing printInBatch(const std::string& file) {
     options.file = file;
     const auto start = Clock::now();
     const double cpu = cpuMs();
-    tavik::runBatchSession(in, out, options);
+    tavik::runBatchSession(in, out, out, options);
     return {msSince(start), cpuMs() - cpu};
 }
 

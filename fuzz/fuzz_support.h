@@ -246,7 +246,7 @@ inline void checkStore(Interpreter& interp) {
     unsigned last = 0;
     for (;;) {
         require(offset + 2 <= PROGRAM_AREA_BYTES, "walk ran off the area", static_cast<long>(offset));
-        const std::uint8_t* r = interp.programArea + offset;
+        const std::uint8_t* r = interp.program.area + offset;
         const unsigned number = load16(r);
         if (number == 0) break;
         require(number > last, "records out of order", static_cast<long>(number));
@@ -265,8 +265,10 @@ inline void checkStore(Interpreter& interp) {
                 static_cast<long>(number));
         offset += length;
     }
-    require(interp.usedBytes == offset + 2, "usedBytes disagrees with the records", interp.usedBytes);
-    require(interp.usedBytes < PROGRAM_AREA_BYTES, "no room left for the array", interp.usedBytes);
+    require(interp.program.usedBytes == offset + 2, "usedBytes disagrees with the records",
+            interp.program.usedBytes);
+    require(interp.program.usedBytes < PROGRAM_AREA_BYTES, "no room left for the array",
+            interp.program.usedBytes);
 }
 
 // The longest line the console and the file reader deliver, in units.
@@ -284,7 +286,7 @@ inline bool hasInnerMark(const std::u16string& text) {
 // the file reader deliver them (at most 255 units, no line feed), the listing fits one line of a program
 // file, so that SAVE and LOAD keep it.
 inline void checkListingRoundTrip(Interpreter& interp, bool linesFit = true) {
-    for (const std::uint8_t* r = interp.programArea; load16(r) != 0; r += load16(r + 2)) {
+    for (const std::uint8_t* r = interp.program.area; load16(r) != 0; r += load16(r + 2)) {
         const std::uint16_t number = load16(r);
         MemoryStream listed;
         require(interp.listLines(&listed, number, number), "listing to memory failed", number);

@@ -128,12 +128,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Machine m;
     Interpreter& interp = m.interp;
     interp.startInterpreter();
-    interp.returnWhenDirect = true;
     const int how = (data[0] >> 2) & 3;
     std::memcpy(interp.sourceLine, u"in.tk", sizeof u"in.tk");
     interp.errorFlag = 1;
     interp.runRequest = how == 1 ? MergeFile : how == 2 ? RunFile : LoadFile;
-    interp.interpreterLoop();
+    interp.runUntilDirect();
     checkStore(interp);
     // A line with a byte-order mark inside does not list back to its bytes (see hasInnerMark).
     if (hasInnerMark(units)) return 0;
@@ -143,14 +142,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(interp.saveProgramFile(u"out.tk"), "saving into the scratch folder failed");
     Machine again;
     again.interp.startInterpreter();
-    again.interp.returnWhenDirect = true;
     std::memcpy(again.interp.sourceLine, u"out.tk", sizeof u"out.tk");
     again.interp.errorFlag = 1;
     again.interp.runRequest = LoadFile;
-    again.interp.interpreterLoop();
-    require(again.interp.usedBytes == interp.usedBytes, "reloaded program has another size",
-            again.interp.usedBytes);
-    require(std::memcmp(again.interp.programArea, interp.programArea, interp.usedBytes) == 0,
+    again.interp.runUntilDirect();
+    require(again.interp.program.usedBytes == interp.program.usedBytes, "reloaded program has another size",
+            again.interp.program.usedBytes);
+    require(std::memcmp(again.interp.program.area, interp.program.area, interp.program.usedBytes) == 0,
             "reloaded program has other bytes");
     return 0;
 }

@@ -18,8 +18,7 @@ constexpr std::size_t MAX_UNITS = 1024;
 // Stores the tokenised program line and checks the store and the listing; the store is emptied first.
 void storeAndList(Machine& m, const std::uint8_t* tokens, bool fitsOneLine) {
     Interpreter& interp = m.interp;
-    store16(interp.programArea, 0);
-    interp.usedBytes = 2;
+    interp.program.clear();
     std::memcpy(interp.lineBuffer, tokens, LINE_BUFFER_BYTES);
     interp.errorFlag = 0;
     interp.storeLine();

@@ -31,10 +31,9 @@ void BM_StoreLine1000(benchmark::State& state) {
     Interpreter& in = m->interp;
     const auto lines = programLines();
     for (auto _ : state) {
-        in.usedBytes = 2;
-        store16(in.programArea, 0);
+        in.program.clear();
         storeAll(in, lines);
-        benchmark::DoNotOptimize(in.programArea);
+        benchmark::DoNotOptimize(in.program.area);
     }
     if (in.errorFlag) state.SkipWithError("a line was refused");
     state.SetItemsProcessed(state.iterations() * LINES);

@@ -80,6 +80,9 @@ class Console {
     void storeCell(char16_t c, int protect);
     // A character written: stored, told to the transcript, the cursor advanced (wrapping at the right edge).
     void putCharCell(char16_t c, int protect);
+    // The cursor's step after a cell is written: the next column, or past the right edge a continued row and
+    // a new line.
+    void advanceCell();
     // The move to the next row; a wrap uses it directly, so that only asked-for new lines reach the
     // transcript.
     void advanceLine();

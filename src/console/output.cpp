@@ -47,6 +47,10 @@ void Console::storeCell(char16_t c, int protect) {
 void Console::putCharCell(char16_t c, int protect) {
     storeCell(c, protect);
     view_.transcriptChar(c);
+    advanceCell();
+}
+
+void Console::advanceCell() {
     const int column = screen.cursorColumn;
     const int row = screen.cursorRow;
     if (column + 1 >= screen.columns) {
@@ -97,10 +101,12 @@ void Console::eraseBack() {
     const int targetColumn = overRowStart ? screen.columns - 1 : column - 1;
     const int targetRow = overRowStart ? row - 1 : row;
     setCursor(targetColumn, targetRow);
-    // The blank is stored in place, not written and advanced: advancing from the last column would take a new
-    // line, which scrolls the region away under a cursor that stands below it.
+    // The blank is written as any character is and advances the cursor: from the last column that marks the
+    // row as continued and takes a new line, which scrolls the region when the row is its last (or below it).
+    // The transcript has had its backspace; the blank is not told to it.
     storeCell(0x20, 0);
-    if (overRowStart && targetRow >= 0 && targetRow < GRID_CAPACITY) screen.rowContinues[targetRow] = 1;
+    advanceCell();
+    setCursor(targetColumn, targetRow);
 }
 
 void Console::scrollUp() {

@@ -160,6 +160,10 @@ void Interpreter::stOrient() {
         // Waits for the user to turn the screen; a break (or the application ending) gives up.
         while (host.screenWidth() <= host.screenHeight()) {
             if (errorFlag || breakRequested.load(std::memory_order_relaxed) || host.shuttingDown()) return;
+            if (host.inputClosed()) {
+                breakRequested.store(1, std::memory_order_relaxed);
+                return;
+            }
             host.sleepMs(100);
         }
         return;

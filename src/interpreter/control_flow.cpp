@@ -14,13 +14,13 @@ void Interpreter::stRem() {
 }
 
 void Interpreter::stCont() {
-    if (!contPtr) {
+    // The program changed since it stopped (or never ran): the place named is gone.
+    if (contPoint.generation != program.generation()) {
         errCantContinue();
         return;
     }
-    readPtr = contPtr;
+    readPtr = program.area + contPoint.offset;
     directMode = 0;
-    lastStop = StopReason::Running;
 }
 
 void Interpreter::stRun() {
@@ -56,17 +56,14 @@ void Interpreter::stTroff() {
 void Interpreter::stEnd() {
     errorFlag = 1;
     runRequest = Stop;
-    lastStop = StopReason::Ended;
 }
 void Interpreter::stNew() {
     errorFlag = 1;
     runRequest = New;
-    lastStop = StopReason::Ended;
 }
 void Interpreter::stExit() {
     errorFlag = 1;
     runRequest = Exit;
-    lastStop = StopReason::Ended;
 }
 
 } // namespace tavik

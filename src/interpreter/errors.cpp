@@ -17,11 +17,16 @@ bool Interpreter::outFormat(OutputStream* stream, const char16_t* format,
     return stream->write(text, n);
 }
 
+void Interpreter::showMessage(const char16_t* format, std::initializer_list<FormatArg> args, bool isBreak) {
+    host.messageBegins(isBreak);
+    outFormat(nullptr, format, args);
+    host.messageEnds();
+}
+
 void Interpreter::report(const char16_t* message) {
-    outFormat(nullptr, message, {currentLineNumber});
+    showMessage(message, {currentLineNumber});
     errorFlag = 1;
     runRequest = Stop;
-    lastStop = StopReason::Error;
 }
 
 void Interpreter::errSyntax() {
@@ -39,10 +44,9 @@ void Interpreter::errSubscript() {
     report(u"Out of Array Subscription in %d\a\r\n");
 }
 void Interpreter::errLineNotFound(std::uint16_t n) {
-    outFormat(nullptr, u"Line Number %d not Found in %d\a\r\n", {n, currentLineNumber});
+    showMessage(u"Line Number %d not Found in %d\a\r\n", {n, currentLineNumber});
     errorFlag = 1;
     runRequest = Stop;
-    lastStop = StopReason::Error;
 }
 void Interpreter::errStackOverflow() {
     report(u"Stack Overflow in %d\a\r\n");

@@ -277,22 +277,27 @@ std::int16_t Interpreter::evalCompoundFactor(std::uint8_t b) {
     }
 }
 
-std::uint8_t* Interpreter::readArrayRef() {
+bool Interpreter::readArrayIndex(std::int16_t& index) {
     const std::uint8_t open = nextSignificantByte();
     if (open != '(' && open != '[') {
         errSyntax();
-        return nullptr;
+        return false;
     }
-    const std::int16_t index = evalExpression();
-    if (errorFlag) return nullptr;
-    std::uint8_t* element = arrayElement(index);
-    if (!element) return nullptr;
+    index = evalExpression();
+    if (errorFlag) return false;
+    if (!arrayElement(index)) return false;
     const std::uint8_t close = nextSignificantByte();
     if (close != ')' && close != ']') {
         errSyntax();
-        return nullptr;
+        return false;
     }
-    return element;
+    return true;
+}
+
+std::uint8_t* Interpreter::readArrayRef() {
+    std::int16_t index;
+    if (!readArrayIndex(index)) return nullptr;
+    return program.element(index);
 }
 
 void Interpreter::assignFromExpression(std::uint8_t* target) {

@@ -28,6 +28,7 @@ enum ByteAction : std::uint8_t {
     ACT_GOSUB,
     ACT_RETURN,
     ACT_NEXT,
+    ACT_BREAK,
 };
 
 constexpr std::array<std::uint8_t, 256> makeByteActions() {
@@ -45,6 +46,7 @@ constexpr std::array<std::uint8_t, 256> makeByteActions() {
     a[T_GOSUB] = ACT_GOSUB;
     a[T_RETURN] = ACT_RETURN;
     a[T_NEXT] = ACT_NEXT;
+    a[T_BREAK] = ACT_BREAK;
     return a;
 }
 
@@ -65,7 +67,7 @@ const Interpreter::Statement Interpreter::StatementTable[STATEMENT_COUNT] = {
 };
 
 [[gnu::always_inline]] inline void Interpreter::gotoLine(std::uint16_t n) {
-    std::uint8_t* record = findLine(n);
+    std::uint8_t* record = program.findLine(n);
     if (!record) {
         errLineNotFound(n);
         return;
@@ -83,8 +85,7 @@ ControlFrame* Interpreter::pushFrame(std::int16_t kind) {
     }
     ControlFrame& frame = controlStack[stackDepth++];
     frame.kind = kind;
-    frame.resume = readPtr;
-    frame.resumeGeneration = lineGeneration;
+    frame.resume = resumePointAt(readPtr);
     return &frame;
 }
 
@@ -97,7 +98,7 @@ ControlFrame* Interpreter::pushFrame(std::int16_t kind) {
 void Interpreter::stGosub() {
     const std::uint16_t n = static_cast<std::uint16_t>(evalExpression());
     if (errorFlag) return;
-    std::uint8_t* record = findLine(n);
+    std::uint8_t* record = program.findLine(n);
     if (!record) {
         errLineNotFound(n);
         return;
@@ -126,16 +127,25 @@ void Interpreter::stReturn() {
     errStackUnderflow();
 }
 
+std::uint8_t Interpreter::localsLevel() const {
+    for (int k = 0; k < STACK_FRAMES; ++k)
+        if (localsPtr == controlStack[k].locals) return static_cast<std::uint8_t>(k + 1);
+    return 0;
+}
+
 void Interpreter::stFor() {
-    std::uint8_t* var;
+    LoopVariable var;
     const std::uint8_t b = nextSignificantByte();
     if (b == '@') {
-        var = readArrayRef();
-        if (!var) return;
+        var.kind = LoopVariable::Array;
+        if (!readArrayIndex(var.index)) return;
     } else if (b >= 'A' && b <= 'Z') {
-        var = reinterpret_cast<std::uint8_t*>(globalVar(b));
+        var.kind = LoopVariable::Global;
+        var.index = static_cast<std::int16_t>(b - 'A');
     } else if (b >= 'a' && b <= 'z') {
-        var = reinterpret_cast<std::uint8_t*>(localVar(b));
+        var.kind = LoopVariable::Local;
+        var.level = localsLevel();
+        var.index = static_cast<std::int16_t>(b - 'a');
     } else {
         errSyntax();
         return;
@@ -159,12 +169,14 @@ void Interpreter::stFor() {
     } else {
         --readPtr;
     }
+    std::uint8_t* const target = loopVariable(var);
+    if (!target) return;
     ControlFrame* frame = pushFrame(FRAME_FOR);
     if (!frame) return;
     frame->loopVar = var;
     frame->limit = limit;
     frame->step = step;
-    store16(var, static_cast<std::uint16_t>(start));
+    store16(target, static_cast<std::uint16_t>(start));
 }
 
 [[gnu::always_inline]] inline void Interpreter::stNext() {
@@ -175,7 +187,8 @@ void Interpreter::stFor() {
     }
     ControlFrame& frame = controlStack[depth - 1];
     // Read into locals first: the store into the variable could otherwise be taken to change the frame.
-    std::uint8_t* const var = frame.loopVar;
+    std::uint8_t* const var = loopVariable(frame.loopVar);
+    if (!var) return;
     const std::int16_t limit = frame.limit;
     const std::int16_t step = frame.step;
     const std::int16_t value = static_cast<std::int16_t>(load16(var));
@@ -218,27 +231,24 @@ void Interpreter::traceLine() {
 }
 
 void Interpreter::reportBreak() {
-    outFormat(nullptr, u"Break in %d\a\r\n", {currentLineNumber});
-    if (!directMode) contPtr = readPtr;
+    showMessage(u"Break in %d\a\r\n", {currentLineNumber}, true);
+    if (!directMode) keepContinuePoint(readPtr);
     errorFlag = 1;
     runRequest = Stop;
-    lastStop = StopReason::Break;
 }
 
 void Interpreter::executeStatements() {
-    breakRequested.store(0, std::memory_order_relaxed);
     beginLine();
     if (!directMode && currentLineNumber == 0) {
         runRequest = Stop;
         errorFlag = 1;
-        lastStop = StopReason::Ended;
         return;
     }
     for (;;) {
         // Blanks and separators are stepped over with the read position in a register; the break is
         // answered at the byte that acts, which is where a break among the blanks would resume too.
-        // contPtr is written for that byte: a blank's value could never be seen, since the next byte
-        // overwrites it and a break writes it itself (reportBreak).
+        // The continue point is written for that byte: a blank's value could never be seen, since the next
+        // byte overwrites it and a break writes it itself (reportBreak).
         std::uint8_t* p = readPtr;
         std::uint8_t b = *p;
         std::uint8_t action = ByteActions[b];
@@ -246,13 +256,18 @@ void Interpreter::executeStatements() {
             b = *++p;
             action = ByteActions[b];
         }
+#ifdef TAVIK_HOST_YIELDS
+        if (--yieldCountdown == 0) [[unlikely]] {
+            yieldCountdown = YIELD_STATEMENTS;
+            host.yieldSlice();
+        }
+#endif
         if (breakRequested.load(std::memory_order_relaxed)) {
             readPtr = p;
             breakRequested.store(0, std::memory_order_relaxed);
             reportBreak();
             return;
         }
-        if (!directMode) contPtr = p;
         readPtr = p + 1;
         switch (action) {
         case ACT_GLOBAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(globalVar(b))); break;
@@ -269,6 +284,8 @@ void Interpreter::executeStatements() {
         case ACT_GOSUB: stGosub(); break;
         case ACT_RETURN: stReturn(); break;
         case ACT_NEXT: stNext(); break;
+        // The break names the statement after it as the place to continue: it must not come back here.
+        case ACT_BREAK: stBreak(); return;
         case ACT_END: {
             if (directMode) return;
             // The next record follows the end byte directly: its start as beginLine makes it.
@@ -277,10 +294,10 @@ void Interpreter::executeStatements() {
             if (traceFlag) traceLine();
             readPtr = p + 5;
             if (n == 0) {
-                // The end marker of the stored program.
+                // The end marker of the stored program; CONT meets it again.
+                keepContinuePoint(p);
                 runRequest = Stop;
                 errorFlag = 1;
-                lastStop = StopReason::Ended;
                 return;
             }
             continue;
@@ -288,14 +305,19 @@ void Interpreter::executeStatements() {
         case ACT_REMARK: readPtr = skipToLineEnd(readPtr); continue;
         case ACT_ARRAY: {
             std::uint8_t* target = readArrayRef();
-            if (!target) return;
-            assignFromExpression(target);
+            if (target) assignFromExpression(target);
             break;
         }
         case ACT_PRINT: stPrint(); break;
         default: errSyntax(); break;
         }
-        if (errorFlag) return;
+        if (errorFlag) {
+            // The statement at p stopped the run (an error, END, a request): CONT runs it again. Only these
+            // stops, the break and a RETURN or NEXT back into the typed line leave the stored program, so the
+            // place is written here rather than before every statement.
+            if (!directMode && program.contains(p)) keepContinuePoint(p);
+            return;
+        }
     }
 }
 

@@ -84,10 +84,28 @@ bool Interpreter::readProgramFile(const char16_t* name) {
         errLoad();
         return false;
     }
-    directLoop(reader.get());
-    reader.reset();
+    return readProgramSource(*reader);
+}
+
+bool Interpreter::readProgramSource(LineSource& source) {
+    directLoop(&source);
+    // A file that could not be read to its end is no program: the lines read so far stay, as after any
+    // error that stops the reading, but the failure is reported.
+    if (!errorFlag && source.failed()) errLoad();
     clearRunState();
     return errorFlag == 0;
+}
+
+void Interpreter::loadProgram(const char16_t* name, LineSource* source, bool run) {
+    resetInterpreter();
+    loadingFlag = 1;
+    // The name is recorded before the file is read, so that it is recorded even when the reading fails.
+    const std::size_t length = textLength(name);
+    if (length <= MAX_FILE_NAME_UNITS && name != currentFileName)
+        std::memcpy(currentFileName, name, (length + 1) * sizeof(char16_t));
+    const bool read = source ? readProgramSource(*source) : readProgramFile(name);
+    loadingFlag = 0;
+    if (read && run) startRun(0);
 }
 
 } // namespace tavik

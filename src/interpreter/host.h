@@ -34,6 +34,17 @@ class Host {
     virtual void changeOrientation(int displayOrientation) = 0;
     // True when the application is ending and every wait should give up.
     virtual bool shuttingDown() { return false; }
+    // True when the keyboard's input has ended for good (a script's input at its end): nobody is left to
+    // turn the screen, so a wait for that stops with a break, as an open input request does.
+    virtual bool inputClosed() { return false; }
+    // The interpreter writes each message of its own (an error, a break) to the console between these two
+    // calls, so that a host can tell it from what the program prints.
+    virtual void messageBegins(bool /*isBreak*/) {}
+    virtual void messageEnds() {}
+    // A host without a second thread (the web page) gets control back from a running program every
+    // YIELD_STATEMENTS statements, to let its own events (BREAK, keys, painting) in. Called only in a
+    // build with TAVIK_HOST_YIELDS defined; the threaded hosts never pay for it.
+    virtual void yieldSlice() {}
 };
 
 } // namespace tavik

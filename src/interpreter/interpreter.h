@@ -4,6 +4,7 @@
 #include "format.h"
 #include "host.h"
 #include "program_io.h"
+#include "program_store.h"
 #include "tokenizer.h"
 #include "tokens.h"
 
@@ -15,9 +16,10 @@ namespace tavik {
 
 class Console;
 
-constexpr int PROGRAM_AREA_BYTES = 0xC000;
 constexpr int FILE_NAME_UNITS = 260;
 constexpr int STACK_FRAMES = 7;
+// INPUTs that may wait at once: an answer is an expression, which may itself call INPUT.
+constexpr int INPUT_NESTING = 8;
 constexpr const char16_t* VERSION_TEXT = u"0.03";
 
 enum RunRequest : int {
@@ -33,19 +35,34 @@ enum RunRequest : int {
 
 enum FrameKind : std::int16_t { FRAME_GOSUB = 1, FRAME_FOR = 2 };
 
-struct ControlFrame {
-    std::int16_t kind = 0;
-    std::uint8_t* resume = nullptr;
-    std::int16_t* savedLocals = nullptr;
-    std::int16_t locals[26] = {};
-    std::uint8_t* loopVar = nullptr; // a variable's two bytes: global, local or array element
-    std::int16_t limit = 0;
-    std::int16_t step = 0;
-    std::uint32_t resumeGeneration = 0; // which typed line a resume inside lineBuffer belongs to
+// A read position kept past the statement that made it: an offset into the stored program or into the typed
+// line, with the generation of the one it points into. It is followed only while that generation lasts: the
+// records move when a line is entered, and the typed line is replaced by the next one.
+struct ResumePoint {
+    std::uint32_t generation = 0; // 0: no position
+    std::uint16_t offset = 0;
+    bool inTypedLine = false;
 };
 
-// How the last run came to a stop, for a script's exit status.
-enum class StopReason { Running, Ended, Error, Break };
+// The variable a FOR loop counts in, by name: a global, a local of the level that ran the FOR (0 the top
+// level, k the subroutine whose frame is at index k - 1), or an array element by index, found again at each
+// NEXT because the array starts where the program ends.
+struct LoopVariable {
+    enum Kind : std::uint8_t { Global, Local, Array };
+    Kind kind = Global;
+    std::uint8_t level = 0;
+    std::int16_t index = 0;
+};
+
+struct ControlFrame {
+    std::int16_t kind = 0;
+    ResumePoint resume;
+    std::int16_t* savedLocals = nullptr; // a block of the interpreter's own, which no program change moves
+    std::int16_t locals[26] = {};
+    LoopVariable loopVar;
+    std::int16_t limit = 0;
+    std::int16_t step = 0;
+};
 
 class Interpreter {
   public:
@@ -57,20 +74,7 @@ class Interpreter {
     Host& host;
 
     // --- program store ---
-    alignas(8) std::uint8_t programArea[PROGRAM_AREA_BYTES];
-    std::uint16_t usedBytes = 2;
-    // Where findLine last found a line, so that a GOTO or GOSUB in a loop does not walk the program each
-    // time. An entry holds only while programGeneration is what it was when the entry was made: every change
-    // to the stored lines (storeLine, appendLine, resetInterpreter) moves the generation on.
-    struct LineCacheEntry {
-        std::uint32_t generation = 0;
-        std::uint16_t number = 0;
-        std::uint16_t offset = 0;
-    };
-    static constexpr int LINE_CACHE_ENTRIES = 64;
-    LineCacheEntry lineCache[LINE_CACHE_ENTRIES];
-    std::uint32_t programGeneration = 1;
-    void programChanged();
+    ProgramStore program;
 
     // --- loop and buffers ---
     alignas(8) std::uint8_t lineBuffer[LINE_BUFFER_BYTES];
@@ -85,10 +89,12 @@ class Interpreter {
     std::uint16_t runStartLine = 0;
     int loadingFlag = 0;
     int traceFlag = 0;
-    std::uint8_t* contPtr = nullptr;
+    // Where CONT resumes: the statement that was about to run when the stored program last stopped or left
+    // for the typed line (written then, not before every statement).
+    ResumePoint contPoint;
     // Counts the typed lines read into lineBuffer, so that a resume position in a line since replaced is
-    // known.
-    std::uint32_t lineGeneration = 0;
+    // known. Never 0.
+    std::uint32_t lineGeneration = 1;
 
     // --- variables and control stack ---
     std::int16_t globalVars[26] = {};
@@ -99,6 +105,10 @@ class Interpreter {
 
     // Raised by another thread (BREAK, Ctrl-C, a menu command); tested and cleared before each statement.
     std::atomic<int> breakRequested{0};
+    // Statements left before a host without threads gets control back (Host::yieldSlice); counted only in
+    // a build with TAVIK_HOST_YIELDS.
+    static constexpr int YIELD_STATEMENTS = 2048;
+    int yieldCountdown = YIELD_STATEMENTS;
 
     // The C library generator: state = state * 214013 + 2531011, result bits 16..30.
     std::uint32_t randState = 0;
@@ -108,9 +118,10 @@ class Interpreter {
         return static_cast<int>((randState >> 16) & 0x7FFF);
     }
 
-    StopReason lastStop = StopReason::Running;
-    // Set by a host that runs one program and ends: the loop returns instead of entering direct mode.
-    bool returnWhenDirect = false;
+    // INPUTs now waiting for an answer; set when one more was refused, so that every answer around it gives
+    // up instead of asking again.
+    int inputDepth = 0;
+    bool inputTooDeep = false;
 
     // --- tokenizer readers ---
     // One table load instead of three compares: blanks are tested at every byte the evaluator reads.
@@ -165,16 +176,6 @@ class Interpreter {
     // --- program store ---
     void storeLine();
     void appendLine();
-    // The record of line n, or none; a hit in lineCache answers without walking the program.
-    std::uint8_t* findLine(std::uint16_t n) {
-        const LineCacheEntry& e = lineCache[lineCacheSlot(n)];
-        if (e.generation == programGeneration && e.number == n) return programArea + e.offset;
-        return findLineWalk(n);
-    }
-    // Lines numbered in tens and hundreds spread over the entries.
-    static int lineCacheSlot(std::uint16_t n) { return (n ^ (n >> 6)) % LINE_CACHE_ENTRIES; }
-    std::uint8_t* findLineWalk(std::uint16_t n);
-    std::uint8_t* findLineFrom(std::uint16_t n);
     std::uint8_t* arrayElement(int i);
     void startRun(std::uint16_t n);
     void clearRunState();
@@ -240,12 +241,21 @@ class Interpreter {
     // --- listing and files ---
     bool listLines(OutputStream* stream, std::uint16_t from, std::uint16_t to);
     bool readProgramFile(const char16_t* name);
+    // Reads a program file's lines through the direct loop; false when an error stopped the reading
+    // (reported).
+    bool readProgramSource(LineSource& source);
+    // What LOAD and RUN "name" do with a file: reset, record the name, read the lines (from source when the
+    // host has them at hand, else from the file) and, for run, start the program.
+    void loadProgram(const char16_t* name, LineSource* source, bool run);
     // Writes the program to a file safely; false (and the old file untouched) on any failure.
     bool saveProgramFile(const char16_t* name);
 
     // --- errors and output ---
     bool outFormat(OutputStream* stream, const char16_t* format, std::initializer_list<FormatArg> args);
     void report(const char16_t* message);
+    // Every message of the interpreter's own (an error, a break) reaches the console here, between the host's
+    // messageBegins and messageEnds, so that a host can tell it from what the program prints.
+    void showMessage(const char16_t* format, std::initializer_list<FormatArg> args, bool isBreak = false);
     void errSyntax();
     void errSyntaxLine(const char16_t* source);
     void errDivideByZero();
@@ -263,11 +273,15 @@ class Interpreter {
 
     // --- the loop ---
     void directLoop(LineSource* stream);
+    // Until EXIT: runUntilDirect, then typed lines in direct mode, and again.
     void interpreterLoop();
+    // Acts on the pending request and runs the program until the interpreter is back in direct mode (true)
+    // or EXIT (false). fileLines: the lines a pending RUN "name" reads, when the host has them at hand.
+    bool runUntilDirect(LineSource* fileLines = nullptr);
     std::int16_t inputValue(const char16_t* prompt);
     // Resets and prints the banner; the host then runs interpreterLoop on its thread.
     void startInterpreter();
-    void actOnRequest();
+    void actOnRequest(LineSource* fileLines = nullptr);
     // Asks the loop to run a program file, as `run "name"` does; a name too long is refused here.
     bool requestRunFile(const char16_t* name);
 
@@ -318,19 +332,52 @@ class Interpreter {
     bool inLineBuffer(const std::uint8_t* p) const {
         return p >= lineBuffer && p < lineBuffer + LINE_BUFFER_BYTES;
     }
+    void reportEdit(ProgramStore::Edit result);
+    // Remembers p, in the stored program, as the place CONT resumes.
+    void keepContinuePoint(const std::uint8_t* p) {
+        contPoint.generation = program.generation();
+        contPoint.offset = static_cast<std::uint16_t>(p - program.area);
+        contPoint.inTypedLine = false;
+    }
+    ResumePoint resumePointAt(const std::uint8_t* p) const {
+        if (inLineBuffer(p)) return {lineGeneration, static_cast<std::uint16_t>(p - lineBuffer), true};
+        return {program.generation(), static_cast<std::uint16_t>(p - program.area), false};
+    }
     // RETURN and NEXT going back to `frame.resume`. Back into the typed line, that line runs as typed, in
-    // direct mode; if it has been replaced since, its bytes are gone: "Can't Continue", and false.
+    // direct mode. If the line has been replaced, or the program changed, since the frame was made, the bytes
+    // it named are gone: "Can't Continue", and false.
     bool resumeFrame(const ControlFrame& frame) {
-        if (inLineBuffer(frame.resume)) {
-            if (frame.resumeGeneration != lineGeneration) {
+        const ResumePoint& at = frame.resume;
+        if (at.inTypedLine) {
+            if (at.generation != lineGeneration) {
                 errCantContinue();
                 return false;
             }
+            // Leaving the program: CONT would run this RETURN or NEXT (just read) again.
+            if (!directMode) keepContinuePoint(readPtr - 1);
             directMode = 1;
+            readPtr = lineBuffer + at.offset;
+            return true;
         }
-        readPtr = frame.resume;
+        if (at.generation != program.generation()) {
+            errCantContinue();
+            return false;
+        }
+        readPtr = program.area + at.offset;
         return true;
     }
+    // The two bytes of a FOR loop's variable, or none after reporting an array index now out of range.
+    std::uint8_t* loopVariable(const LoopVariable& v) {
+        if (v.kind == LoopVariable::Global) return reinterpret_cast<std::uint8_t*>(globalVars + v.index);
+        if (v.kind == LoopVariable::Local)
+            return reinterpret_cast<std::uint8_t*>(localsOfLevel(v.level) + v.index);
+        return arrayElement(v.index);
+    }
+    std::int16_t* localsOfLevel(int level) { return level == 0 ? topLocals : controlStack[level - 1].locals; }
+    // The level whose locals localsPtr shows (see LoopVariable).
+    std::uint8_t localsLevel() const;
+    // Reads `(index)` or `[index]` after '@'; false (reported) on an error or an index out of range.
+    bool readArrayIndex(std::int16_t& index);
     // Copies the string literal at readPtr (its type byte already read) and moves past its end unit.
     // Returns its length, which may exceed what was copied.
     int readStringLiteral(char16_t* out, int capacity);

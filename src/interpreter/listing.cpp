@@ -71,7 +71,8 @@ bool listRecord(Interpreter& in, OutputStream* stream, const std::uint8_t* r, bo
 } // namespace
 
 bool Interpreter::listLines(OutputStream* stream, std::uint16_t from, std::uint16_t to) {
-    for (const std::uint8_t* r = findLineFrom(from); load16(r) != 0 && load16(r) <= to; r += load16(r + 2)) {
+    for (const std::uint8_t* r = program.findLineFrom(from); load16(r) != 0 && load16(r) <= to;
+         r += load16(r + 2)) {
         // Every other element lists no longer than it was typed, but a bare "0x" grows to "0x0": a line of
         // them that would outgrow a program file's line (255 units before CR LF) lists them as "0x", which
         // reads back the same, so that SAVE and LOAD keep the line whole.

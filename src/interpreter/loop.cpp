@@ -5,6 +5,7 @@
 #include "interpreter.h"
 
 #include <cstring>
+#include <optional>
 
 namespace tavik {
 
@@ -16,29 +17,29 @@ bool Interpreter::tokenizeSource(bool quiet) {
 
 void Interpreter::directLoop(LineSource* stream) {
     if (!stream) outFormat(nullptr, u"OK\r\n", {});
-    bool firstPiece = true;
+    static_assert(FILE_NAME_UNITS >= PROGRAM_LINE_UNITS);
+    std::optional<ProgramLineReader> file;
+    if (stream) file.emplace(*stream);
     for (;;) {
         if (!stream) {
             if (!host.requestInput(sourceLine, SOURCE_LINE_UNITS, InputMode::Line)) {
                 // The input has closed for good: nobody is left to type.
                 errorFlag = 1;
                 runRequest = Exit;
-                lastStop = StopReason::Ended;
                 return;
             }
+            // A break raised while nothing ran (a menu command raises one before it types its line) does not
+            // stop the line about to run.
+            breakRequested.store(0, std::memory_order_relaxed);
         } else {
-            if (!stream->readLine(sourceLine, SOURCE_LINE_UNITS)) return;
-            std::size_t n = textLength(sourceLine);
-            // The mark that opens a file takes none of its first line's 255 units, so that a line SAVE wrote
-            // whole comes back whole: one more unit is read behind it (sourceLine has the room).
-            static_assert(FILE_NAME_UNITS >= SOURCE_LINE_UNITS + 1);
-            if (firstPiece && n == SOURCE_LINE_UNITS - 1 && sourceLine[0] == 0xFEFF &&
-                sourceLine[n - 1] != 0x000A && stream->readLine(sourceLine + n, 2))
-                n = textLength(sourceLine);
-            firstPiece = false;
-            if (n > 0 && sourceLine[n - 1] == 0x000A) sourceLine[n - 1] = 0;
+            // A break while a file loads stops the load: nothing more is read, and nothing runs.
+            if (breakRequested.exchange(0, std::memory_order_relaxed) != 0) {
+                reportBreak();
+                return;
+            }
+            if (!file->next(sourceLine)) return;
         }
-        ++lineGeneration;
+        if (++lineGeneration == 0) lineGeneration = 1;
         if (!tokenizeSource(false)) {
             errorFlag = 0;
             continue;
@@ -58,21 +59,15 @@ void Interpreter::directLoop(LineSource* stream) {
     }
 }
 
-void Interpreter::actOnRequest() {
+void Interpreter::actOnRequest(LineSource* fileLines) {
+    // A break from before the request was taken up stops nothing; one raised from here on (while a file
+    // loads, or before the first statement of the run) is answered.
+    breakRequested.store(0, std::memory_order_relaxed);
     switch (runRequest) {
     case Stop: directMode = 1; break;
     case RunFromLine: startRun(runStartLine); break;
-    case RunFile:
-    case LoadFile: {
-        const bool run = runRequest == RunFile;
-        resetInterpreter();
-        loadingFlag = 1;
-        std::memcpy(currentFileName, sourceLine, sizeof currentFileName);
-        const bool read = readProgramFile(sourceLine);
-        loadingFlag = 0;
-        if (read && run) startRun(0);
-        break;
-    }
+    case RunFile: loadProgram(sourceLine, fileLines, true); break;
+    case LoadFile: loadProgram(sourceLine, nullptr, false); break;
     case New:
         resetInterpreter();
         currentFileName[0] = 0;
@@ -88,10 +83,15 @@ void Interpreter::actOnRequest() {
 }
 
 void Interpreter::interpreterLoop() {
+    while (runUntilDirect()) directLoop(nullptr);
+}
+
+bool Interpreter::runUntilDirect(LineSource* fileLines) {
     for (;;) {
         errorFlag = 0;
-        if (runRequest == Exit) return;
-        actOnRequest();
+        if (runRequest == Exit) return false;
+        actOnRequest(fileLines);
+        fileLines = nullptr; // they belong to the first request only
         // An error while acting (a missing line, an unreadable file, an error inside a loaded file) has been
         // reported: go on in direct mode with a clear flag, so the next typed line runs whole.
         if (errorFlag) {
@@ -99,12 +99,8 @@ void Interpreter::interpreterLoop() {
             directMode = 1;
         }
         runRequest = None;
-        if (directMode) {
-            if (returnWhenDirect) return;
-            directLoop(nullptr);
-        } else {
-            executeStatements();
-        }
+        if (directMode) return true;
+        executeStatements();
     }
 }
 
@@ -120,6 +116,14 @@ bool Interpreter::requestRunFile(const char16_t* name) {
 }
 
 std::int16_t Interpreter::inputValue(const char16_t* prompt) {
+    // Each answer nests a copy of lineBuffer and the evaluator's frames: without a bound, answering INPUT
+    // with INPUT over and over would exhaust the thread's stack.
+    if (inputDepth >= INPUT_NESTING) {
+        errStackOverflow();
+        inputTooDeep = true;
+        return 0;
+    }
+    ++inputDepth;
     std::uint8_t saved[LINE_BUFFER_BYTES];
     std::memcpy(saved, lineBuffer, sizeof saved);
     std::int16_t value = 0;
@@ -134,15 +138,14 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
         }
         std::uint8_t* const savedReadPtr = readPtr;
         const int savedRequest = runRequest;
-        const StopReason savedStop = lastStop;
         readPtr = lineBuffer;
         value = evalExpression();
         readPtr = savedReadPtr;
+        if (errorFlag && inputTooDeep) break; // the run stops; no answer around this one asks again
         if (errorFlag) {
             // The answer's error was shown; the run itself goes on as before.
             errorFlag = 0;
             runRequest = savedRequest;
-            lastStop = savedStop;
             value = 0;
             console.putString(u"RE-ENTER\n");
             continue;
@@ -150,6 +153,7 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
         break;
     }
     std::memcpy(lineBuffer, saved, sizeof saved);
+    if (--inputDepth == 0) inputTooDeep = false;
     return value;
 }
 

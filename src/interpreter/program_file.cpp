@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -16,11 +17,15 @@ std::unique_ptr<ProgramFileReader> ProgramFileReader::open(const fs::path& path)
     if (path.empty() || !fs::is_regular_file(path, ec)) return nullptr;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return nullptr;
-    return std::unique_ptr<ProgramFileReader>(new ProgramFileReader(file));
+    return std::unique_ptr<ProgramFileReader>(new ProgramFileReader(file, {}));
+}
+
+std::unique_ptr<ProgramFileReader> ProgramFileReader::fromBytes(std::string_view bytes) {
+    return std::unique_ptr<ProgramFileReader>(new ProgramFileReader(nullptr, bytes));
 }
 
 ProgramFileReader::~ProgramFileReader() {
-    std::fclose(file_);
+    if (file_) std::fclose(file_);
 }
 
 ProgramFileReader::Encoding ProgramFileReader::detectEncoding(const unsigned char* head, std::size_t size) {
@@ -38,8 +43,15 @@ std::size_t ProgramFileReader::fill(std::size_t count) {
     have_ = keep;
     pos_ = 0;
     while (have_ < count && !ended_) {
-        // A read error ends the reading silently, as the end of the file does.
-        const std::size_t got = std::fread(buffer_ + have_, 1, sizeof buffer_ - have_, file_);
+        std::size_t got = 0;
+        if (file_) {
+            got = std::fread(buffer_ + have_, 1, sizeof buffer_ - have_, file_);
+            // A read error ends the reading as the end does, but the loader is told.
+            if (got == 0 && std::ferror(file_)) failed_ = true;
+        } else {
+            got = bytes_.copy(reinterpret_cast<char*>(buffer_ + have_), sizeof buffer_ - have_);
+            bytes_.remove_prefix(got);
+        }
         have_ += got;
         if (got == 0) ended_ = true;
     }
@@ -68,42 +80,13 @@ bool ProgramFileReader::nextUtf8Unit(char16_t& unit) {
         pendingLow_ = 0;
         return true;
     }
-    const std::size_t size = fill(4);
+    const std::size_t size = fill(UTF8_MAX_BYTES);
     if (size == 0) return false;
-    const unsigned char* s = buffer_ + pos_;
-    const unsigned lead = s[0];
-    auto follows = [&](std::size_t k) { return k < size && (s[k] & 0xC0) == 0x80; };
-    char32_t cp = 0xFFFD;
-    std::size_t length = 1;
-    if (lead < 0x80) {
-        cp = lead;
-    } else if (lead >= 0xC2 && lead < 0xE0 && follows(1)) {
-        cp = ((lead & 0x1F) << 6) | (s[1] & 0x3F);
-        length = 2;
-    } else if (lead >= 0xE0 && lead < 0xF0 && follows(1) && follows(2)) {
-        const char32_t v = ((lead & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F);
-        if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) { // neither too long a form nor a surrogate
-            cp = v;
-            length = 3;
-        }
-    } else if (lead >= 0xF0 && lead < 0xF5 && follows(1) && follows(2) && follows(3)) {
-        const char32_t v =
-            ((lead & 0x07) << 18) | ((s[1] & 0x3F) << 12) | ((s[2] & 0x3F) << 6) | (s[3] & 0x3F);
-        if (v >= 0x10000 && v <= 0x10FFFF) {
-            cp = v;
-            length = 4;
-        }
-    }
-    // Anything else is one byte that belongs to no character: it alone becomes U+FFFD, and reading goes on
-    // with the next byte.
-    pos_ += length;
-    if (cp >= 0x10000) {
-        cp -= 0x10000;
-        unit = static_cast<char16_t>(0xD800 + (cp >> 10));
-        pendingLow_ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-        unit = static_cast<char16_t>(cp);
-    }
+    const Utf8Char c = decodeUtf8(buffer_ + pos_, size);
+    pos_ += c.length;
+    char16_t units[2];
+    if (toUtf16(c.codePoint, units) == 2) pendingLow_ = units[1];
+    unit = units[0];
     return true;
 }
 
@@ -118,17 +101,33 @@ bool ProgramFileReader::readLine(char16_t* buffer, int capacity) {
     return n > 0;
 }
 
+namespace {
+
+// The file a name stands for: a link, dangling or not, is followed to the name it points at, link by link,
+// so that a save writes the file it points at and the link stays. Empty for a chain of links too long to
+// be anything but a loop.
+fs::path followLinks(fs::path target) {
+    constexpr int MAX_LINKS = 40;
+    std::error_code ec;
+    for (int i = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++i) {
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec || i == MAX_LINKS) return {};
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target;
+}
+
+} // namespace
+
 std::unique_ptr<ProgramFileWriter> ProgramFileWriter::create(const fs::path& requested) {
     if (requested.empty()) return nullptr;
+    const fs::path target = followLinks(requested);
+    if (target.empty()) return nullptr;
+    // Only a regular file is replaced: renaming over a folder, a pipe, a device or a socket would put a
+    // plain file where it was.
     std::error_code ec;
-    fs::path target = requested;
-    // Saving through a link replaces the file it points at, not the link.
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (ec) return nullptr;
-        target = resolved;
-    }
-    if (fs::is_directory(target, ec)) return nullptr;
+    const fs::file_status status = fs::status(target, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status)) return nullptr;
     static std::atomic<unsigned> counter{0};
     const fs::path folder = target.parent_path();
     // A fixed short name: one built from the target's would pass the folder's name length limit for long
@@ -175,10 +174,15 @@ bool ProgramFileWriter::commit() {
     ok = (layer_.close(file_) == 0) && ok;
     file_ = nullptr;
     if (!ok) return false;
-    std::error_code ec;
-    // The new file keeps the permissions of the one it replaces.
-    const fs::file_status old = fs::status(target_, ec);
-    if (!ec && fs::exists(old)) fs::permissions(temporary_, old.permissions(), ec);
+    // The new file keeps the owner, group and mode of the one it replaces, as far as the process may set
+    // them (the owner first: changing it may clear the set-id bits of the mode).
+    struct stat old {};
+    if (::stat(target_.c_str(), &old) == 0) {
+        if (::chown(temporary_.c_str(), old.st_uid, old.st_gid) != 0) {
+            // Not allowed to give the file away: it stays the saver's.
+        }
+        ::chmod(temporary_.c_str(), old.st_mode & 07777);
+    }
     if (!layer_.rename(temporary_, target_)) return false;
     committed_ = true;
     return true;

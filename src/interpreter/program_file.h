@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 namespace tavik {
 
@@ -18,8 +19,11 @@ class ProgramFileReader final : public LineSource {
 
     // Opens a regular file; anything else (a folder, a device, a missing file) fails.
     static std::unique_ptr<ProgramFileReader> open(const std::filesystem::path& path);
+    // Reads a file's bytes already in memory (a script read once from a pipe); they must outlive the reader.
+    static std::unique_ptr<ProgramFileReader> fromBytes(std::string_view bytes);
     ~ProgramFileReader() override;
     bool readLine(char16_t* buffer, int capacity) override;
+    bool failed() const override { return failed_; }
 
     // How a file is read, from its first bytes (size of them, at most 3 are looked at): FF FE is UTF-16LE;
     // EF BB BF is UTF-8; otherwise UTF-16LE when the second byte is 0 and UTF-8 when it is not or when
@@ -27,7 +31,7 @@ class ProgramFileReader final : public LineSource {
     static Encoding detectEncoding(const unsigned char* head, std::size_t size);
 
   private:
-    explicit ProgramFileReader(std::FILE* file) : file_(file) {}
+    ProgramFileReader(std::FILE* file, std::string_view bytes) : file_(file), bytes_(bytes) {}
     // Makes at least count bytes available from pos_ on unless the file ends first; returns how many are.
     std::size_t fill(std::size_t count);
     bool nextUnit(char16_t& unit);
@@ -36,7 +40,9 @@ class ProgramFileReader final : public LineSource {
     // comes out as its two surrogate units.
     bool nextUtf8Unit(char16_t& unit);
 
-    std::FILE* file_;
+    std::FILE* file_;        // nullptr for bytes in memory
+    std::string_view bytes_; // the bytes in memory not yet taken into buffer_
+    bool failed_ = false;
     unsigned char buffer_[1 << 14];
     std::size_t have_ = 0;
     std::size_t pos_ = 0;

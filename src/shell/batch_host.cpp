@@ -2,15 +2,20 @@
 
 #include "interpreter.h"
 #include "program_io.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <ctime>
+#include <iostream>
 #include <memory>
 #include <thread>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace tavik {
@@ -21,7 +26,6 @@ constexpr std::size_t FLUSH_THRESHOLD = 1 << 16;
 constexpr char16_t LINE_FEED = 0x0A;
 constexpr char16_t CARRIAGE_RETURN = 0x0D;
 constexpr char16_t ENTER = 0x0D;
-constexpr char32_t REPLACEMENT = 0xFFFD;
 constexpr char32_t BYTE_ORDER_MARK = 0xFEFF;
 
 bool isHighSurrogate(char32_t u) {
@@ -50,12 +54,18 @@ FdInputBuffer::int_type FdInputBuffer::underflow() {
     return traits_type::eof();
 }
 
+bool FdInputBuffer::readable() const {
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+}
+
 std::streamsize FdOutputBuffer::xsputn(const char* data, std::streamsize count) {
     std::streamsize done = 0;
     while (done < count) {
         const ssize_t put = ::write(fd_, data + done, static_cast<std::size_t>(count - done));
         if (put < 0) {
             if (errno == EINTR) continue;
+            error_ = errno;
             break;
         }
         done += put;
@@ -81,31 +91,51 @@ BatchView::~BatchView() {
 }
 
 void BatchView::putCodePoint(char32_t cp) {
-    if (cp < 0x80) {
-        buffer_.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        buffer_.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        buffer_.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        buffer_.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        buffer_.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        buffer_.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        buffer_.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        buffer_.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        buffer_.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        buffer_.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    appendUtf8(cp, sink());
 }
 
 void BatchView::dropPendingSurrogate() {
     if (pendingHigh_ == 0) return;
     pendingHigh_ = 0;
-    putCodePoint(REPLACEMENT);
+    putCodePoint(REPLACEMENT_CHARACTER);
 }
 
 void BatchView::afterAppend() {
     if (buffer_.size() >= FLUSH_THRESHOLD) flush();
+}
+
+std::string& BatchView::sink() {
+    if (inMessage_) return message_;
+    if (messageHeld_) {
+        buffer_ += message_;
+        message_.clear();
+        messageHeld_ = false;
+    }
+    return buffer_;
+}
+
+void BatchView::beginMessage(bool isBreak) {
+    if (!holdMessages_) return;
+    dropPendingSurrogate();
+    sink(); // an earlier message that more output followed is written where it stood
+    message_.clear();
+    inMessage_ = true;
+    messageIsBreak_ = isBreak;
+}
+
+void BatchView::endMessage() {
+    if (!inMessage_) return;
+    inMessage_ = false;
+    messageHeld_ = true;
+}
+
+std::optional<BatchView::HeldMessage> BatchView::takeHeldMessage() {
+    if (!messageHeld_) return std::nullopt;
+    messageHeld_ = false;
+    HeldMessage held{std::move(message_), messageIsBreak_};
+    message_.clear();
+    while (!held.text.empty() && held.text.back() == '\n') held.text.pop_back();
+    return held;
 }
 
 void BatchView::transcriptChar(char16_t c) {
@@ -119,7 +149,7 @@ void BatchView::transcriptChar(char16_t c) {
             pendingHigh_ = c; // its partner may come with the next character
             return;
         }
-        putCodePoint(isLowSurrogate(c) ? REPLACEMENT : c);
+        putCodePoint(isLowSurrogate(c) ? REPLACEMENT_CHARACTER : c);
     }
     afterAppend();
 }
@@ -127,7 +157,7 @@ void BatchView::transcriptChar(char16_t c) {
 void BatchView::transcriptNewLine() {
     if (muted_) return;
     dropPendingSurrogate();
-    buffer_.push_back('\n');
+    sink().push_back('\n');
     if (flushAtNewLine_)
         flush();
     else
@@ -137,23 +167,37 @@ void BatchView::transcriptNewLine() {
 void BatchView::transcriptTab(int fromColumn, int toColumn) {
     if (muted_) return;
     dropPendingSurrogate();
-    if (toColumn > fromColumn) buffer_.append(static_cast<std::size_t>(toColumn - fromColumn), ' ');
+    if (toColumn > fromColumn) sink().append(static_cast<std::size_t>(toColumn - fromColumn), ' ');
     afterAppend();
 }
 
 void BatchView::transcriptBackspace() {
     if (muted_) return;
     dropPendingSurrogate();
-    buffer_.push_back('\b');
+    sink().push_back('\b');
     afterAppend();
 }
 
 void BatchView::flush() {
+    if (failed_) {
+        buffer_.clear();
+        return;
+    }
     if (!buffer_.empty()) {
         out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
         buffer_.clear();
     }
     out_.flush();
+    if (!out_) {
+        // A full disk, a closed pipe: whatever follows would be lost as well.
+        failed_ = true;
+        if (auto* fd = dynamic_cast<FdOutputBuffer*>(out_.rdbuf())) failureErrno_ = fd->error();
+        if (onFailure_) onFailure_();
+    }
+}
+
+std::string BatchView::failureText() const {
+    return failureErrno_ != 0 ? std::strerror(failureErrno_) : "write failed";
 }
 
 void BatchView::finish() {
@@ -194,48 +238,24 @@ BatchHost::Fill BatchHost::decodeCharacter() {
         if (first == -1) return Fill::End;
         if (first == -2) return Fill::Interrupted;
 
-        char32_t cp = REPLACEMENT;
-        int more = 0;
-        char32_t lowest = 0, highest = 0xBF; // the allowed range of the second byte
-        if (first < 0x80) {
-            cp = static_cast<char32_t>(first);
-        } else if (first >= 0xC2 && first <= 0xDF) {
-            cp = first & 0x1F;
-            more = 1;
-            lowest = 0x80;
-        } else if (first >= 0xE0 && first <= 0xEF) {
-            cp = first & 0x0F;
-            more = 2;
-            lowest = first == 0xE0 ? 0xA0 : 0x80;
-            highest = first == 0xED ? 0x9F : 0xBF; // no encoded surrogates
-        } else if (first >= 0xF0 && first <= 0xF4) {
-            cp = first & 0x07;
-            more = 3;
-            lowest = first == 0xF0 ? 0x90 : 0x80;
-            highest = first == 0xF4 ? 0x8F : 0xBF;
-        }
-        for (int i = 0; i < more; ++i) {
+        // The rest of the character is waited for (a pipe may deliver it in two reads), but no byte beyond
+        // it: the keyboard's next byte may be a long time coming.
+        unsigned char bytes[UTF8_MAX_BYTES] = {static_cast<unsigned char>(first)};
+        std::size_t count = 1;
+        for (const std::size_t length = utf8Length(bytes[0]); count < length; ++count) {
             const int b = peekByte();
-            const char32_t lo = i == 0 ? lowest : 0x80;
-            const char32_t hi = i == 0 ? highest : 0xBF;
-            if (b < 0 || static_cast<char32_t>(b) < lo || static_cast<char32_t>(b) > hi) {
-                cp = REPLACEMENT; // the byte that broke the sequence starts the next character
-                break;
-            }
-            in_.rdbuf()->sbumpc();
-            cp = (cp << 6) | (static_cast<char32_t>(b) & 0x3F);
+            if (b < 0 || (b & 0xC0) != 0x80) break; // the byte that ends the sequence starts the next one
+            bytes[count] = static_cast<unsigned char>(in_.rdbuf()->sbumpc());
         }
+        const Utf8Char c = decodeUtf8(bytes, count);
 
         const bool wasStart = atStartOfInput_;
         atStartOfInput_ = false;
-        if (wasStart && cp == BYTE_ORDER_MARK) continue; // a UTF-8 signature is not text
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            units_.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            units_.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            units_.push_back(static_cast<char16_t>(cp));
-        }
+        if (wasStart && c.codePoint == BYTE_ORDER_MARK) continue; // a UTF-8 signature is not text
+        char16_t units[2];
+        units_.append(units, static_cast<std::size_t>(toUtf16(c.codePoint, units)));
+        // Continuation bytes taken that the character did not use each read as U+FFFD, as they would alone.
+        units_.append(count - c.length, static_cast<char16_t>(REPLACEMENT_CHARACTER));
         return Fill::Ready;
     }
 }
@@ -335,9 +355,11 @@ bool BatchHost::requestInput(char16_t* buffer, int capacity, InputMode mode) {
         std::fill(buffer + n, buffer + capacity, u'\0');
     };
 
+    const char16_t breakChar = BREAK_CHAR;
     for (;;) {
         // About to wait: what was printed so far must be visible first.
         if (units_.size() == head_ && in_.rdbuf()->in_avail() <= 0) view_.flush();
+        if (view_.failed()) break; // the output is gone: nobody can see what is asked
 
         Fill f = Fill::Ready;
         if (skipLineFeed_) {
@@ -370,18 +392,25 @@ bool BatchHost::requestInput(char16_t* buffer, int capacity, InputMode mode) {
             return true;
         }
 
-        const char16_t breakChar = BREAK_CHAR;
-        if (f == Fill::Interrupted) {
-            // Ctrl-C answers the open request, as the BREAK key does; another signal just resumes the wait.
-            if (breakFlag_ != nullptr && breakFlag_->load() != 0) {
-                answer(&breakChar, 1);
-                return true;
-            }
-            continue;
+        if (f == Fill::End) break;
+        // Interrupted: Ctrl-C answers the open request, as the BREAK key does; another signal just resumes
+        // the wait.
+        if (breakFlag_ != nullptr && breakFlag_->load() != 0) {
+            answer(&breakChar, 1);
+            return true;
         }
-        answer(&breakChar, 1);
-        if (breakFlag_ != nullptr) breakFlag_->store(1);
-        return false;
+    }
+    answer(&breakChar, 1);
+    if (breakFlag_ != nullptr) breakFlag_->store(1);
+    return false;
+}
+
+bool BatchHost::inputClosed() {
+    for (;;) {
+        if (ended_) return true;
+        // Only what has arrived is taken in; a stream that is no descriptor never waits.
+        if (fdInput_ != nullptr && in_.rdbuf()->in_avail() <= 0 && !fdInput_->readable()) return false;
+        if (ensureUnits(units_.size() - head_ + 1) == Fill::Interrupted) return false;
     }
 }
 
@@ -412,12 +441,65 @@ void BatchHost::changeOrientation(int displayOrientation) {
 // ---------------------------------------------------------------------------------------------------------
 // Running
 
-int exitStatusFor(StopReason reason) {
-    switch (reason) {
-    case StopReason::Error: return 1;
-    case StopReason::Break: return 130;
-    default: return 0;
+ScriptSource::ScriptSource(std::string_view bytes) : reader_(ProgramFileReader::fromBytes(bytes)) {}
+
+bool ScriptSource::readLine(char16_t* buffer, int capacity) {
+    if (!reader_->readLine(buffer, capacity)) return false;
+    if (started_) return true;
+    started_ = true;
+    const char16_t* text = buffer[0] == 0xFEFF ? buffer + 1 : buffer;
+    if (text[0] != u'#' || text[1] != u'!') return true;
+    skipped_ = 1;
+    // A long first line comes in several pieces: all of them go.
+    for (std::size_t n = textLength(buffer); n == 0 || buffer[n - 1] != LINE_FEED; n = textLength(buffer))
+        if (!reader_->readLine(buffer, capacity)) return false;
+    return reader_->readLine(buffer, capacity);
+}
+
+bool ScriptSource::failed() const {
+    return reader_->failed();
+}
+
+namespace {
+
+// Why the loader would refuse a line, or nullptr; withText says whether the message shows the line.
+const char* refusal(const char16_t* line, bool& withText) {
+    alignas(8) std::uint8_t tokens[LINE_BUFFER_BYTES];
+    withText = true;
+    if (!tokenizeLine(tokens, line)) return "Syntax Error";
+    if (tokens[0] == TOK_FILLER && tokens[1] == TOK_DECIMAL) {
+        withText = false;
+        return load16(tokens + 2) == 0 ? "Invalid Line Number 0" : nullptr;
     }
+    // A direct line cannot begin with a number: an indented line number becomes one.
+    const std::uint8_t* p = tokens;
+    while (*p == 0x20 || *p == 0x09 || *p == TOK_FILLER) ++p;
+    return *p == TOK_DECIMAL || *p == TOK_HEX ? "Syntax Error" : nullptr;
+}
+
+} // namespace
+
+bool checkScript(std::string_view bytes, const std::string& file, std::ostream& err) {
+    ScriptSource source(bytes);
+    ProgramLineReader lines(source);
+    char16_t line[PROGRAM_LINE_UNITS];
+    bool ok = true;
+    while (lines.next(line)) {
+        bool withText = false;
+        const char* problem = refusal(line, withText);
+        if (!problem) continue;
+        ok = false;
+        err << file << ':' << lines.lineNumber() + source.linesSkipped() << ": " << problem;
+        if (withText) {
+            // The line as read: without the mark that opens a file and without its line end.
+            const char16_t* text = line[0] == 0xFEFF ? line + 1 : line;
+            std::size_t n = textLength(text);
+            if (n > 0 && text[n - 1] == CARRIAGE_RETURN) --n;
+            err << ": " << utf8FromUtf16(text, n);
+        }
+        err << '\n';
+    }
+    return ok;
 }
 
 namespace {
@@ -462,24 +544,70 @@ class InterruptHandler {
     bool installed_ = false;
 };
 
-int runInterpreter(Interpreter& interpreter, const std::optional<std::string>& file) {
-    if (!file) {
-        interpreter.startInterpreter();
-        interpreter.interpreterLoop(); // returns on EXIT or at the end of the input
-        return 0;
+enum class ScriptRead { Done, Failed, Broken };
+
+// The whole file, read once: it may be a pipe. Failed when it cannot be read or is too large for a program;
+// Broken when a break stopped the wait for it.
+ScriptRead readScript(const std::string& file, std::string& bytes, const std::atomic<int>& breakFlag) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ScriptRead::Failed;
+    ScriptRead result = ScriptRead::Done;
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got == 0) break;
+        if (got < 0 && errno == EINTR) {
+            if (breakFlag.load() == 0) continue;
+            result = ScriptRead::Broken;
+            break;
+        }
+        if (got < 0 || bytes.size() + static_cast<std::size_t>(got) > SCRIPT_MAX_BYTES) {
+            result = ScriptRead::Failed; // a folder, a read error, no program's size
+            break;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(got));
     }
-    interpreter.resetInterpreter();
-    interpreter.returnWhenDirect = true;
-    const std::u16string name = utf16FromUtf8(*file);
+    ::close(fd);
+    // A Ctrl-C that came as the reading ended stops it all the same.
+    if (result == ScriptRead::Done && breakFlag.load() != 0) result = ScriptRead::Broken;
+    return result;
+}
+
+// FILE run as RUN "FILE" runs it, once it has been read and checked whole. Only what the program writes
+// goes to the output; the message that stops the run goes to err, and gives the status.
+int runScript(Interpreter& interpreter, BatchView& view, const std::string& file, std::ostream& err) {
+    const std::u16string name = utf16FromUtf8(file);
+    std::string bytes;
     // A name too long for any program file is refused whole, never cut to another name.
-    if (!interpreter.requestRunFile(name.c_str())) return exitStatusFor(interpreter.lastStop);
-    interpreter.interpreterLoop();
-    return exitStatusFor(interpreter.lastStop);
+    const ScriptRead read = name.size() > MAX_FILE_NAME_UNITS
+                                ? ScriptRead::Failed
+                                : readScript(file, bytes, interpreter.breakRequested);
+    if (read == ScriptRead::Broken) {
+        err << file << ": Break in 0\n";
+        return 130;
+    }
+    if (read == ScriptRead::Failed) {
+        err << file << ": File Not Found or Load Error in 0\n";
+        return 1;
+    }
+    if (!checkScript(bytes, file, err)) return 1;
+
+    ScriptSource lines(bytes);
+    interpreter.resetInterpreter();
+    interpreter.requestRunFile(name.c_str());
+    view.setHoldMessages(true);
+    interpreter.runUntilDirect(&lines); // to the end of the run, or EXIT
+    view.setHoldMessages(false);
+    const auto stop = view.takeHeldMessage();
+    if (!stop || view.failed()) return 0;
+    view.flush(); // what the program wrote comes before the message that ends it
+    err << file << ": " << stop->text << '\n';
+    return stop->isBreak ? 130 : 1;
 }
 
 } // namespace
 
-int runBatchSession(std::istream& in, std::ostream& out, const BatchOptions& options) {
+int runBatchSession(std::istream& in, std::ostream& out, std::ostream& err, const BatchOptions& options) {
     // The console and the interpreter are large: they live on the heap.
     auto view = std::make_unique<BatchView>(out, options.width, options.height);
     view->setFlushAtNewLine(options.outputIsTerminal);
@@ -487,13 +615,25 @@ int runBatchSession(std::istream& in, std::ostream& out, const BatchOptions& opt
     auto host = std::make_unique<BatchHost>(*console, *view, in, options.inputIsTerminal);
     auto interpreter = std::make_unique<Interpreter>(*console, *host);
     host->setBreakFlag(&interpreter->breakRequested);
+    // A failed write stops the run at its next statement, and every wait gives up.
+    view->setOnFailure([&flag = interpreter->breakRequested] { flag.store(1); });
 
     std::optional<InterruptHandler> interrupt;
     if (options.handleInterrupt) interrupt.emplace(&interpreter->breakRequested);
 
-    const int status = runInterpreter(*interpreter, options.file);
+    int status = 0;
+    if (options.file) {
+        status = runScript(*interpreter, *view, *options.file, err);
+    } else {
+        interpreter->startInterpreter();
+        interpreter->interpreterLoop(); // returns on EXIT or at the end of the input
+    }
     interrupt.reset();
     view->finish();
+    if (view->failed()) {
+        err << "tavikwm: standard output: " << view->failureText() << '\n';
+        return 1;
+    }
     return status;
 }
 
@@ -505,7 +645,7 @@ int runBatch(const BatchOptions& options) {
     BatchOptions o = options;
     o.inputIsTerminal = isatty(STDIN_FILENO) == 1;
     o.outputIsTerminal = isatty(STDOUT_FILENO) == 1;
-    return runBatchSession(in, out, o);
+    return runBatchSession(in, out, std::cerr, o);
 }
 
 } // namespace tavik

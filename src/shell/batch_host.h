@@ -5,20 +5,23 @@
 #include "console.h"
 #include "console_view.h"
 #include "host.h"
+#include "program_file.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <string_view>
 
 namespace tavik {
 
 class Interpreter;
-enum class StopReason;
 
 constexpr int BATCH_DEFAULT_WIDTH = 480;
 constexpr int BATCH_DEFAULT_HEIGHT = 640;
@@ -32,6 +35,8 @@ class FdInputBuffer : public std::streambuf {
   public:
     explicit FdInputBuffer(int fd) : fd_(fd) {}
     bool atEnd() const { return ended_; }
+    // True when a read would not wait: input (or its end) has arrived.
+    bool readable() const;
 
   protected:
     int_type underflow() override;
@@ -47,6 +52,8 @@ class FdInputBuffer : public std::streambuf {
 class FdOutputBuffer : public std::streambuf {
   public:
     explicit FdOutputBuffer(int fd) : fd_(fd) {}
+    // The errno of the write that failed, or 0.
+    int error() const { return error_; }
 
   protected:
     std::streamsize xsputn(const char* data, std::streamsize count) override;
@@ -54,6 +61,7 @@ class FdOutputBuffer : public std::streambuf {
 
   private:
     int fd_;
+    int error_ = 0;
 };
 
 // The virtual screen and the transcript writer.
@@ -88,13 +96,42 @@ class BatchView : public ConsoleView {
     // Ends the transcript: a pending high surrogate becomes U+FFFD, and everything is written.
     void finish();
 
+    // A write to the output failed: nothing more is written, and onFailure (set once) has been called.
+    bool failed() const { return failed_; }
+    // Why, for the line on standard error.
+    std::string failureText() const;
+    void setOnFailure(std::function<void()> onFailure) { onFailure_ = std::move(onFailure); }
+
+    // A script's run: each message of the interpreter is held back, so that the one that stops the run can
+    // go to standard error; a message that more output follows is written in its place after all.
+    void setHoldMessages(bool on) { holdMessages_ = on; }
+    void beginMessage(bool isBreak);
+    void endMessage();
+    struct HeldMessage {
+        std::string text; // UTF-8, without its line end
+        bool isBreak = false;
+    };
+    // The message held when the run stopped, taken.
+    std::optional<HeldMessage> takeHeldMessage();
+
   private:
     void putCodePoint(char32_t cp);
     void dropPendingSurrogate();
     void afterAppend();
+    // Where the next transcript text goes: the held message while one is written, else the output
+    // (a message held from before is released to it first).
+    std::string& sink();
 
     std::ostream& out_;
     std::string buffer_;
+    std::string message_;
+    bool holdMessages_ = false;
+    bool inMessage_ = false;
+    bool messageHeld_ = false;
+    bool messageIsBreak_ = false;
+    bool failed_ = false;
+    int failureErrno_ = 0;
+    std::function<void()> onFailure_;
     int width_;
     int height_;
     char16_t pendingHigh_ = 0;
@@ -118,6 +155,12 @@ class BatchHost : public Host {
     int screenWidth() override { return view_.screenWidth(); }
     int screenHeight() override { return view_.screenHeight(); }
     void changeOrientation(int displayOrientation) override;
+    // Nothing waits once the output has failed: the process is ending.
+    bool shuttingDown() override { return view_.failed(); }
+    // Looks without waiting: the input is closed once its end has been read (whatever is still unread).
+    bool inputClosed() override;
+    void messageBegins(bool isBreak) override { view_.beginMessage(isBreak); }
+    void messageEnds() override { view_.endMessage(); }
 
   private:
     enum class Fill { Ready, End, Interrupted };
@@ -149,8 +192,29 @@ class BatchHost : public Host {
 // The virtual key code of a character read in a key request: letters as upper case, a line end as Enter.
 char16_t virtualKeyFor(char16_t c);
 
-// Exit status of a script run: 0 ended without an error, 1 an error stopped it, 130 a break stopped it.
-int exitStatusFor(StopReason reason);
+// A script's lines: a program file's, less a first line that begins with "#!" (after the mark, if any),
+// which names the program that runs the script.
+class ScriptSource final : public LineSource {
+  public:
+    explicit ScriptSource(std::string_view bytes);
+    bool readLine(char16_t* buffer, int capacity) override;
+    bool failed() const override;
+    // How many lines of the file were left out before the first line read (0 or 1).
+    std::size_t linesSkipped() const { return skipped_; }
+
+  private:
+    std::unique_ptr<ProgramFileReader> reader_;
+    bool started_ = false;
+    std::size_t skipped_ = 0;
+};
+
+// Checks a script as the loader would take it. Each line the loader would refuse (a syntax error, line
+// number 0, a direct line that begins with a number) is written to err as "FILE:N: MESSAGE"; true when
+// there is none.
+bool checkScript(std::string_view bytes, const std::string& file, std::ostream& err);
+
+// The largest script read: more is no program, and a device that never ends must not fill the memory.
+constexpr std::size_t SCRIPT_MAX_BYTES = std::size_t{64} << 20;
 
 struct BatchOptions {
     int width = BATCH_DEFAULT_WIDTH;
@@ -164,8 +228,10 @@ struct BatchOptions {
 };
 
 // Runs the batch console over the given streams until EXIT, the end of the input or (with a file) the end of
-// the run, and returns the process's exit status. Everything written has been flushed when it returns.
-int runBatchSession(std::istream& in, std::ostream& out, const BatchOptions& options);
+// the run, and returns the process's exit status: 0 a normal end, 1 an error stopped the script or the
+// output failed, 130 a break stopped the script. Everything written has been flushed when it returns.
+// err receives the script's refused lines and the message that stopped it, and a failure of the output.
+int runBatchSession(std::istream& in, std::ostream& out, std::ostream& err, const BatchOptions& options);
 
 // The same on standard input and output.
 int runBatch(const BatchOptions& options);

@@ -59,7 +59,11 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
                 result.action = CommandLine::Action::Version;
                 return result;
             } else if (arg == "--batch") {
+                if (result.terminal) return failure("--batch and --terminal cannot be given together");
                 result.batch = true;
+            } else if (arg == "--terminal") {
+                if (result.batch) return failure("--batch and --terminal cannot be given together");
+                result.terminal = true;
             } else if (arg == "--screen" || arg.starts_with("--screen=")) {
                 std::string_view value;
                 if (arg == "--screen") {
@@ -98,7 +102,7 @@ std::string versionText() {
 }
 
 std::string usageText() {
-    return "Usage: tavikwm [--batch] [--screen WxH] [FILE]\n"
+    return "Usage: tavikwm [--batch | --terminal] [--screen WxH] [FILE]\n"
            "       tavikwm --help | --version\n"
            "\n"
            "tavikWM is a line-number BASIC computer. Without FILE it starts the console: a line that\n"
@@ -110,8 +114,11 @@ std::string usageText() {
            "  --batch        run the console without a window: standard input stands for the keyboard\n"
            "                 and standard output receives what the console shows. Without --batch,\n"
            "                 tavikwm opens its window where it was built with one and a display is\n"
-           "                 available (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set), and runs\n"
-           "                 the batch console otherwise.\n"
+           "                 available (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set); otherwise\n"
+           "                 the console runs full-screen in the terminal when standard input and\n"
+           "                 output are one, and the batch console runs when either is not.\n"
+           "  --terminal     run the console full-screen in the terminal even where a window could\n"
+           "                 open (see Terminal below).\n"
            "  --screen WxH   the screen size in pixels, each side 100..4096 (default 480x640); also\n"
            "                 --screen=WxH. The console fits cells of 16 pixels into the largest square\n"
            "                 of the screen: 30 x 30 cells at 480x640 in the batch console.\n"
@@ -131,14 +138,32 @@ std::string usageText() {
            "  Standard output receives the console's text as UTF-8, as it is written: a new line as\n"
            "  \"\\n\", a tab as spaces up to the next stop, a backspace as \"\\b\". The cursor moves of\n"
            "  LOCATE and CLS, colours and graphics are not shown.\n"
-           "  At the end of the input a waiting request is answered with a break; without FILE,\n"
-           "  tavikwm ends when it next waits for a typed line. Ctrl-C raises a break, as the BREAK\n"
-           "  key does; a second Ctrl-C within one second ends tavikwm.\n"
-           "  With FILE only what the run writes appears: no banner and no OK.\n"
+           "  At the end of the input a waiting request (and ORIENT -1) is answered with a break;\n"
+           "  without FILE, tavikwm ends when it next waits for a typed line. Ctrl-C raises a break,\n"
+           "  as the BREAK key does; a second Ctrl-C within one second ends tavikwm. A failed write\n"
+           "  to standard output ends tavikwm with a line on standard error and status 1.\n"
+           "\n"
+           "Scripts (--batch FILE):\n"
+           "  FILE is read once (it may be a pipe) and checked before anything runs. A first line\n"
+           "  that begins with #! is skipped: '#!/usr/bin/env -S tavikwm --batch' makes a UTF-8\n"
+           "  program an executable script. If the loader would refuse a line (a syntax error, line\n"
+           "  number 0, an unnumbered line that begins with a number), nothing runs: each such line\n"
+           "  goes to standard error as 'FILE:N: Syntax Error: TEXT' or 'FILE:N: Invalid Line\n"
+           "  Number 0' (N counts every line of the file from 1), and the status is 1.\n"
+           "  Otherwise standard output receives only what the program writes and the echo of the\n"
+           "  answers it reads (no banner, no OK); the message that stops the run goes to standard\n"
+           "  error as 'FILE: MESSAGE', e.g. 'err.tk: Divide by 0 in 20'.\n"
+           "\n"
+           "Terminal:\n"
+           "  The terminal is the screen: each console cell is two columns, the bottom row is the\n"
+           "  soft-key bar, and the terminal's size is the screen's (--screen does not apply). Ctrl+C is\n"
+           "  BREAK (twice within a second ends tavikwm), F10 or Alt+M opens the MENU, Ctrl+A the About\n"
+           "  box, Ctrl+Z suspends. Colours are 24-bit where COLORTERM is truecolor or 24bit.\n"
            "\n"
            "Exit status of the batch console (the window ends with 0):\n"
            "  0    a normal end: EXIT, the end of the input, or FILE ran to its end without an error\n"
-           "  1    an error stopped the run of FILE, or FILE could not be read\n"
+           "  1    an error stopped the run of FILE, FILE could not be read or was refused, or\n"
+           "       standard output failed\n"
            "  130  a break stopped the run of FILE, or a second Ctrl-C ended tavikwm\n"
            "  2    a bad command line\n"
            "\n"

@@ -1,5 +1,5 @@
 #pragma once
-// The program's command line: tavikwm [--batch] [--screen WxH] [--help] [--version] [FILE].
+// The program's command line: tavikwm [--batch | --terminal] [--screen WxH] [--help] [--version] [FILE].
 #include <functional>
 #include <optional>
 #include <span>
@@ -18,6 +18,8 @@ struct CommandLine {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
     bool batch = false;
+    // The console in the terminal even where a window could open.
+    bool terminal = false;
     int screenWidth = 480;
     int screenHeight = 640;
     std::optional<std::string> file;

@@ -9,14 +9,17 @@ namespace tavik {
 
 namespace {
 
+// How long one turn of the host's events lasts while the interpreter waits without a second thread.
+constexpr int PUMP_SLICE_MS = 10;
+
 using ConsoleGuard = std::lock_guard<std::recursive_mutex>;
 
 constexpr char16_t ENTER = 13;
 
 } // namespace
 
-InputHandoff::InputHandoff(Console& console, WindowPort& window, ScreenPort& screen)
-    : console_(console), window_(window), screen_(screen), editor_(console) {}
+InputHandoff::InputHandoff(Console& console, WindowPort& window, ScreenPort& screen, EventPump* pump)
+    : console_(console), window_(window), screen_(screen), pump_(pump), editor_(console) {}
 
 // ---------------------------------------------------------------------------------------------------------
 // Interpreter thread
@@ -33,6 +36,7 @@ bool InputHandoff::requestInput(char16_t* buffer, int capacity, InputMode mode) 
     if (closing_.load()) return brokenOff();
 
     window_.postInputRequest(mode);
+    if (pump_ && !pumpUntilAnswered()) return brokenOff();
     {
         std::unique_lock<std::mutex> hold(mutex_);
         changed_.wait(hold, [&] { return inputReady_ || closing_.load(); });
@@ -50,10 +54,22 @@ bool InputHandoff::requestInput(char16_t* buffer, int capacity, InputMode mode) 
             std::fill(buffer + n, buffer + capacity, u'\0');
             console_.inputLine[0] = 0;
         }
-        inputConsumed_ = true;
+        inputConsumed_ = pump_ == nullptr;
     }
     changed_.notify_all();
     return true;
+}
+
+bool InputHandoff::pumpUntilAnswered() {
+    // No lock is held while the events run: their handlers take it to answer.
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            if (inputReady_) return true;
+            if (closing_.load()) return false;
+        }
+        pump_->pumpEvents(PUMP_SLICE_MS);
+    }
 }
 
 std::uint32_t InputHandoff::tickCount() {
@@ -63,6 +79,17 @@ std::uint32_t InputHandoff::tickCount() {
 
 void InputHandoff::sleepMs(int ms) {
     if (ms <= 0) return;
+    if (pump_) {
+        // The host's events go on while the program sleeps; the sleep ends at its time, not after it.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!closing_.load()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return;
+            pump_->pumpEvents(static_cast<int>(std::min<long long>(left.count(), PUMP_SLICE_MS)));
+        }
+        return;
+    }
     std::unique_lock<std::mutex> hold(mutex_);
     changed_.wait_for(hold, std::chrono::milliseconds(ms), [&] { return closing_.load(); });
 }
@@ -81,6 +108,8 @@ void InputHandoff::completeInput() {
         inputReady_ = true;
     }
     changed_.notify_all();
+    // With one thread the interpreter cannot run until this handler returns: waiting would never end.
+    if (pump_) return;
     std::unique_lock<std::mutex> hold(mutex_);
     changed_.wait(hold, [&] { return inputConsumed_ || closing_.load(); });
     inputConsumed_ = false;

@@ -48,6 +48,18 @@ class ScreenPort {
     virtual void changeOrientation(int displayOrientation) = 0;
 };
 
+// A host without a second thread (the web page): the interpreter runs on the host's own thread and gives
+// the host's event loop its turn wherever it would otherwise block. The hand-off then never blocks: a wait
+// for an answer, a sleep, are loops that pump the host's events until the answer is there, the time is up
+// or the application ends.
+class EventPump {
+  public:
+    virtual ~EventPump() = default;
+    // Lets the host's events in (keys, soft keys, timers, painting) for about ms milliseconds, at least
+    // once, then returns. The handlers it runs may call the hand-off's user-interface side.
+    virtual void pumpEvents(int ms) = 0;
+};
+
 // What typeForUser did with a command text.
 enum class TypeResult {
     Accepted,
@@ -62,7 +74,8 @@ constexpr int PENDING_INPUT_UNITS = 255;
 
 class InputHandoff : public Host {
   public:
-    InputHandoff(Console& console, WindowPort& window, ScreenPort& screen);
+    // With a pump the hand-off is single-threaded: both sides run on the one thread the pump belongs to.
+    InputHandoff(Console& console, WindowPort& window, ScreenPort& screen, EventPump* pump = nullptr);
     InputHandoff(const InputHandoff&) = delete;
     InputHandoff& operator=(const InputHandoff&) = delete;
 
@@ -117,8 +130,11 @@ class InputHandoff : public Host {
     std::u16string_view pendingInput() const { return pendingInput_; }
 
   private:
-    // Hands inputLine to the waiting interpreter and returns once it has been copied.
+    // Hands inputLine to the waiting interpreter and returns once it has been copied (single-threaded: at
+    // once; the interpreter copies it when its wait next looks).
     void completeInput();
+    // The single-threaded wait for an answer: false when the application ended first.
+    bool pumpUntilAnswered();
     // Answers the request with one code (and its terminator).
     void answerWith(char16_t code);
     void endRequest();
@@ -129,6 +145,7 @@ class InputHandoff : public Host {
     Console& console_;
     WindowPort& window_;
     ScreenPort& screen_;
+    EventPump* pump_;
     LineEditor editor_;
     std::atomic<int> ownBreakFlag_{0};
     std::atomic<int>* breakFlag_ = &ownBreakFlag_;

@@ -1,6 +1,7 @@
 // tavikwm: reads the command line and starts the console.
 #include "batch_host.h"
 #include "command_line.h"
+#include "terminal_host.h"
 #include "window_loader.h"
 
 #include <cstdio>
@@ -14,7 +15,8 @@ bool startWindow(int argc, char** argv, int& status) {
     if (!tavik::displayAvailable()) return false;
     std::string problem;
     if (tavik::runWindowModule(argc, argv, status, problem)) return true;
-    std::cerr << "tavikwm: the window cannot be opened (" << problem << "); the batch console runs instead\n";
+    std::cerr << "tavikwm: the window cannot be opened (" << problem
+              << "); the console runs without a window\n";
     return false;
 }
 
@@ -30,7 +32,18 @@ int run(int argc, char** argv) {
     }
 
     int status = 0;
-    if (!commandLine.batch && startWindow(argc, argv, status)) return status;
+    if (!commandLine.batch && !commandLine.terminal && startWindow(argc, argv, status)) return status;
+    // Without a window: the terminal when both sides are one, else the batch console.
+    if (!commandLine.batch) {
+        if (tavik::terminalAvailable()) {
+            tavik::TerminalOptions terminal;
+            terminal.file = commandLine.file;
+            return tavik::runTerminal(terminal);
+        }
+        if (commandLine.terminal)
+            std::cerr << "tavikwm: --terminal needs a terminal on standard input and output; the batch "
+                         "console runs instead\n";
+    }
 
     tavik::BatchOptions options;
     options.width = commandLine.screenWidth;

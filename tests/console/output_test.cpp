@@ -92,24 +92,33 @@ TEST_F(Output, BackspaceBlanksThePreviousCell) {
     expectCursor(0, 0);
     EXPECT_EQ(console.peekCell(0, 0), u'A');
 
-    console.locate(19, 4);
+    // Row 4 was not continued before: the step back over its end marks it.
+    console.locate(18, 4);
     console.putString(u"Z");
     console.locate(0, 5);
+    ASSERT_EQ(continues(4), 0);
     console.putString(u"\b");
     expectCursor(19, 4);
     EXPECT_EQ(console.peekCell(19, 4), 0x20);
     EXPECT_EQ(continues(4), 1);
+    EXPECT_EQ(rowText(4).substr(18), u"Z ");
 }
 
-TEST_F(Output, BackspaceBelowTheRegionDoesNotScrollIt) {
-    console.putString(u"keep");
-    console.setScrollRegion(0, 10);
-    console.locate(0, 15);
+TEST_F(Output, BackspaceOntoTheRegionsLastColumnScrollsIt) {
+    // The blank is written at the last column of the region's last row, which takes a new line there.
+    console.setScrollRegion(2, 3);
+    console.locate(0, 2);
+    console.putString(u"A\nB\nC");
+    console.locate(0, 5);
     view.forget();
     console.putString(u"\b");
-    expectCursor(19, 14);
-    EXPECT_EQ(rowText(0).substr(0, 4), u"keep");
-    EXPECT_EQ(view.count("scrollRegionUp"), 0);
+    expectCursor(19, 4);
+    EXPECT_EQ(view.count("scrollRegionUp"), 1);
+    EXPECT_EQ(console.peekCell(0, 2), u'B');
+    EXPECT_EQ(console.peekCell(0, 3), u'C');
+    EXPECT_EQ(console.peekCell(0, 4), 0x20);
+    EXPECT_EQ(continues(3), 1); // the continued row moved up with the scroll
+    EXPECT_EQ(continues(4), 0);
 }
 
 TEST_F(Output, ProtectedStringMarksOnlyItsPrintedCells) {

@@ -10,8 +10,11 @@
 #include <cstring>
 #include <grp.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/types.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -185,6 +188,120 @@ TEST_F(FileFaults, SavingOntoAFolderOrIntoAMissingFolderFails) {
     expectUntouched("after saving onto names that cannot be files");
 }
 
+constexpr const char16_t* LOAD_ERROR = u"File Not Found or Load Error in 0\n";
+
+// What a name is on the disk, without following a link: its type bits.
+mode_t kindOf(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
+}
+
+TEST_F(FileFaults, OnlyARegularFileIsReplaced) {
+    // Renaming the new file over any of these would put a plain file where it stood.
+    ASSERT_EQ(::mkfifo((dir.path / "fifo.tk").c_str(), 0600), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = (dir.path / "sock.tk").string();
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::vector<std::pair<std::string, mode_t>> nodes = {{"fifo.tk", S_IFIFO}, {"sock.tk", S_IFSOCK}};
+    // A device node of its own, so that a fault here cannot harm the real /dev/null.
+    if (::mknod((dir.path / "null.tk").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        nodes.emplace_back("null.tk", S_IFCHR);
+    for (const auto& [name, kind] : nodes) {
+        EXPECT_EQ(exec(u"save " + quoted(dir.name(name))), u"Save Error in 0\n") << name;
+        EXPECT_EQ(kindOf(dir.path / name), kind) << name << " was replaced";
+    }
+    ::close(sock);
+    EXPECT_EQ(filesIn(dir.path), 1 + nodes.size()) << "a temporary file was left behind";
+    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("p.tk")) << "a failed save keeps the name";
+    EXPECT_EQ(readBytes(dir.path / "p.tk"), old);
+}
+
+TEST_F(FileFaults, SavingThroughALinkWritesItsFileAndKeepsTheLink) {
+    fs::create_directory(dir.path / "sub");
+    fs::create_symlink("p.tk", dir.path / "link.tk");
+    fs::create_symlink("link.tk", dir.path / "chain.tk");
+    fs::create_symlink("sub/new.tk", dir.path / "dangling.tk");
+    fs::create_symlink(dir.path / "sub" / "abs.tk", dir.path / "absolute.tk");
+    fs::create_symlink("nowhere/x.tk", dir.path / "nofolder.tk");
+    fs::create_symlink("loop2.tk", dir.path / "loop1.tk");
+    fs::create_symlink("loop1.tk", dir.path / "loop2.tk");
+    ASSERT_EQ(::mkfifo((dir.path / "sub" / "fifo").c_str(), 0600), 0);
+    fs::create_symlink("sub/fifo", dir.path / "tofifo.tk");
+
+    EXPECT_EQ(exec(u"save " + quoted(dir.name("chain.tk"))), u"");
+    const Bytes saved = readBytes(dir.path / "p.tk");
+    EXPECT_NE(saved, old) << "the file at the end of the links is written";
+    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("chain.tk"));
+    EXPECT_EQ(exec(u"save " + quoted(dir.name("dangling.tk"))), u"");
+    EXPECT_EQ(readBytes(dir.path / "sub" / "new.tk"), saved) << "a dangling link's file is created";
+    EXPECT_EQ(exec(u"save " + quoted(dir.name("absolute.tk"))), u"");
+    EXPECT_EQ(readBytes(dir.path / "sub" / "abs.tk"), saved);
+    for (const char* name : {"nofolder.tk", "loop1.tk", "tofifo.tk"})
+        EXPECT_EQ(exec(u"save " + quoted(dir.name(name))), u"Save Error in 0\n") << name;
+    EXPECT_FALSE(fs::exists(dir.path / "nowhere"));
+    EXPECT_EQ(kindOf(dir.path / "sub" / "fifo"), S_IFIFO);
+
+    for (const char* link : {"link.tk", "chain.tk", "dangling.tk", "absolute.tk", "nofolder.tk", "loop1.tk",
+                             "loop2.tk", "tofifo.tk"})
+        EXPECT_EQ(kindOf(dir.path / link), S_IFLNK) << link << " is no longer a link";
+    EXPECT_EQ(filesIn(dir.path), 10u) << "a temporary file was left behind";
+    EXPECT_EQ(filesIn(dir.path / "sub"), 3u) << "a temporary file was left behind";
+    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("absolute.tk"));
+}
+
+TEST_F(FileFaults, AReplacedFileKeepsItsOwnerGroupAndMode) {
+    const fs::path file = dir.path / "p.tk";
+    ASSERT_EQ(::chmod(file.c_str(), 02640), 0);
+    const bool root = ::geteuid() == 0;
+    // As root: the file belongs to someone else, who must keep it.
+    if (root) {
+        ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    }
+    EXPECT_EQ(exec(u"save"), u"");
+    EXPECT_NE(readBytes(file), old);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 02640u);
+    if (!root) GTEST_SKIP() << "only root may give a file to another owner";
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+}
+
+TEST_F(FileFaults, AReadErrorHalfWayIsALoadError) {
+    // /proc/self/mem is a regular file whose first bytes cannot be read.
+    if (!fs::exists("/proc/self/mem")) GTEST_SKIP() << "no /proc here";
+    EXPECT_EQ(session({u"load \"/proc/self/mem\""}), u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n");
+    EXPECT_EQ(interp.program.usedBytes, 2) << "LOAD resets first";
+    for (const char16_t* line : {u"10 PRINT 1", u"20 PRINT 2"}) enter(line);
+    EXPECT_EQ(session({u"run \"/proc/self/mem\""}), u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n")
+        << "nothing runs";
+
+    // A read that fails after some lines: MERGE keeps the lines it took, as with any error that stops it.
+    struct Failing : LineSource {
+        std::deque<std::u16string> lines{u"15 PRINT 15\n", u"20 PRINT 20\n"};
+        bool readLine(char16_t* buffer, int) override {
+            if (lines.empty()) return false;
+            std::copy(lines.front().begin(), lines.front().end(), buffer);
+            buffer[lines.front().size()] = 0;
+            lines.pop_front();
+            return true;
+        }
+        bool failed() const override { return lines.empty(); }
+    } failing;
+    enter(u"10 PRINT 10");
+    view.forget();
+    interp.breakRequested.store(
+        0); // the last session's input ran dry with a break; taking up a request clears it
+    EXPECT_FALSE(interp.readProgramSource(failing));
+    EXPECT_EQ(view.transcript, LOAD_ERROR);
+    EXPECT_EQ(list(), u"10 print 10\n15 print 15\n20 print 20\n");
+}
+
 // Runs body in a child process that has given up root's privileges (as the user nobody), so that
 // permissions bind; returns the child's exit status. Without root the body runs in a child as it is.
 int asUnprivileged(const std::function<int()>& body) {
@@ -244,8 +361,6 @@ TEST_F(FileFaults, ARealDiskFillingUpLeavesTheOldFile) {
     EXPECT_EQ(area(), before);
 }
 
-constexpr const char16_t* LOAD_ERROR = u"File Not Found or Load Error in 0\n";
-
 TEST_F(FileFaults, AFileThatVanishedCannotBeLoaded) {
     fs::remove(dir.path / "p.tk");
     const Bytes program = area();
@@ -285,7 +400,7 @@ TEST_F(FileFaults, AFileWithoutReadPermissionCannotBeLoaded) {
         if (area() != program) return 2;
         if (session({u"load " + quoted(dir.name("p.tk"))}) != u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n")
             return 3;
-        if (interp.usedBytes != 2) return 4;
+        if (interp.program.usedBytes != 2) return 4;
         return 0;
     });
     EXPECT_EQ(status, 0);

@@ -104,6 +104,7 @@ class InterpreterTest : public ::testing::Test {
         view.forget();
         interp.errorFlag = 0;
         interp.directMode = 1;
+        interp.breakRequested.store(0); // as the direct loop does when it takes up a typed line
         load(line);
         if (HasFatalFailure()) return {};
         interp.executeStatements();
@@ -153,7 +154,7 @@ class InterpreterTest : public ::testing::Test {
     static std::u16string u16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
     // The program area from offset 0 through the end marker.
-    Bytes area() const { return Bytes(interp.programArea, interp.programArea + interp.usedBytes); }
+    Bytes area() const { return Bytes(interp.program.area, interp.program.area + interp.program.usedBytes); }
 
     FakeView view;
     Console console{view};

@@ -46,9 +46,9 @@ TEST_F(InterpreterTest, ListingWritesKeywordsInLowerCaseAndUnknownBytesInHex) {
     EXPECT_EQ(list(),
               u"10 print \"Hi\";A\n20 ?0x1f:'ok \uFF21\n30 for I=7 to 10 step -1:next\n40 remark \"\u3000\n"
               u"50 if a then 100\n60 A=orient or key 3 xor not waitkey\n70 B\n");
-    interp.findLine(70)[5] = 0xE0;
+    interp.program.findLine(70)[5] = 0xE0;
     EXPECT_EQ(exec(u"list 70"), u"70 [?e0?]\n");
-    interp.findLine(70)[5] = 0xA1;
+    interp.program.findLine(70)[5] = 0xA1;
     EXPECT_EQ(exec(u"list 70"), u"70 [?a1?]\n");
 }
 

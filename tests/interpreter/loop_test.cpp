@@ -50,5 +50,46 @@ TEST_F(InterpreterTest, NewForgetsTheFileNameAndTheTrace) {
     EXPECT_EQ(interp.traceFlag, 0);
 }
 
+// Lines of a file being loaded; a break is raised (as Ctrl-C would, from the other thread) while line
+// `breakAfter` (from 0) is read.
+class BreakingSource : public LineSource {
+  public:
+    BreakingSource(std::vector<std::u16string> lines, std::size_t breakAfter, std::atomic<int>& flag)
+        : lines_(std::move(lines)), breakAfter_(breakAfter), flag_(flag) {}
+    bool readLine(char16_t* buffer, int capacity) override {
+        if (next_ == breakAfter_) flag_.store(1);
+        if (next_ == lines_.size()) return false;
+        const std::u16string line = lines_[next_++] + u"\n";
+        const int n = std::min(static_cast<int>(line.size()), capacity - 1);
+        std::copy_n(line.data(), n, buffer);
+        buffer[n] = 0;
+        return true;
+    }
+
+  private:
+    std::vector<std::u16string> lines_;
+    std::size_t breakAfter_;
+    std::size_t next_ = 0;
+    std::atomic<int>& flag_;
+};
+
+TEST_F(InterpreterTest, BreakWhileAFileLoadsStopsTheLoadAndARaisedBreakBeforeItStopsNothing) {
+    interp.loadingFlag = 1;
+    BreakingSource source({u"10 ?\"ran\"", u"20 ?\"on\"", u"?\"direct\""}, 1, interp.breakRequested);
+    interp.directLoop(&source);
+    EXPECT_EQ(view.transcript, u"Break in 0\n");
+    EXPECT_EQ(interp.errorFlag, 1);
+    EXPECT_EQ(list(), u"10 ?\"ran\"\n20 ?\"on\"\n"); // the direct line after it never ran
+
+    // RUN "file" after a break raised before the request is taken up (the menu raises one before it types).
+    TempDir dir;
+    writeBytes(dir.path / "p.tk", utf16(u"10 ?\"ran\"\r\n"));
+    exec(u"run \"" + dir.name("p.tk") + u"\"");
+    interp.breakRequested.store(1);
+    host.answers.clear();
+    interp.interpreterLoop();
+    EXPECT_EQ(view.transcript, u"ran\nOK\n");
+}
+
 } // namespace
 } // namespace tavik::test

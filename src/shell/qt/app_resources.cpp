@@ -1,7 +1,5 @@
 #include "app_resources.h"
 
-#include "interpreter.h"
-
 namespace tavik {
 
 namespace {
@@ -52,10 +50,6 @@ std::vector<std::uint8_t> aboutTemplate(bool landscape) {
 }
 
 } // namespace
-
-std::u16string aboutVersionText() {
-    return std::u16string(u"tavikWM Version ") + VERSION_TEXT;
-}
 
 const ResourceTable& applicationResources() {
     static const std::vector<std::uint8_t> portrait = aboutTemplate(false);

@@ -15,10 +15,6 @@
 
 namespace tavik {
 
-// The stock grey of the margins and the frame around the plane's picture.
-constexpr Colour MARGIN_GREY = 0x808080;
-constexpr Colour PLANE_FRAME = 0x808080;
-
 QRgb toRgb(Colour colour);
 QRect toQRect(const PixelRect& rect);
 

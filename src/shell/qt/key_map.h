@@ -1,24 +1,14 @@
 #pragma once
 // A desktop key press as the two messages the system expects: the Windows virtual-key code of the key (for
 // key requests, cursor keys and KEY()) and the UTF-16 units it types (for character and line requests).
+#include "virtual_keys.h"
+
 #include <QString>
 #include <Qt>
 
 #include <string>
 
 namespace tavik {
-
-// Windows virtual-key codes used by the window itself.
-constexpr int VK_BACK = 0x08;
-constexpr int VK_TAB = 0x09;
-constexpr int VK_RETURN = 0x0D;
-constexpr int VK_SHIFT = 0x10;
-constexpr int VK_CONTROL = 0x11;
-constexpr int VK_MENU = 0x12;
-constexpr int VK_ESCAPE = 0x1B;
-constexpr int VK_SPACE = 0x20;
-constexpr int VK_DELETE = 0x2E;
-constexpr int VK_F1 = 0x70;
 
 struct KeyStroke {
     // 0 when the key has no virtual-key code here.

@@ -107,19 +107,18 @@ MainWindow::~MainWindow() {
 
 QMenu* MainWindow::buildMenu() {
     auto* menu = new QMenu(fromUtf16(MENU_LABEL), this);
-    auto add = [this](QMenu* to, const char* label, int id) {
-        QAction* action = to->addAction(QString::fromLatin1(label));
+    QMenu* submenu = nullptr;
+    for (const MenuItem& item : menuItems()) {
+        QMenu* to = item.level > 0 && submenu != nullptr ? submenu : menu;
+        if (item.command == 0) {
+            submenu = to->addMenu(fromUtf16(item.label));
+            continue;
+        }
+        QAction* action = to->addAction(fromUtf16(item.label));
+        const int id = item.command;
         action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { handleCommand(id); });
-    };
-    add(menu, "About...", CMD_ABOUT);
-    QMenu* file = menu->addMenu(QStringLiteral("File"));
-    add(file, "New", CMD_NEW);
-    add(file, "Open", CMD_OPEN);
-    add(file, "Save", CMD_SAVE);
-    add(file, "Save As...", CMD_SAVE_AS);
-    add(menu, "Run...", CMD_RUN);
-    add(menu, "Exit", CMD_EXIT);
+    }
     return menu;
 }
 
@@ -140,12 +139,12 @@ void MainWindow::stopInterpreter() {
 
 bool MainWindow::handleCommand(int id) {
     switch (id) {
-    case CMD_NEW: typeCommand(u"new\r"); return true;
-    case CMD_OPEN: chooseProgramFile(u"load"); return true;
-    case CMD_SAVE: typeCommand(u"\fsave\r"); return true;
+    case CMD_NEW: typeCommand(NEW_COMMAND_LINE); return true;
+    case CMD_OPEN: chooseProgramFile(fileCommandVerb(CMD_OPEN)); return true;
+    case CMD_SAVE: typeCommand(SAVE_COMMAND_LINE); return true;
     case CMD_EXIT: close(); return true;
     case CMD_SAVE_AS: chooseSaveFile(); return true;
-    case CMD_RUN: chooseProgramFile(u"run"); return true;
+    case CMD_RUN: chooseProgramFile(fileCommandVerb(CMD_RUN)); return true;
     case CMD_ABOUT: showAbout(); return true;
     case CMD_BREAK: typeCommand(u""); return true;
     default: return false;
@@ -154,7 +153,7 @@ bool MainWindow::handleCommand(int id) {
 
 void MainWindow::typeCommand(std::u16string_view text) {
     if (handoff_->typeForUser(text) != TypeResult::Accepted)
-        dialogs_->refuse(this, QStringLiteral("This command cannot be typed as one command line."));
+        dialogs_->refuse(this, fromUtf16(NOT_ONE_LINE_TEXT));
 }
 
 void MainWindow::chooseProgramFile(std::u16string_view verb) {
@@ -164,26 +163,18 @@ void MainWindow::chooseProgramFile(std::u16string_view verb) {
 
 void MainWindow::chooseSaveFile() {
     const std::optional<QString> path = dialogs_->chooseSaveFile(this);
-    if (path) typeFileCommand(u"save", *path);
+    if (path) typeFileCommand(fileCommandVerb(CMD_SAVE_AS), *path);
 }
 
 void MainWindow::typeFileCommand(std::u16string_view verb, const QString& path) {
     const std::optional<std::u16string> line = fileCommandLine(verb, toUtf16(path));
     if (!line) {
-        dialogs_->refuse(this,
-                         QStringLiteral("A file name with a quotation mark or a control character cannot be "
-                                        "typed as a command line:\n%1")
-                             .arg(path));
+        dialogs_->refuse(this, fromUtf16(unquotableNameText(toUtf16(path))));
         return;
     }
     // Nothing is typed and nothing broken off when the line would not fit.
-    if (handoff_->typeForUser(*line) == TypeResult::TooLong) {
-        dialogs_->refuse(this,
-                         QStringLiteral("The path is too long for a command line (at most %1 characters "
-                                        "with the command):\n%2")
-                             .arg(PENDING_INPUT_UNITS)
-                             .arg(path));
-    }
+    if (handoff_->typeForUser(*line) == TypeResult::TooLong)
+        dialogs_->refuse(this, fromUtf16(pathTooLongText(toUtf16(path))));
 }
 
 void MainWindow::showAbout() {

@@ -1,6 +1,8 @@
 #pragma once
 // The menu's file commands: the command line typed for the user, the file dialogs that ask for a name, and
 // the message that refuses a name no command line can hold.
+#include "shell_resources.h"
+
 #include <QString>
 
 #include <optional>
@@ -14,11 +16,6 @@ namespace tavik {
 // The filters of every file dialog; the second is chosen when a dialog opens.
 constexpr const char* FILE_FILTERS = "All (*.*);;Tavik (*.TK)";
 constexpr const char* PROGRAM_FILTER = "Tavik (*.TK)";
-
-// Form feed (the screen is cleared), the verb, a blank, the path in quotation marks, carriage return.
-// Nothing when the path cannot stand inside quotation marks on one line (a quotation mark or a control
-// character in it).
-std::optional<std::u16string> fileCommandLine(std::u16string_view verb, std::u16string_view path);
 
 // The standard dialogs, behind an interface so that the commands can be driven without a person.
 class ShellDialogs {

@@ -1,0 +1,71 @@
+#pragma once
+// The stored program: line records packed in ascending order in one fixed area, ended by a 16-bit 0. Whatever
+// the records do not use is the array @(). Every change to the records moves `generation` on, so that a
+// position remembered as an offset (a RETURN, a NEXT, CONT) can tell whether it still means what it meant.
+#include "tokenizer.h"
+#include "tokens.h"
+
+#include <cstdint>
+
+namespace tavik {
+
+constexpr int PROGRAM_AREA_BYTES = 0xC000;
+
+class ProgramStore {
+  public:
+    // What an edit did; anything but Done left the program unchanged.
+    enum class Edit { Done, LineZero, NotFound, OutOfMemory };
+
+    ProgramStore();
+    ProgramStore(const ProgramStore&) = delete;
+    ProgramStore& operator=(const ProgramStore&) = delete;
+
+    alignas(8) std::uint8_t area[PROGRAM_AREA_BYTES];
+    // Bytes of all records and the end marker; the array starts here.
+    std::uint16_t usedBytes = 2;
+
+    // Moves on with every change to the records; never 0, so that 0 can mean "no position".
+    std::uint32_t generation() const { return generation_; }
+
+    // Enters the line of a TokenLine (number at offset 2, body from 4): insert, replace or delete.
+    Edit store(const std::uint8_t* tokenLine);
+    // Appends a line read from a file. A line not above the last goes through store, so that no file can
+    // leave the records unsorted or hold line 0.
+    Edit append(const std::uint8_t* tokenLine);
+    // No records; the array bytes stay as they are.
+    void clear();
+
+    // The record of line n, or none; a hit in the line cache answers without walking the program.
+    std::uint8_t* findLine(std::uint16_t n) {
+        const LineCacheEntry& e = lineCache_[lineCacheSlot(n)];
+        if (e.generation == generation_ && e.number == n) return area + e.offset;
+        return findLineWalk(n);
+    }
+    // The first record numbered n or more, or the end marker.
+    std::uint8_t* findLineFrom(std::uint16_t n);
+    // The element @(i), or none when i is out of range.
+    std::uint8_t* element(int i) {
+        if (i < 0 || i >= (PROGRAM_AREA_BYTES - usedBytes) / 2) return nullptr;
+        return area + usedBytes + 2 * i;
+    }
+    bool contains(const std::uint8_t* p) const { return p >= area && p < area + PROGRAM_AREA_BYTES; }
+
+  private:
+    // Where findLine last found a line, so that a GOTO or GOSUB in a loop does not walk the program each
+    // time. An entry holds only while the generation is what it was when the entry was made.
+    struct LineCacheEntry {
+        std::uint32_t generation = 0;
+        std::uint16_t number = 0;
+        std::uint16_t offset = 0;
+    };
+    static constexpr int LINE_CACHE_ENTRIES = 64;
+    // Lines numbered in tens and hundreds spread over the entries.
+    static int lineCacheSlot(std::uint16_t n) { return (n ^ (n >> 6)) % LINE_CACHE_ENTRIES; }
+    std::uint8_t* findLineWalk(std::uint16_t n);
+    void changed();
+
+    LineCacheEntry lineCache_[LINE_CACHE_ENTRIES];
+    std::uint32_t generation_ = 1;
+};
+
+} // namespace tavik

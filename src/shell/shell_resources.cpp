@@ -1,0 +1,63 @@
+#include "shell_resources.h"
+
+#include "handoff.h"
+#include "interpreter.h"
+
+#include <array>
+
+namespace tavik {
+
+std::span<const MenuItem> menuItems() {
+    static constexpr std::array<MenuItem, 8> items{{
+        {u"About...", CMD_ABOUT, 0},
+        {u"File", 0, 0},
+        {u"New", CMD_NEW, 1},
+        {u"Open", CMD_OPEN, 1},
+        {u"Save", CMD_SAVE, 1},
+        {u"Save As...", CMD_SAVE_AS, 1},
+        {u"Run...", CMD_RUN, 0},
+        {u"Exit", CMD_EXIT, 0},
+    }};
+    return items;
+}
+
+std::u16string aboutVersionText() {
+    return std::u16string(u"tavikWM Version ") + VERSION_TEXT;
+}
+
+std::u16string_view fileCommandVerb(int command) {
+    switch (command) {
+    case CMD_OPEN: return u"load";
+    case CMD_RUN: return u"run";
+    case CMD_SAVE_AS: return u"save";
+    default: return u"";
+    }
+}
+
+std::optional<std::u16string> fileCommandLine(std::u16string_view verb, std::u16string_view path) {
+    for (const char16_t unit : path)
+        if (unit == u'"' || unit < 0x20) return std::nullopt;
+    std::u16string line;
+    line.reserve(verb.size() + path.size() + 5);
+    line += u'\f';
+    line += verb;
+    line += u" \"";
+    line += path;
+    line += u"\"\r";
+    return line;
+}
+
+std::u16string unquotableNameText(std::u16string_view path) {
+    return u"A file name with a quotation mark or a control character cannot be typed as a command line:\n" +
+           std::u16string(path);
+}
+
+std::u16string pathTooLongText(std::u16string_view path) {
+    std::u16string text = u"The path is too long for a command line (at most ";
+    for (const char c : std::to_string(PENDING_INPUT_UNITS)) text += static_cast<char16_t>(c);
+    text += u" characters with the command):\n";
+    text += path;
+    return text;
+}
+
+} // namespace tavik

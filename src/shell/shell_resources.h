@@ -1,0 +1,61 @@
+#pragma once
+// What every host of the console shows and types alike: the soft keys' labels, the menu's items and command
+// ids, the About box's texts, the command lines the file commands type for the user and the messages that
+// refuse a name no command line can hold. No window system here.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tavik {
+
+constexpr const char16_t* WINDOW_TITLE = u"tavikWM";
+constexpr const char16_t* BREAK_LABEL = u"BREAK";
+constexpr const char16_t* MENU_LABEL = u"MENU";
+
+// Menu and soft-key commands.
+constexpr int CMD_QUIT_ACCELERATOR = 40000; // Ctrl+Q: no handler takes it
+constexpr int CMD_ABOUT = 40002;
+constexpr int CMD_BREAK = 40003;
+constexpr int CMD_MENU = 40004;
+constexpr int CMD_NEW = 0x8004;
+constexpr int CMD_OPEN = 0x8005;
+constexpr int CMD_SAVE = 0x8006;
+constexpr int CMD_EXIT = 0x8008;
+constexpr int CMD_SAVE_AS = 0x8009;
+constexpr int CMD_RUN = 0x800A;
+
+// One entry of the MENU, in the order shown. An entry with command 0 opens a submenu made of the entries
+// of the next level that follow it.
+struct MenuItem {
+    const char16_t* label;
+    int command;
+    int level;
+};
+std::span<const MenuItem> menuItems();
+
+// The About box's caption and the notice line of control 203.
+constexpr const char16_t* ABOUT_CAPTION = u"バージョン情報 tavikWM";
+constexpr const char16_t* ABOUT_NOTICE = u"A line-number BASIC computer";
+
+// "tavikWM Version " and the version shared with the start-up banner.
+std::u16string aboutVersionText();
+
+// The command lines that New and Save type, and the verb a file command types with its path (load for
+// Open, run for Run..., save for Save As...).
+constexpr std::u16string_view NEW_COMMAND_LINE = u"new\r";
+constexpr std::u16string_view SAVE_COMMAND_LINE = u"\fsave\r";
+std::u16string_view fileCommandVerb(int command);
+
+// Form feed (the screen is cleared), the verb, a blank, the path in quotation marks, carriage return.
+// Nothing when the path cannot stand inside quotation marks on one line (a quotation mark or a control
+// character in it).
+std::optional<std::u16string> fileCommandLine(std::u16string_view verb, std::u16string_view path);
+
+// The messages that refuse a command nothing was typed for.
+constexpr const char16_t* NOT_ONE_LINE_TEXT = u"This command cannot be typed as one command line.";
+std::u16string unquotableNameText(std::u16string_view path);
+std::u16string pathTooLongText(std::u16string_view path);
+
+} // namespace tavik
