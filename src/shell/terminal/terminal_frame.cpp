@@ -1,7 +1,7 @@
 #include "terminal_frame.h"
 
 #include "layout.h"
-#include "program_io.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <cstring>

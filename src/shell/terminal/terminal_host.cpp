@@ -450,11 +450,11 @@ void TerminalHost::dropStaleTyped(Clock::time_point now) {
 
 void TerminalHost::command(int id) {
     switch (id) {
-    case CMD_NEW: typeCommand(u"new\r"); break;
+    case CMD_NEW: typeCommand(NEW_COMMAND_LINE); break;
     case CMD_OPEN:
     case CMD_RUN:
     case CMD_SAVE_AS: overlay_.askName(id); break;
-    case CMD_SAVE: typeCommand(u"\fsave\r"); break;
+    case CMD_SAVE: typeCommand(SAVE_COMMAND_LINE); break;
     case CMD_EXIT: finish(0); break;
     case CMD_ABOUT: overlay_.openAbout(); break;
     case CMD_BREAK: typeCommand(u""); break;
@@ -479,8 +479,7 @@ void TerminalHost::fileCommand(int id, std::u16string name, bool replaceAgreed) 
         overlay_.askReplace(id, name);
         return;
     }
-    const std::u16string_view verb = id == CMD_OPEN ? u"load" : id == CMD_RUN ? u"run" : u"save";
-    const std::optional<std::u16string> line = fileCommandLine(verb, name);
+    const std::optional<std::u16string> line = fileCommandLine(fileCommandVerb(id), name);
     if (!line) {
         overlay_.showMessage(unquotableNameText(name));
         return;
