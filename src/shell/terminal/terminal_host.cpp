@@ -67,7 +67,8 @@ std::atomic<int> endingSignal{0};
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> interruptRequested{false};
 std::atomic<bool> terminalTaken{false};
-int savedFd = -1;
+int savedFd = -1;    // the terminal's settings are read and set here (standard input)
+int savedOutFd = -1; // and its modes are sent here (standard output)
 struct termios savedTermios {};
 
 void wakeLoop() {
@@ -82,7 +83,7 @@ void wakeLoop() {
 // Puts the terminal back; safe in a signal handler (write and tcsetattr only).
 void restoreTerminal() {
     if (!terminalTaken.exchange(false)) return;
-    const ssize_t ignored = ::write(savedFd, LEAVE_SEQUENCE.data(), LEAVE_SEQUENCE.size());
+    const ssize_t ignored = ::write(savedOutFd, LEAVE_SEQUENCE.data(), LEAVE_SEQUENCE.size());
     (void)ignored;
     ::tcsetattr(savedFd, TCSAFLUSH, &savedTermios);
 }
@@ -300,6 +301,7 @@ TerminalHost::~TerminalHost() {
 bool TerminalHost::takeTerminal() {
     if (::tcgetattr(in_, &savedTermios) != 0) return false;
     savedFd = in_;
+    savedOutFd = out_;
     struct termios raw = savedTermios;
     // Every key as it comes, no echo, no signals from the keys (Ctrl+C, Ctrl+Z and Ctrl+\ are the console's),
     // no flow control (Ctrl+S and Ctrl+Q are keys too), no CR to LF (Enter is 13).
