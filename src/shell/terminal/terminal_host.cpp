@@ -536,6 +536,8 @@ int TerminalHost::run(const TerminalOptions& options) {
         return 1;
     }
     setHandler(SIGWINCH, onWinch);
+    // Continued after a stop it could not see (SIGSTOP): the screen may hold anything, so it is sent whole.
+    setHandler(SIGCONT, onWinch);
     for (const int sig : ENDING_SIGNALS) setHandler(sig, onEndingSignal);
     for (const int sig : CRASH_SIGNALS) setHandler(sig, onCrash);
     setHandler(SIGTSTP, onStop);
