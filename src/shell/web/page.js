@@ -427,6 +427,8 @@
     name = name.trim();
     if (!name) return;
     if (!/\.[^./]+$/.test(name)) name += '.TK';
+    // As the window's save dialog does, a file already in the folder is replaced only when the user agrees.
+    if (Module.FS.analyzePath(FOLDER + '/' + name).exists && !confirm(`${name} is already in the browser's folder. Replace it?`)) return;
     if (typeFileCommand(VERB_SAVE, name)) pendingDownloads.add(name);
   }
   async function copyScreen() {
@@ -593,8 +595,10 @@
       $('off').hidden = false;
       $('switch-on').focus();
     },
+    // Never rejects: the computer waits for the answer, and a refusal is a Save Error.
     async storeFile(name, data) {
-      const stored = await writeRecord(name, data);
+      let stored = false;
+      try { stored = await writeRecord(name, data); } catch (e) { stored = false; }
       if (stored && pendingDownloads.delete(name)) offerDownload(name, data);
       return stored ? 1 : 0;
     },
