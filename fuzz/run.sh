@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs each libFuzzer target for a given time, one after the other, and prints its figures.
 #
-#   fuzz/run.sh SECONDS [TARGET...]      targets: tokenizer session program_file (default: all three)
+#   fuzz/run.sh SECONDS [TARGET...]      targets: tokenizer session program_file key_decoder (default: all)
 #
 # Needs the fuzz build: cmake --preset fuzz && cmake --build --preset fuzz
 # The corpus grows in build/fuzz/corpus/TARGET (started from the seeds in fuzz/corpus/TARGET), each run's
@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(tokenizer session program_file)
+[ ${#targets[@]} -gt 0 ] || targets=(tokenizer session program_file key_decoder)
 build=${TAVIK_FUZZ_BUILD:-$root/build/fuzz}
 
 status=0

@@ -19,6 +19,13 @@ Utf8Char decodeUtf8(const unsigned char* s, std::size_t size) {
     return {REPLACEMENT_CHARACTER, 1};
 }
 
+std::size_t utf8Length(unsigned char lead) {
+    if (lead >= 0xC2 && lead < 0xE0) return 2;
+    if (lead >= 0xE0 && lead < 0xF0) return 3;
+    if (lead >= 0xF0 && lead < 0xF5) return 4;
+    return 1;
+}
+
 void appendUtf8(char32_t cp, std::string& out) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));

@@ -21,6 +21,10 @@ struct Utf8Char {
 // The character at the start of the size (at least 1) bytes at s. A sequence cut short by the end of them
 // reads as U+FFFD of one byte.
 Utf8Char decodeUtf8(const unsigned char* s, std::size_t size);
+// How many bytes a character that begins with lead takes when it is well formed: 1 for ASCII and for a byte
+// that begins no character. A reader that must not wait for bytes beyond the character (a keyboard) waits
+// for no more than this.
+std::size_t utf8Length(unsigned char lead);
 // A code point (not a surrogate) appended as UTF-8.
 void appendUtf8(char32_t cp, std::string& out);
 // A code point as UTF-16: one unit, or a surrogate pair beyond U+FFFF. Returns how many units.

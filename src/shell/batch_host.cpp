@@ -2,6 +2,7 @@
 
 #include "interpreter.h"
 #include "program_io.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,7 +26,6 @@ constexpr std::size_t FLUSH_THRESHOLD = 1 << 16;
 constexpr char16_t LINE_FEED = 0x0A;
 constexpr char16_t CARRIAGE_RETURN = 0x0D;
 constexpr char16_t ENTER = 0x0D;
-constexpr char32_t REPLACEMENT = 0xFFFD;
 constexpr char32_t BYTE_ORDER_MARK = 0xFEFF;
 
 bool isHighSurrogate(char32_t u) {
@@ -91,28 +91,13 @@ BatchView::~BatchView() {
 }
 
 void BatchView::putCodePoint(char32_t cp) {
-    std::string& text = sink();
-    if (cp < 0x80) {
-        text.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        text.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        text.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        text.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        text.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        text.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        text.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    appendUtf8(cp, sink());
 }
 
 void BatchView::dropPendingSurrogate() {
     if (pendingHigh_ == 0) return;
     pendingHigh_ = 0;
-    putCodePoint(REPLACEMENT);
+    putCodePoint(REPLACEMENT_CHARACTER);
 }
 
 void BatchView::afterAppend() {
@@ -164,7 +149,7 @@ void BatchView::transcriptChar(char16_t c) {
             pendingHigh_ = c; // its partner may come with the next character
             return;
         }
-        putCodePoint(isLowSurrogate(c) ? REPLACEMENT : c);
+        putCodePoint(isLowSurrogate(c) ? REPLACEMENT_CHARACTER : c);
     }
     afterAppend();
 }
@@ -253,48 +238,24 @@ BatchHost::Fill BatchHost::decodeCharacter() {
         if (first == -1) return Fill::End;
         if (first == -2) return Fill::Interrupted;
 
-        char32_t cp = REPLACEMENT;
-        int more = 0;
-        char32_t lowest = 0, highest = 0xBF; // the allowed range of the second byte
-        if (first < 0x80) {
-            cp = static_cast<char32_t>(first);
-        } else if (first >= 0xC2 && first <= 0xDF) {
-            cp = first & 0x1F;
-            more = 1;
-            lowest = 0x80;
-        } else if (first >= 0xE0 && first <= 0xEF) {
-            cp = first & 0x0F;
-            more = 2;
-            lowest = first == 0xE0 ? 0xA0 : 0x80;
-            highest = first == 0xED ? 0x9F : 0xBF; // no encoded surrogates
-        } else if (first >= 0xF0 && first <= 0xF4) {
-            cp = first & 0x07;
-            more = 3;
-            lowest = first == 0xF0 ? 0x90 : 0x80;
-            highest = first == 0xF4 ? 0x8F : 0xBF;
-        }
-        for (int i = 0; i < more; ++i) {
+        // The rest of the character is waited for (a pipe may deliver it in two reads), but no byte beyond
+        // it: the keyboard's next byte may be a long time coming.
+        unsigned char bytes[UTF8_MAX_BYTES] = {static_cast<unsigned char>(first)};
+        std::size_t count = 1;
+        for (const std::size_t length = utf8Length(bytes[0]); count < length; ++count) {
             const int b = peekByte();
-            const char32_t lo = i == 0 ? lowest : 0x80;
-            const char32_t hi = i == 0 ? highest : 0xBF;
-            if (b < 0 || static_cast<char32_t>(b) < lo || static_cast<char32_t>(b) > hi) {
-                cp = REPLACEMENT; // the byte that broke the sequence starts the next character
-                break;
-            }
-            in_.rdbuf()->sbumpc();
-            cp = (cp << 6) | (static_cast<char32_t>(b) & 0x3F);
+            if (b < 0 || (b & 0xC0) != 0x80) break; // the byte that ends the sequence starts the next one
+            bytes[count] = static_cast<unsigned char>(in_.rdbuf()->sbumpc());
         }
+        const Utf8Char c = decodeUtf8(bytes, count);
 
         const bool wasStart = atStartOfInput_;
         atStartOfInput_ = false;
-        if (wasStart && cp == BYTE_ORDER_MARK) continue; // a UTF-8 signature is not text
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            units_.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            units_.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            units_.push_back(static_cast<char16_t>(cp));
-        }
+        if (wasStart && c.codePoint == BYTE_ORDER_MARK) continue; // a UTF-8 signature is not text
+        char16_t units[2];
+        units_.append(units, static_cast<std::size_t>(toUtf16(c.codePoint, units)));
+        // Continuation bytes taken that the character did not use each read as U+FFFD, as they would alone.
+        units_.append(count - c.length, static_cast<char16_t>(REPLACEMENT_CHARACTER));
         return Fill::Ready;
     }
 }

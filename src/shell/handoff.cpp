@@ -154,10 +154,38 @@ void InputHandoff::handleInputRequest(InputMode mode) {
     inputMode_ = mode;
     placeCaret(console_);
     window_.startCaretTimer();
+    if (mode == InputMode::Line) typeWaitingUnits();
+}
+
+void InputHandoff::typeAhead(std::u16string_view units) {
+    if (closing_.load() || units.empty()) return;
+    if (typeAheadDone_ == typeAhead_.size()) discardTypeAhead();
+    typeAhead_.append(units);
+    if (inputActive_ && inputMode_ == InputMode::Line) typeWaitingUnits();
+}
+
+void InputHandoff::typeWaitingUnits() {
+    while (inputActive_ && typeAheadDone_ < typeAhead_.size()) {
+        const char16_t unit = typeAhead_[typeAheadDone_++];
+        if (editor_.editKey(unit)) {
+            completeInput();
+            endRequest();
+        }
+    }
+    if (typeAheadDone_ == typeAhead_.size()) discardTypeAhead();
+}
+
+void InputHandoff::discardTypeAhead() {
+    typeAhead_.clear();
+    typeAhead_.shrink_to_fit();
+    typeAheadDone_ = 0;
 }
 
 void InputHandoff::handleChar(char16_t ch) {
-    if (closing_.load() || !inputActive_) return;
+    if (closing_.load()) return;
+    // Ctrl-C also takes back what is left of a paste, even while the program runs between requests.
+    if (ch == BREAK_CHAR) discardTypeAhead();
+    if (!inputActive_) return;
     if (ch == BREAK_CHAR) {
         answerWith(ch);
         endRequest();
@@ -214,6 +242,7 @@ TypeResult InputHandoff::typeForUser(std::u16string_view text) {
         return TypeResult::NotALine;
     if (inputActive_) window_.postBreakChar();
     raiseBreak();
+    discardTypeAhead();
     pendingInput_.assign(text);
     return TypeResult::Accepted;
 }

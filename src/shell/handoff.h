@@ -109,6 +109,15 @@ class InputHandoff : public Host {
     // Ctrl-C, raises a break, and replaces any pending text. An empty text only breaks.
     TypeResult typeForUser(std::u16string_view text);
     void raiseBreak();
+    // Typing ahead, for a paste: units (printable text, tabs and carriage returns only) typed as the user
+    // would type them, but never lost while no request is open. They go to line requests only, the open one
+    // at once and later ones as the interpreter asks: each carriage return submits a line, and the rest waits
+    // for the next line request. Text after the last carriage return is typed and left open for the user.
+    // Character and key requests are left to the keyboard. More text is appended to what still waits; a
+    // break (typeForUser, or Ctrl-C typed at a request) discards it.
+    void typeAhead(std::u16string_view units);
+    // The units still waiting to be typed.
+    std::u16string_view typedAhead() const { return std::u16string_view(typeAhead_).substr(typeAheadDone_); }
 
     // Any thread, once: every wait of the interpreter thread gives up (requestInput returns false, sleepMs
     // returns early, shuttingDown() is true) and a break is raised. Messages delivered afterwards are
@@ -129,6 +138,9 @@ class InputHandoff : public Host {
     // Answers the request with one code (and its terminator).
     void answerWith(char16_t code);
     void endRequest();
+    // Types waiting units into the open line request until one submits it or none are left.
+    void typeWaitingUnits();
+    void discardTypeAhead();
 
     Console& console_;
     WindowPort& window_;
@@ -152,6 +164,8 @@ class InputHandoff : public Host {
     bool inputActive_ = false;
     InputMode inputMode_ = InputMode::Line;
     std::u16string pendingInput_;
+    std::u16string typeAhead_;
+    std::size_t typeAheadDone_ = 0;
 };
 
 } // namespace tavik

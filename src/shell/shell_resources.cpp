@@ -25,6 +25,15 @@ std::u16string aboutVersionText() {
     return std::u16string(u"tavikWM Version ") + VERSION_TEXT;
 }
 
+std::u16string_view fileCommandVerb(int command) {
+    switch (command) {
+    case CMD_OPEN: return u"load";
+    case CMD_RUN: return u"run";
+    case CMD_SAVE_AS: return u"save";
+    default: return u"";
+    }
+}
+
 std::optional<std::u16string> fileCommandLine(std::u16string_view verb, std::u16string_view path) {
     for (const char16_t unit : path)
         if (unit == u'"' || unit < 0x20) return std::nullopt;

@@ -41,6 +41,12 @@ constexpr const char16_t* ABOUT_NOTICE = u"A line-number BASIC computer";
 // "tavikWM Version " and the version shared with the start-up banner.
 std::u16string aboutVersionText();
 
+// The command lines that New and Save type, and the verb a file command types with its path (load for
+// Open, run for Run..., save for Save As...).
+constexpr std::u16string_view NEW_COMMAND_LINE = u"new\r";
+constexpr std::u16string_view SAVE_COMMAND_LINE = u"\fsave\r";
+std::u16string_view fileCommandVerb(int command);
+
 // Form feed (the screen is cleared), the verb, a blank, the path in quotation marks, carriage return.
 // Nothing when the path cannot stand inside quotation marks on one line (a quotation mark or a control
 // character in it).

@@ -148,16 +148,17 @@ TEST(BatchHostInput, Utf8IsDecodedToUtf16) {
     EXPECT_EQ(rig("\xEF\xBB\xBFPRINT\n")->line(), u"PRINT") << "a signature at the start is dropped";
     EXPECT_EQ(rig("a\xEF\xBB\xBF\n")->line(), u"a\uFEFF") << "only at the start";
 
-    // Bytes that do not form a character each read as U+FFFD; the byte that broke a sequence is kept.
+    // Bytes that do not form a character each read as U+FFFD, as in a program file; the byte that broke a
+    // sequence starts the next character.
     EXPECT_EQ(rig("\xFF\n")->line(), FFFD);
     EXPECT_EQ(rig("\xE3\x82"
                   "A\n")
                   ->line(),
-              FFFD + u"A");
+              FFFD + FFFD + u"A");
     EXPECT_EQ(rig("\xC0\x80\n")->line(), FFFD + FFFD) << "overlong";
     EXPECT_EQ(rig("\xED\xA0\x80\n")->line(), FFFD + FFFD + FFFD) << "an encoded surrogate";
     EXPECT_EQ(rig("\xF4\x90\x80\x80\n")->line(), FFFD + FFFD + FFFD + FFFD) << "beyond U+10FFFF";
-    EXPECT_EQ(rig("x\xE3\x82")->line(), u"x" + FFFD) << "cut off by the end of the input";
+    EXPECT_EQ(rig("x\xE3\x82")->line(), u"x" + FFFD + FFFD) << "cut off by the end of the input";
 }
 
 TEST(BatchHostInput, CharacterRequestsTakeOneUnitAndLineEndsAreEnter) {

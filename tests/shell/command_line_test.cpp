@@ -76,6 +76,14 @@ TEST(CommandLine, BadArgumentsAreErrors) {
     c = parse({"one.tk", "two.tk"});
     EXPECT_EQ(c.action, CommandLine::Action::Error);
     EXPECT_NE(c.error.find("two.tk"), std::string::npos) << c.error;
+
+    // The batch console and the terminal exclude each other, in either order; each alone is taken.
+    EXPECT_EQ(parse({"--batch", "--terminal"}).action, CommandLine::Action::Error);
+    EXPECT_EQ(parse({"--terminal", "x.tk", "--batch"}).action, CommandLine::Action::Error);
+    c = parse({"x.tk", "--terminal"});
+    EXPECT_EQ(c.action, CommandLine::Action::Run);
+    EXPECT_TRUE(c.terminal);
+    EXPECT_FALSE(c.batch);
 }
 
 TEST(CommandLine, HelpAndVersionActWhereTheyStand) {

@@ -3,6 +3,7 @@
 // (a posted message, a change of the screen) and gives up after a generous time, failing the test.
 #include "handoff.h"
 #include "interpreter_thread.h"
+#include "paste.h"
 
 #include <gtest/gtest.h>
 
@@ -273,6 +274,64 @@ TEST_F(HandoffTest, OrientWaitsForTheScreenToTurn) {
     EXPECT_FALSE(shows(u"42"));
     window.width = 700;
     EXPECT_TRUE(waitFor(u"42"));
+}
+
+TEST_F(HandoffTest, APastedListingBecomesTheProgramAndItsLastLineWaits) {
+    ASSERT_TRUE(pumpUntilOpen());
+    type(u"10 PRINT "); // the paste goes on where the typing stands
+    EXPECT_EQ(pasteText(handoff, u"\"a\";\r\n20 PRINT \"b\"\n30 PRINT \"c\"\rli").outcome,
+              PasteResult::Typed);
+    EXPECT_FALSE(handoff.inputActive()); // the first line went to the interpreter at once
+    ASSERT_TRUE(pumpUntilOpen());        // each request takes a line; the one after the last stays open
+    EXPECT_TRUE(handoff.typedAhead().empty());
+    EXPECT_TRUE(showsRows({u"30 PRINT \"c\"", u"li"})); // left for the user, with the request open
+    EXPECT_TRUE(handoff.inputActive());
+    type(u"st\r");
+    ASSERT_TRUE(pumpUntilOpen());
+    EXPECT_TRUE(showsRows({u"list", u"10 print \"a\";", u"20 print \"b\"", u"30 print \"c\""}));
+}
+
+TEST_F(HandoffTest, APasteWhileAProgramRunsAnswersItsLineRequestsOnly) {
+    enter(u"10 K=WAITKEY:A=INPUT(\"A? \"):PRINT A*2");
+    enter(u"run");
+    ASSERT_TRUE(pumpUntilOpen());
+    ASSERT_EQ(handoff.inputMode(), InputMode::Key);
+    pasteText(handoff, u"21\nprint 5\n");
+    EXPECT_TRUE(handoff.inputActive()); // a key request is the keyboard's
+    EXPECT_EQ(handoff.typedAhead(), u"21\rprint 5\r");
+    handoff.handleKeyDown(0x20);
+    ASSERT_TRUE(pumpUntilOpen());
+    EXPECT_TRUE(showsRows({u"A? 21", u"42", u"OK", u"print 5", u"5"}));
+
+    // BREAK, or Ctrl-C, takes back what has not been typed.
+    for (const bool breakKey : {true, false}) {
+        const std::u16string mark = breakKey ? u"x" : u"y";
+        enter(u"10 PRINT \"" + mark + u"\";:GOTO 10");
+        enter(u"run");
+        ASSERT_TRUE(
+            waitFor(mark + mark + mark + mark)); // running: a break now is not lost in the run's start
+        pasteText(handoff, u"print 7\n");
+        EXPECT_FALSE(handoff.typedAhead().empty());
+        if (!breakKey) handoff.handleChar(BREAK_CHAR); // typed while no request is open
+        EXPECT_EQ(handoff.typedAhead().empty(), !breakKey);
+        handoff.typeForUser(u"");
+        ASSERT_TRUE(pumpUntilOpen());
+        EXPECT_TRUE(shows(u"Break in 10"));
+        EXPECT_FALSE(shows(u"print 7"));
+        EXPECT_TRUE(handoff.typedAhead().empty());
+    }
+}
+
+TEST_F(HandoffTest, ARefusedPasteTypesNothing) {
+    ASSERT_TRUE(pumpUntilOpen());
+    type(u"ab");
+    const PasteResult r = pasteText(handoff, u"print 1\n" + std::u16string(256, u'x'));
+    EXPECT_EQ(r.outcome, PasteResult::Refused);
+    EXPECT_EQ(r.refusedLine, 2);
+    EXPECT_TRUE(handoff.inputActive());
+    EXPECT_TRUE(handoff.typedAhead().empty());
+    EXPECT_TRUE(showsRows({u"OK", u"ab"}));
+    EXPECT_FALSE(shows(u"print"));
 }
 
 // Ending the application wherever the interpreter stands: the thread is woken, ended and joined at once.

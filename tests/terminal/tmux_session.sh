@@ -46,8 +46,13 @@ type_line() {
     T send-keys -t t Enter
 }
 
+# Under a sanitizer, its reports go to files (the terminal's screen would hide them) that fail the test.
+sanitize="ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}log_path=$WORK/sanitizer"
+sanitize+=" TSAN_OPTIONS=${TSAN_OPTIONS:+$TSAN_OPTIONS:}log_path=$WORK/sanitizer"
+sanitize+=" UBSAN_OPTIONS=${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}log_path=$WORK/sanitizer"
+[ -z "${LSAN_OPTIONS:-}" ] || sanitize+=" LSAN_OPTIONS=$LSAN_OPTIONS"
 T -f /dev/null new-session -d -s t -x 80 -y 25 -c "$WORK" \
-    "env -i HOME=$WORK TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' bash --norc --noprofile"
+    "env -i HOME=$WORK TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' $sanitize bash --norc --noprofile"
 T set-option -t t -g escape-time 0
 wait_for '$'
 type_line "echo before"
@@ -83,6 +88,27 @@ wait_for 'ｘｈｉ'
 T send-keys -t t C-c
 wait_for 'Ｂｒｅａｋ　ｉｎ'
 sleep 1.2 # a second Ctrl+C within a second would end the program
+
+# A bracketed paste of a listing: each line typed and entered, so the lines are stored; then taken back out.
+T set-buffer -b listing $'100 rem pasted\r\n110 rem too\n'
+T paste-buffer -p -d -b listing -t t
+wait_for '１１０　ｒｅｍ　ｔｏｏ'
+type_line "list 100"
+for _ in $(seq 100); do
+    [ "$(pane | grep -cF '１００　ｒｅｍ　ｐａｓｔｅｄ')" -ge 2 ] && break
+    sleep 0.1
+done
+[ "$(pane | grep -cF '１００　ｒｅｍ　ｐａｓｔｅｄ')" -ge 2 ] || fail "the pasted line was not stored"
+type_line "100"
+type_line "110"
+type_line "cls"
+# A paste with a line longer than the console takes is refused whole, with the window's message.
+T set-buffer -b long "10 rem $(printf 'y%.0s' $(seq 300))"
+T paste-buffer -p -d -b long -t t
+wait_for "Nothing was pasted: line 1 has 307 characters"
+T send-keys -t t Space
+wait_gone "Nothing was pasted"
+pane | grep -qF 'ｙｙｙ' && fail "a refused paste was typed"
 
 # F10 opens the MENU; File, Save As... asks for the name on the bottom line.
 T send-keys -t t F10
@@ -155,31 +181,46 @@ wait_for "status=0"
 [ "$(modes)" = "0 1 1 0 0" ] || fail "the terminal's modes were not restored after EXIT: $(modes)"
 
 # In a pane of the same size from start to end, EXIT leaves it exactly as it was, with the shell's prompt
-# after the status; so does a double Ctrl+C, with the status of a break.
-for way in exit break; do
+# after the status; so do the MENU's Exit, a double Ctrl+C (the status of a break) and SIGTERM.
+for way in exit menu break sigterm; do
     type_line "clear"
     sleep 0.3
     type_line "echo before $way"
     wait_for "before $way"
     sleep 0.2
     before=$(pane | sed -e '/^$/d' | sed -e '$d')
-    type_line "$TAVIKWM; echo status=\$?"
+    # Started through sh, which leaves its process id for the signal.
+    command="sh -c 'echo \$\$ >tavik.pid; exec $TAVIKWM'; echo status=\$?"
+    type_line "$command"
     wait_for "ＯＫ"
     type_line "print 6*7"
     wait_for "４２"
-    if [ $way = exit ]; then
+    case $way in
+    exit)
         type_line "exit"
         status=0
-    else
+        ;;
+    menu)
+        T send-keys -t t F10
+        wait_for "Run..."
+        T send-keys -t t Up Enter
+        status=0
+        ;;
+    break)
         T send-keys -t t C-c C-c
         status=130
-    fi
+        ;;
+    sigterm)
+        kill -TERM "$(cat "$WORK/tavik.pid")"
+        status=143
+        ;;
+    esac
     wait_for "status=$status"
     [ "$(modes)" = "0 1 1 0 0" ] || fail "the terminal's modes were not restored ($way): $(modes)"
     sleep 0.2
     after=$(pane | sed -e '/^$/d')
     expected="$before
-\$ $TAVIKWM; echo status=\$?
+\$ $command
 status=$status
 \$"
     [ "$after" = "$expected" ] || fail "the pane is not as it was ($way):
@@ -190,4 +231,13 @@ done
 # The terminal's line discipline is back too: typed text echoes, Enter ends a line.
 type_line "echo echoed"
 wait_for "echoed"
+# A pipe on either side keeps the batch console, --terminal or not.
+type_line "clear; echo 'print 6*7' | $TAVIKWM --terminal"
+wait_for "needs a terminal on standard input and output; the batch console runs instead"
+wait_for "42"
+[ "$(modes)" = "0 1 1 0 0" ] || fail "the batch console changed the terminal's modes: $(modes)"
+if ls "$WORK"/sanitizer.* >/dev/null 2>&1; then
+    cat "$WORK"/sanitizer.*
+    fail "the sanitizer reported the above"
+fi
 echo "terminal session passed"

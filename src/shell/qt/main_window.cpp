@@ -139,12 +139,12 @@ void MainWindow::stopInterpreter() {
 
 bool MainWindow::handleCommand(int id) {
     switch (id) {
-    case CMD_NEW: typeCommand(u"new\r"); return true;
-    case CMD_OPEN: chooseProgramFile(u"load"); return true;
-    case CMD_SAVE: typeCommand(u"\fsave\r"); return true;
+    case CMD_NEW: typeCommand(NEW_COMMAND_LINE); return true;
+    case CMD_OPEN: chooseProgramFile(fileCommandVerb(CMD_OPEN)); return true;
+    case CMD_SAVE: typeCommand(SAVE_COMMAND_LINE); return true;
     case CMD_EXIT: close(); return true;
     case CMD_SAVE_AS: chooseSaveFile(); return true;
-    case CMD_RUN: chooseProgramFile(u"run"); return true;
+    case CMD_RUN: chooseProgramFile(fileCommandVerb(CMD_RUN)); return true;
     case CMD_ABOUT: showAbout(); return true;
     case CMD_BREAK: typeCommand(u""); return true;
     default: return false;
@@ -163,7 +163,7 @@ void MainWindow::chooseProgramFile(std::u16string_view verb) {
 
 void MainWindow::chooseSaveFile() {
     const std::optional<QString> path = dialogs_->chooseSaveFile(this);
-    if (path) typeFileCommand(u"save", *path);
+    if (path) typeFileCommand(fileCommandVerb(CMD_SAVE_AS), *path);
 }
 
 void MainWindow::typeFileCommand(std::u16string_view verb, const QString& path) {

@@ -1,6 +1,6 @@
 #include "key_decoder.h"
 
-#include "program_io.h"
+#include "utf8.h"
 #include "virtual_keys.h"
 
 #include <algorithm>
@@ -89,13 +89,6 @@ unsigned modifiersOf(int parameter) {
     if ((bits & (2 | 8)) != 0) m |= MOD_ALT;
     if ((bits & 4) != 0) m |= MOD_CONTROL;
     return m;
-}
-
-std::size_t utf8Length(unsigned char first) {
-    if (first >= 0xC2 && first <= 0xDF) return 2;
-    if (first >= 0xE0 && first <= 0xEF) return 3;
-    if (first >= 0xF0 && first <= 0xF4) return 4;
-    return 1;
 }
 
 } // namespace

@@ -1,0 +1,683 @@
+// The page around the WebAssembly computer: it draws the console from the model, hands keys, the soft keys
+// and the menu to the hand-off, and keeps the browser's folder of programs (IndexedDB) in step with the
+// folder the interpreter sees. Runs before tavikwm.js and sets up its Module.
+'use strict';
+
+(function () {
+  const FOLDER = '/tavik';
+  const FONT_FAMILY = 'Tavik Console Gothic';
+  const FONT_STACK = `"${FONT_FAMILY}", "MS Gothic", "IPAGothic", "VL Gothic", "Noto Sans Mono CJK JP", monospace`;
+  const MARGIN_GREY = '#808080';
+  const DB_NAME = 'tavikWM';
+  const STORE = 'files';
+
+  const $ = (id) => document.getElementById(id);
+  const canvas = $('screen');
+  const ctx = canvas.getContext('2d', { alpha: false });
+  const keys = $('keys');
+  const mirror = $('mirror');
+  const started = performance.now();
+
+  let ready = false;        // main is running
+  let switchedOff = false;
+  let frameWanted = false;
+  let caretTimer = 0;
+  let scale = 1;            // device pixels per screen pixel
+  let cssScale = 1;
+  let lastLayout = null;
+  const mirrorRows = [];
+  let texts = null;
+  const pendingDownloads = new Set();
+
+  // ---------------------------------------------------------------------------------------------------
+  // The browser's folder: one record per file, written one file at a time, so that two pages never
+  // undo each other's saves.
+
+  let dbPromise = null;
+  function openDb() {
+    if (!dbPromise) {
+      dbPromise = new Promise((resolve, reject) => {
+        const request = indexedDB.open(DB_NAME, 1);
+        request.onupgradeneeded = () => request.result.createObjectStore(STORE);
+        request.onsuccess = () => resolve(request.result);
+        request.onerror = () => reject(request.error);
+      });
+    }
+    return dbPromise;
+  }
+  async function readFolder() {
+    const db = await openDb();
+    return new Promise((resolve, reject) => {
+      const files = new Map();
+      const tx = db.transaction(STORE, 'readonly');
+      const cursor = tx.objectStore(STORE).openCursor();
+      cursor.onsuccess = () => {
+        const c = cursor.result;
+        if (!c) return;
+        files.set(String(c.key), c.value.data);
+        c.continue();
+      };
+      tx.oncomplete = () => resolve(files);
+      tx.onerror = () => reject(tx.error);
+    });
+  }
+  async function writeRecord(name, data) {
+    const db = await openDb();
+    return new Promise((resolve) => {
+      const tx = db.transaction(STORE, 'readwrite');
+      tx.objectStore(STORE).put({ data, modified: Date.now() }, name);
+      tx.oncomplete = () => resolve(true);
+      tx.onerror = () => resolve(false);
+      tx.onabort = () => resolve(false);
+    });
+  }
+  function putInFolder(name, data) {
+    const FS = Module.FS;
+    const parts = name.split('/');
+    let dir = FOLDER;
+    for (const part of parts.slice(0, -1)) {
+      dir += '/' + part;
+      try { FS.mkdir(dir); } catch (e) { /* there already */ }
+    }
+    FS.writeFile(FOLDER + '/' + name, data);
+  }
+  // Files another page saved since: taken in while the computer waits at the prompt, never under a
+  // program that may be reading a file.
+  async function refreshFolder() {
+    if (!ready || switchedOff || !Module._tavik_input_active()) return;
+    try {
+      for (const [name, data] of await readFolder()) putInFolder(name, data);
+    } catch (e) { /* the folder stays as it was */ }
+  }
+  function askForPersistence() {
+    if (!navigator.storage || !navigator.storage.persist) return;
+    try {
+      if (localStorage.getItem('tavikWM.persistAsked')) return;
+      localStorage.setItem('tavikWM.persistAsked', '1');
+    } catch (e) { /* storage refused: ask anyway, once for this page */ }
+    navigator.storage.persisted().then((already) => { if (!already) navigator.storage.persist(); });
+  }
+  function offerDownload(name, data) {
+    const blob = new Blob([data], { type: 'application/octet-stream' });
+    const a = document.createElement('a');
+    a.href = URL.createObjectURL(blob);
+    a.download = name.split('/').pop();
+    document.body.appendChild(a);
+    a.click();
+    a.remove();
+    setTimeout(() => URL.revokeObjectURL(a.href), 10000);
+  }
+
+  // ---------------------------------------------------------------------------------------------------
+  // Drawing
+
+  function hex(colour) {
+    const r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
+    return '#' + ((1 << 24) | (r << 16) | (g << 8) | b).toString(16).slice(1);
+  }
+  function fontFor(height) {
+    return `${height}px ${FONT_STACK}`;
+  }
+  const measured = new Map();
+  function measureFont(height) {
+    if (!measured.has(height)) {
+      const m = document.createElement('canvas').getContext('2d');
+      m.font = fontFor(height);
+      const metrics = m.measureText('\uFF21');
+      const ascent = Math.round(metrics.fontBoundingBoxAscent || height * 0.88);
+      const descent = Math.round(metrics.fontBoundingBoxDescent || height * 0.12);
+      measured.set(height, [Math.max(1, Math.round(metrics.width)), Math.max(1, ascent + descent), ascent]);
+    }
+    return measured.get(height);
+  }
+
+  function readLayout() {
+    const p = Module._tavik_layout() >> 2;
+    const v = Module.HEAP32.subarray(p, p + 32);
+    return {
+      screenWidth: v[0], screenHeight: v[1], columns: v[2], rows: v[3], cellWidth: v[4], cellHeight: v[5],
+      fontHeight: v[6], firstTextRow: v[7], gridLeft: v[8], gridTop: v[9], gridRight: v[10], gridBottom: v[11],
+      planeExists: v[12], planeWidth: v[13], planeHeight: v[14], scaleX: v[15], scaleY: v[16],
+      pictureLeft: v[17], pictureTop: v[18], bandLeft: v[19], bandTop: v[20], bandRight: v[21],
+      bandBottom: v[22], cursorColumn: v[23], cursorRow: v[24], allSpoiled: v[25], planeSpoiled: v[26],
+      caretColumn: v[27], caretRow: v[28], caretOn: v[29],
+    };
+  }
+
+  // Screen pixels to device pixels, rounded so that neighbouring cells meet without a seam.
+  const px = (x) => Math.round(x * scale);
+
+  function fitToWindow(layout) {
+    const bar = $('softkeys').offsetHeight || 32;
+    const w = layout.screenWidth, h = layout.screenHeight;
+    cssScale = Math.max(0.1, Math.min(window.innerWidth / w, (window.innerHeight - bar) / h));
+    const dpr = window.devicePixelRatio || 1;
+    scale = cssScale * dpr;
+    canvas.style.width = `${w * cssScale}px`;
+    canvas.style.height = `${h * cssScale}px`;
+    canvas.width = Math.max(1, Math.round(w * scale));
+    canvas.height = Math.max(1, Math.round(h * scale));
+    $('device').style.width = `${w * cssScale}px`;
+    layoutAbout(layout);
+  }
+
+  function paintRow(layout, row) {
+    const p = Module._tavik_row(row) >> 2;
+    const cells = Module.HEAPU32.subarray(p, p + layout.columns * 4);
+    const top = layout.gridTop + row * layout.cellHeight;
+    const y0 = px(top), y1 = px(top + layout.cellHeight);
+    const [, , ascent] = measureFont(layout.fontHeight);
+    let text = '';
+    for (let c = 0; c < layout.columns; ++c) {
+      const left = layout.gridLeft + c * layout.cellWidth;
+      const x0 = px(left), x1 = px(left + layout.cellWidth);
+      const code = cells[c * 4], glyph = cells[c * 4 + 1];
+      ctx.fillStyle = hex(cells[c * 4 + 3]);
+      ctx.fillRect(x0, y0, x1 - x0, y1 - y0);
+      // Code 0 and a lone half of a surrogate pair have no picture: only the background.
+      if (glyph !== 0 && (glyph < 0xD800 || glyph > 0xDFFF) && glyph !== 0x3000) {
+        ctx.fillStyle = hex(cells[c * 4 + 2]);
+        ctx.save();
+        ctx.beginPath();
+        ctx.rect(x0, y0, x1 - x0, y1 - y0);
+        ctx.clip();
+        ctx.fillText(String.fromCharCode(glyph), x0, y0 + ascent * scale);
+        ctx.restore();
+      }
+      text += code === 0 || (code >= 0xD800 && code <= 0xDFFF) ? ' ' : String.fromCharCode(code);
+    }
+    mirrorRows[row] = text.replace(/\s+$/u, '');
+  }
+
+  function paintPlane(layout) {
+    const band = [px(layout.bandLeft), px(layout.bandTop), px(layout.bandRight), px(layout.bandBottom)];
+    ctx.fillStyle = MARGIN_GREY;
+    ctx.fillRect(band[0], band[1], band[2] - band[0], band[3] - band[1]);
+    if (!layout.planeExists || layout.scaleX <= 0 || layout.scaleY <= 0) return;
+    const w = layout.planeWidth, h = layout.planeHeight;
+    const p = Module._tavik_plane_rgba();
+    const image = new ImageData(new Uint8ClampedArray(Module.HEAPU8.buffer, p, w * h * 4).slice(), w, h);
+    const off = paintPlane.canvas || (paintPlane.canvas = document.createElement('canvas'));
+    off.width = w;
+    off.height = h;
+    off.getContext('2d').putImageData(image, 0, 0);
+    ctx.imageSmoothingEnabled = false;
+    const x0 = px(layout.pictureLeft), y0 = px(layout.pictureTop);
+    ctx.drawImage(off, x0, y0, px(layout.pictureLeft + w * layout.scaleX) - x0,
+                  px(layout.pictureTop + h * layout.scaleY) - y0);
+  }
+
+  function frame() {
+    frameWanted = false;
+    if (!ready) return;
+    const layout = readLayout();
+    const turned = !lastLayout || lastLayout.screenWidth !== layout.screenWidth ||
+                   lastLayout.screenHeight !== layout.screenHeight;
+    if (turned) fitToWindow(layout);
+    const all = turned || layout.allSpoiled || !lastLayout || lastLayout.rows !== layout.rows ||
+                lastLayout.columns !== layout.columns || lastLayout.cellWidth !== layout.cellWidth ||
+                lastLayout.cellHeight !== layout.cellHeight || lastLayout.firstTextRow !== layout.firstTextRow;
+    ctx.font = fontFor(layout.fontHeight * scale);
+    ctx.textBaseline = 'alphabetic';
+    if (all) {
+      ctx.fillStyle = MARGIN_GREY;
+      ctx.fillRect(0, 0, canvas.width, canvas.height);
+      mirrorRows.length = layout.rows;
+    }
+    if (all || layout.planeSpoiled) {
+      if (layout.firstTextRow > 0) paintPlane(layout);
+    }
+    for (let row = 0; row < layout.rows; ++row) {
+      const spoiled = Module._tavik_take_row_spoiled(row);
+      if (row < layout.firstTextRow) {
+        mirrorRows[row] = '';
+        continue;
+      }
+      if (all || spoiled) paintRow(layout, row);
+    }
+    for (let row = layout.rows; row < 100; ++row) Module._tavik_take_row_spoiled(row);
+    const text = mirrorRows.slice(0, layout.rows).join('\n');
+    if (mirror.textContent !== text) mirror.textContent = text;
+    placeKeysField(layout);
+    lastLayout = layout;
+  }
+  function scheduleFrame() {
+    if (frameWanted) return;
+    frameWanted = true;
+    requestAnimationFrame(frame);
+  }
+
+  // The input method's window opens at the cursor cell.
+  function placeKeysField(layout) {
+    keys.style.left = `${(layout.gridLeft + layout.cursorColumn * layout.cellWidth) * cssScale}px`;
+    keys.style.top = `${(layout.gridTop + layout.cursorRow * layout.cellHeight) * cssScale}px`;
+    keys.style.fontSize = `${layout.fontHeight * cssScale}px`;
+  }
+
+  // ---------------------------------------------------------------------------------------------------
+  // Keys
+
+  // Windows virtual-key codes by the key's place on the keyboard, where the browser's keyCode is not one.
+  const CODE_KEYS = {
+    Numpad0: 0x60, Numpad1: 0x61, Numpad2: 0x62, Numpad3: 0x63, Numpad4: 0x64, Numpad5: 0x65, Numpad6: 0x66,
+    Numpad7: 0x67, Numpad8: 0x68, Numpad9: 0x69, NumpadMultiply: 0x6A, NumpadAdd: 0x6B,
+    NumpadSubtract: 0x6D, NumpadDecimal: 0x6E, NumpadDivide: 0x6F, NumpadEnter: 0x0D,
+    Semicolon: 0xBA, Equal: 0xBB, Comma: 0xBC, Minus: 0xBD, Period: 0xBE, Slash: 0xBF, Backquote: 0xC0,
+    BracketLeft: 0xDB, Backslash: 0xDC, BracketRight: 0xDD, Quote: 0xDE, IntlYen: 0xDC,
+    MetaLeft: 0x5B, MetaRight: 0x5C, ContextMenu: 0x5D, AltLeft: 0x12, AltRight: 0x12,
+  };
+  function virtualKeyOf(e) {
+    if (CODE_KEYS[e.code] !== undefined) return CODE_KEYS[e.code];
+    const k = e.keyCode | 0;
+    return k > 0 && k < 256 ? k : 0;
+  }
+  // The characters a key types, as the window's keyboard gives them.
+  function unitsOf(e) {
+    if (e.altKey || e.metaKey) return '';
+    switch (e.key) {
+      case 'Enter': return '\r';
+      case 'Backspace': return '\b';
+      case 'Tab': return '\t';
+      case 'Escape': return '\x1B';
+      default: break;
+    }
+    if (e.ctrlKey) {
+      if (/^Key[A-Z]$/.test(e.code)) return String.fromCharCode(e.code.charCodeAt(3) - 64);
+      return '';
+    }
+    return [...e.key].length === 1 ? e.key : '';
+  }
+  // Keys that arrive while no input request is open wait a moment for the next one: after Enter the
+  // computer needs a turn of the browser's events before it asks for the next line, and what is typed in
+  // that moment must not be lost. What waits longer (a program ran) is dropped, as the window drops it.
+  // Pasted text waits as long as it takes.
+  const TYPE_AHEAD_MS = 500;
+  const typeAhead = [];
+  function deliver(entry) {
+    if (entry.key) Module._tavik_key_down(entry.key);
+    else Module._tavik_char(entry.unit);
+    wake();
+  }
+  function queueInput(entry) {
+    if (!typeAhead.length && Module._tavik_input_active()) {
+      deliver(entry);
+      return;
+    }
+    // KEY() sees a key at once, whatever waits.
+    if (entry.key) Module._tavik_key_down(entry.key);
+    typeAhead.push(entry);
+  }
+  function drainTypeAhead() {
+    if (!ready || switchedOff) { typeAhead.length = 0; return; }
+    const now = performance.now();
+    while (typeAhead.length && Module._tavik_input_active()) {
+      const entry = typeAhead.shift();
+      if (entry.at !== null && now - entry.at > TYPE_AHEAD_MS) continue;
+      deliver(entry);
+    }
+  }
+  function typeUnits(text) {
+    const at = performance.now();
+    for (let i = 0; i < text.length; ++i) queueInput({ unit: text.charCodeAt(i), at });
+  }
+
+  keys.addEventListener('keydown', (e) => {
+    if (!ready || switchedOff) return;
+    if (e.isComposing || e.keyCode === 229) return; // the input method's own keys
+    if (!$('about').hidden) {
+      if (e.key === 'Enter' || e.key === 'Escape') closeAbout();
+      e.preventDefault();
+      return;
+    }
+    const ctrlOnly = e.ctrlKey && !e.altKey && !e.metaKey && !e.shiftKey;
+    // Paste and copy stay the browser's: the paste event types the text.
+    if (ctrlOnly && (e.code === 'KeyV')) return;
+    const vk = virtualKeyOf(e);
+    if (ctrlOnly && vk === 0x41) { e.preventDefault(); showAbout(); return; }
+    if (ctrlOnly && vk === 0x51) { e.preventDefault(); return; }
+    if (vk) queueInput({ key: vk, at: performance.now() });
+    const units = unitsOf(e);
+    if (units) typeUnits(units);
+    // F11 and F12 stay the browser's (full screen, its tools).
+    if (e.key !== 'F11' && e.key !== 'F12') e.preventDefault();
+  });
+  keys.addEventListener('keyup', (e) => {
+    if (!ready) return;
+    const vk = virtualKeyOf(e);
+    if (vk) Module._tavik_key_up(vk);
+  });
+  keys.addEventListener('compositionend', (e) => {
+    if (ready && !switchedOff && e.data) typeUnits(e.data);
+    keys.value = '';
+  });
+  // Text typed without key events of its own (an on-screen keyboard).
+  keys.addEventListener('input', (e) => {
+    if (e.isComposing) return;
+    if (ready && !switchedOff && e.inputType === 'insertText' && e.data) typeUnits(e.data);
+    if (!e.isComposing) keys.value = '';
+  });
+  keys.addEventListener('paste', (e) => {
+    e.preventDefault();
+    const text = (e.clipboardData || window.clipboardData).getData('text');
+    paste(text);
+  });
+  keys.addEventListener('blur', () => { if (ready) Module._tavik_focus_lost(); });
+  canvas.addEventListener('mousedown', (e) => { e.preventDefault(); keys.focus(); });
+  document.addEventListener('visibilitychange', () => { if (!document.hidden) refreshFolder(); });
+  window.addEventListener('focus', () => { keys.focus(); refreshFolder(); });
+
+  // Pasted text is typed line by line: each line's Enter waits for the next line request.
+  function paste(text) {
+    if (!ready || switchedOff) return;
+    const units = text.replace(/\r\n?/g, '\n').replace(/\n/g, '\r');
+    for (let i = 0; i < units.length; ++i) queueInput({ unit: units.charCodeAt(i), at: null });
+  }
+
+  // ---------------------------------------------------------------------------------------------------
+  // Soft keys, menu and About
+
+  function putText(text) {
+    const p = Module._tavik_text_buffer() >> 1;
+    const n = Math.min(text.length, 512);
+    for (let i = 0; i < n; ++i) Module.HEAPU16[p + i] = text.charCodeAt(i);
+    return n;
+  }
+  function typeCommand(text) {
+    const refused = Module._tavik_type(putText(text)) !== 0;
+    wake();
+    if (refused) alert(texts.notOneLine);
+  }
+  // A file command for a name in the folder; false when the name cannot be typed.
+  function typeFileCommand(verb, name) {
+    const line = Module.UTF8ToString(Module._tavik_file_command(verb, putText(name)));
+    if (line.startsWith('!')) {
+      alert(line.slice(1));
+      return false;
+    }
+    typeCommand(line);
+    return true;
+  }
+
+  const VERB_LOAD = 0, VERB_RUN = 1, VERB_SAVE = 2;
+  let chooserVerb = VERB_LOAD;
+  $('chooser').addEventListener('change', async () => {
+    const file = $('chooser').files[0];
+    $('chooser').value = '';
+    if (!file) return;
+    const data = new Uint8Array(await file.arrayBuffer());
+    // The file joins the browser's folder before the command that reads it is typed.
+    putInFolder(file.name, data);
+    await writeRecord(file.name, data);
+    typeFileCommand(chooserVerb, file.name);
+    keys.focus();
+  });
+
+  const COMMANDS = {
+    40002: () => showAbout(),
+    0x8004: () => typeCommand('new\r'),
+    0x8005: () => { chooserVerb = VERB_LOAD; $('chooser').click(); },
+    0x8006: () => typeCommand('\fsave\r'),
+    0x8009: () => saveAs(),
+    0x800A: () => { chooserVerb = VERB_RUN; $('chooser').click(); },
+    0x8008: () => Module._tavik_switch_off(),
+  };
+  function saveAs() {
+    let name = prompt('Save as (a name in the browser\'s folder; the file is also downloaded):', 'PROGRAM.TK');
+    if (name === null) return;
+    name = name.trim();
+    if (!name) return;
+    if (!/\.[^./]+$/.test(name)) name += '.TK';
+    // As the window's save dialog does, a file already in the folder is replaced only when the user agrees.
+    if (Module.FS.analyzePath(FOLDER + '/' + name).exists && !confirm(`${name} is already in the browser's folder. Replace it?`)) return;
+    if (typeFileCommand(VERB_SAVE, name)) pendingDownloads.add(name);
+  }
+  async function copyScreen() {
+    const text = mirror.textContent.replace(/\n/g, '\r\n');
+    try {
+      await navigator.clipboard.writeText(text);
+    } catch (e) {
+      const t = document.createElement('textarea');
+      t.value = text;
+      document.body.appendChild(t);
+      t.select();
+      document.execCommand('copy');
+      t.remove();
+    }
+  }
+
+  function buildMenu() {
+    const list = $('menu-list');
+    list.textContent = '';
+    const add = (label, action, cls) => {
+      const item = document.createElement('div');
+      item.setAttribute('role', 'menuitem');
+      item.tabIndex = -1;
+      item.textContent = label;
+      if (cls) item.className = cls;
+      item.addEventListener('click', () => { closeMenu(); action(); if ($('about').hidden) keys.focus(); });
+      list.appendChild(item);
+    };
+    for (const entry of texts.menu) {
+      if (entry.command === 0) {
+        const group = document.createElement('div');
+        group.className = 'group';
+        group.textContent = entry.label;
+        list.appendChild(group);
+        continue;
+      }
+      // Open and Run ask the computer for a file: the labels say so, as the window's dialogs do.
+      let label = entry.label;
+      if (entry.command === 0x8005) label = 'Open...';
+      add(label, COMMANDS[entry.command] || (() => {}), entry.level > 0 ? 'sub' : '');
+      if (entry.command === 0x8009) add('Copy Screen', copyScreen, '');
+    }
+  }
+  function closeMenu() {
+    $('menu-list').hidden = true;
+    $('menu').setAttribute('aria-expanded', 'false');
+  }
+  $('menu').addEventListener('click', () => {
+    const list = $('menu-list');
+    if (list.hidden) {
+      list.hidden = false;
+      $('menu').setAttribute('aria-expanded', 'true');
+      const first = list.querySelector('[role="menuitem"]');
+      if (first) first.focus();
+    } else {
+      closeMenu();
+      keys.focus();
+    }
+  });
+  $('menu-list').addEventListener('keydown', (e) => {
+    const items = [...$('menu-list').querySelectorAll('[role="menuitem"]')];
+    const at = items.indexOf(document.activeElement);
+    if (e.key === 'ArrowDown') items[(at + 1) % items.length].focus();
+    else if (e.key === 'ArrowUp') items[(at + items.length - 1) % items.length].focus();
+    else if (e.key === 'Enter' && at >= 0) items[at].click();
+    else if (e.key === 'Escape') { closeMenu(); keys.focus(); }
+    e.preventDefault();
+  });
+  document.addEventListener('mousedown', (e) => {
+    if (!$('softkeys').contains(e.target)) closeMenu();
+  });
+  $('break').addEventListener('click', () => {
+    if (ready && !switchedOff) Module._tavik_break();
+    wake();
+    keys.focus();
+  });
+  $('switch-on').addEventListener('click', () => location.reload());
+
+  // The About box fills the screen; its two layouts (portrait, landscape) place the icon and the two lines
+  // as the dialog templates do, in dialog units of its 9-point face.
+  const ABOUT_LAYOUTS = {
+    portrait: { icon: [12, 12], version: [12, 36, 137], notice: [12, 48, 137] },
+    landscape: { icon: [12, 12], version: [48, 12, 155], notice: [48, 24, 155] },
+  };
+  function layoutAbout(layout) {
+    const l = layout.screenHeight > layout.screenWidth ? ABOUT_LAYOUTS.portrait : ABOUT_LAYOUTS.landscape;
+    const ux = 1.5 * cssScale, uy = 1.625 * cssScale;
+    const place = (el, at) => {
+      el.style.left = `${at[0] * ux}px`;
+      el.style.top = `${at[1] * uy}px`;
+      if (at[2]) el.style.width = `${at[2] * ux}px`;
+    };
+    place($('about-icon'), l.icon);
+    $('about-icon').style.width = $('about-icon').style.height = `${20 * ux}px`;
+    place($('about-version'), l.version);
+    place($('about-notice'), l.notice);
+    $('about').style.fontSize = `${12 * cssScale}px`;
+  }
+  function showAbout() {
+    closeMenu();
+    $('about').hidden = false;
+    $('about-ok').focus();
+  }
+  function closeAbout() {
+    $('about').hidden = true;
+    keys.focus();
+  }
+  $('about-ok').addEventListener('click', closeAbout);
+  $('about').addEventListener('keydown', (e) => {
+    if (e.key === 'Escape') closeAbout();
+  });
+
+  // A turned phone turns the page's screen with it.
+  if (screen.orientation) {
+    screen.orientation.addEventListener('change', () => {
+      if (!ready || !lastLayout) return;
+      wake();
+      const w = lastLayout.screenWidth, h = lastLayout.screenHeight;
+      const landscape = screen.orientation.type.startsWith('landscape');
+      const small = Math.min(w, h), large = Math.max(w, h);
+      Module._tavik_resize(landscape ? large : small, landscape ? small : large);
+    });
+  }
+  window.addEventListener('resize', () => { if (lastLayout) { lastLayout = null; scheduleFrame(); } });
+
+  // ---------------------------------------------------------------------------------------------------
+  // What the C++ side calls (Module.tavik) and the start
+
+  // The computer's wait for the browser's events; wake() ends it early, once something was handed over.
+  let sleeping = null;
+  function wake() {
+    if (!sleeping) return;
+    const { resolve, timer } = sleeping;
+    sleeping = null;
+    clearTimeout(timer);
+    resolve();
+  }
+
+  let audio = null;
+  const tavik = {
+    measureFont: (height) => measureFont(height),
+    scheduleFrame,
+    beep() {
+      try {
+        audio = audio || new AudioContext();
+        const o = audio.createOscillator(), g = audio.createGain();
+        o.frequency.value = 880;
+        g.gain.value = 0.1;
+        o.connect(g).connect(audio.destination);
+        o.start();
+        o.stop(audio.currentTime + 0.08);
+      } catch (e) { /* no sound here */ }
+    },
+    caretTimer(run) {
+      clearInterval(caretTimer);
+      caretTimer = run ? setInterval(() => { Module._tavik_caret_tick(); }, 500) : 0;
+      // A request opened: what was typed ahead goes to it once this call has returned.
+      if (run) Promise.resolve().then(drainTypeAhead);
+    },
+    screenTurned: () => { lastLayout = null; scheduleFrame(); },
+    switchedOff() {
+      switchedOff = true;
+      clearInterval(caretTimer);
+      $('off').hidden = false;
+      $('switch-on').focus();
+    },
+    // Never rejects: the computer waits for the answer, and a refusal is a Save Error.
+    async storeFile(name, data) {
+      let stored = false;
+      try { stored = await writeRecord(name, data); } catch (e) { stored = false; }
+      if (stored && pendingDownloads.delete(name)) offerDownload(name, data);
+      return stored ? 1 : 0;
+    },
+    sleep(ms) {
+      return new Promise((resolve) => {
+        sleeping = { resolve, timer: setTimeout(() => { sleeping = null; resolve(); }, ms) };
+      });
+    },
+    // A turn for the browser that costs no timer delay: a message to ourselves comes back after the
+    // events, painting included, that were waiting.
+    yieldTurn() {
+      return new Promise((resolve) => {
+        if (frameWanted) {
+          // A frame is due: give the browser the chance to paint before going on.
+          setTimeout(resolve, 0);
+          return;
+        }
+        const channel = new MessageChannel();
+        channel.port1.onmessage = () => resolve();
+        channel.port2.postMessage(0);
+      });
+    },
+  };
+
+  function parseTexts(all) {
+    const lines = all.split('\n');
+    const t = {
+      caption: lines[0], version: lines[1], notice: lines[2], breakLabel: lines[3], menuLabel: lines[4],
+      notOneLine: lines[5], menu: [],
+    };
+    for (const line of lines.slice(6)) {
+      if (!line) continue;
+      const [level, command, label] = line.split('\t');
+      t.menu.push({ level: +level, command: +command, label });
+    }
+    return t;
+  }
+
+  // The screen's size: ?screen=WxH, else the device's 480 x 640.
+  function screenArguments() {
+    const m = /^(\d+)x(\d+)$/.exec(new URLSearchParams(location.search).get('screen') || '');
+    return m ? [m[1], m[2]] : [];
+  }
+
+  const fontReady = (async () => {
+    try {
+      const face = new FontFace(FONT_FAMILY, 'url(console-gothic.ttf)');
+      document.fonts.add(await face.load());
+    } catch (e) { /* the browser's fonts draw the console */ }
+  })();
+  let folderFiles = new Map();
+  const folderReady = readFolder().then((files) => { folderFiles = files; }, () => {});
+
+  window.Module = {
+    tavik,
+    noInitialRun: true,
+    print: (text) => console.log(text),
+    printErr: (text) => console.warn(text),
+    preRun: [() => {
+      Module.FS.mkdir(FOLDER);
+    }],
+    onRuntimeInitialized() {
+      Promise.all([fontReady, folderReady]).then(() => {
+        for (const [name, data] of folderFiles) {
+          try { putInFolder(name, data); } catch (e) { /* a name the folder cannot hold */ }
+        }
+        texts = parseTexts(Module.UTF8ToString(Module._tavik_texts()));
+        $('break').textContent = texts.breakLabel;
+        $('menu').textContent = texts.menuLabel;
+        $('about-caption').textContent = texts.caption;
+        $('about-version').textContent = texts.version;
+        $('about-notice').textContent = texts.notice;
+        buildMenu();
+        ready = true;
+        keys.focus();
+        askForPersistence();
+        window.tavikStartedMs = performance.now() - started;
+        Module.callMain(screenArguments());
+      });
+    },
+  };
+})();

@@ -1,0 +1,428 @@
+// The web page's host: the console, the hand-off and the interpreter on the page's one thread. The page's
+// script (page.js) draws what this side marks as changed, delivers keys and soft keys through the exported
+// functions below, and keeps the browser's folder; the interpreter runs under Asyncify and gives the
+// browser its turn whenever it waits and every few milliseconds while it runs.
+#include "console.h"
+#include "handoff.h"
+#include "interpreter.h"
+#include "layout.h"
+#include "program_file.h"
+#include "shell_resources.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+// --- the page's side, in page.js (Module.tavik) ---
+EM_JS(void, pageMeasureFont, (int fontHeight, int* width, int* height), {
+    const size = Module.tavik.measureFont(fontHeight);
+    HEAP32[width >> 2] = size[0];
+    HEAP32[height >> 2] = size[1];
+});
+EM_JS(void, pageScheduleFrame, (), { Module.tavik.scheduleFrame(); });
+EM_JS(void, pageBeep, (), { Module.tavik.beep(); });
+EM_JS(void, pageCaretTimer, (int run), { Module.tavik.caretTimer(run); });
+EM_JS(void, pageScreenTurned, (), { Module.tavik.screenTurned(); });
+EM_JS(void, pageSwitchedOff, (), { Module.tavik.switchedOff(); });
+// Stores a saved file in the browser's folder and settles once the browser has it: 1 stored, 0 refused.
+EM_ASYNC_JS(int, pageStoreFile, (const char* name, const std::uint8_t* bytes, int size),
+            { return await Module.tavik.storeFile(UTF8ToString(name), HEAPU8.slice(bytes, bytes + size)); });
+// Waits up to ms milliseconds for the browser's events; a key or a soft key that answers the computer ends
+// the wait at once.
+EM_ASYNC_JS(void, pageSleep, (int ms), { await Module.tavik.sleep(ms); });
+// Gives the browser its turn: painting, keys, the soft keys. A yield in a running program does not wait
+// for a timer's minimum delay.
+EM_ASYNC_JS(void, pageYield, (), { await Module.tavik.yieldTurn(); });
+
+namespace tavik {
+
+namespace {
+
+// The folder the browser keeps; programs name their files relative to it.
+constexpr const char* FOLDER = "/tavik";
+// A running program gives the browser its turn at least this often (milliseconds).
+constexpr double YIELD_EVERY_MS = 12;
+
+constexpr int TEXT_UNITS = 512;
+
+class PageHost final : public ConsoleView,
+                       public WindowPort,
+                       public ScreenPort,
+                       public EventPump,
+                       public FileWriteLayer {
+  public:
+    PageHost(int width, int height) : width_(width), height_(height) {}
+
+    // --- ConsoleView: the page's screen is all client area; the soft keys stand below it ---
+    int screenWidth() const override { return width_; }
+    int screenHeight() const override { return height_; }
+    PixelRect clientRect() const override { return {0, 0, width_, height_}; }
+    CellSize measureFont(int fontHeight) override {
+        int w = fontHeight;
+        int h = fontHeight;
+        pageMeasureFont(fontHeight, &w, &h);
+        return {std::max(w, 1), std::max(h, 1)};
+    }
+    void drawCell(int, int row) override { spoilRow(row); }
+    void invalidateRows(int first, int last) override {
+        for (int r = std::max(first, 0); r <= std::min(last, GRID_CAPACITY - 1); ++r) spoilRow(r);
+    }
+    void invalidateAll() override {
+        allSpoiled = true;
+        pageScheduleFrame();
+    }
+    void scrollRegionUp(int top, int height) override { invalidateRows(top, top + height - 1); }
+    void plotPixel(int, int) override {
+        planeSpoiled = true;
+        pageScheduleFrame();
+    }
+    void beep() override { pageBeep(); }
+    void cursorMoved() override { pageScheduleFrame(); }
+
+    // --- WindowPort: posts wait for the next turn of the page's events ---
+    void postInputRequest(InputMode mode) override {
+        posted_.push_back([this, mode] { handoff->handleInputRequest(mode); });
+    }
+    void postBreakChar() override {
+        posted_.push_back([this] { handoff->handleChar(BREAK_CHAR); });
+    }
+    void postClose() override { pageSwitchedOff(); }
+    void startCaretTimer() override { pageCaretTimer(1); }
+    void stopCaretTimer() override { pageCaretTimer(0); }
+
+    // --- ScreenPort (the size is ConsoleView's) ---
+    void changeOrientation(int displayOrientation) override {
+        const int smaller = std::min(width_, height_);
+        const int larger = std::max(width_, height_);
+        if (displayOrientation == 0) {
+            resize(smaller, larger);
+        } else if (displayOrientation == 1 || displayOrientation == 4) {
+            resize(larger, smaller);
+        }
+    }
+    void resize(int width, int height) {
+        if (width == width_ && height == height_) return;
+        width_ = width;
+        height_ = height;
+        // The grid keeps its cells and is centred anew on the turned screen.
+        invalidateAll();
+        pageScreenTurned();
+    }
+
+    // --- EventPump ---
+    void pumpEvents(int ms) override {
+        deliverPosted();
+        pageSleep(std::max(ms, 0));
+        deliverPosted();
+        lastYield_ = emscripten_get_now();
+    }
+    void deliverPosted() {
+        while (!posted_.empty()) {
+            auto next = std::move(posted_.front());
+            posted_.pop_front();
+            next();
+        }
+    }
+    // A running program: the browser's turn comes every few milliseconds, not at every call.
+    void maybeYield() {
+        const double now = emscripten_get_now();
+        if (now - lastYield_ < YIELD_EVERY_MS) return;
+        deliverPosted();
+        pageYield();
+        deliverPosted();
+        lastYield_ = emscripten_get_now();
+    }
+
+    // --- FileWriteLayer: a save counts once the browser's folder holds the file ---
+    bool rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+        if (!FileWriteLayer::rename(from, to)) return false;
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(to, error);
+        if (error) return false;
+        const std::filesystem::path relative = absolute.lexically_relative(FOLDER);
+        if (relative.empty() || *relative.begin() == "..") return true; // outside the folder: memory only
+        std::FILE* file = std::fopen(absolute.c_str(), "rb");
+        if (!file) return false;
+        std::string bytes;
+        char chunk[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
+        const bool readWell = !std::ferror(file);
+        std::fclose(file);
+        if (!readWell) return false;
+        return pageStoreFile(relative.generic_string().c_str(),
+                             reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                             static_cast<int>(bytes.size())) == 1;
+    }
+
+    void spoilRow(int row) {
+        if (row < 0 || row >= GRID_CAPACITY) return;
+        rowSpoiled[static_cast<std::size_t>(row)] = 1;
+        pageScheduleFrame();
+    }
+
+    InputHandoff* handoff = nullptr;
+    std::array<std::uint8_t, GRID_CAPACITY> rowSpoiled{};
+    bool allSpoiled = true;
+    bool planeSpoiled = true;
+
+  private:
+    int width_;
+    int height_;
+    std::deque<std::function<void()>> posted_;
+    double lastYield_ = 0;
+};
+
+// The running program's hand-off, which also gives the page its turn while a program runs.
+class PageHandoff final : public InputHandoff {
+  public:
+    PageHandoff(Console& console, PageHost& host) : InputHandoff(console, host, host, &host), host_(host) {}
+    void yieldSlice() override { host_.maybeYield(); }
+
+  private:
+    PageHost& host_;
+};
+
+struct Machine {
+    explicit Machine(int width, int height)
+        : host(width, height), console(host), handoff(console, host), interpreter(console, handoff) {
+        host.handoff = &handoff;
+        handoff.setBreakFlag(&interpreter.breakRequested);
+    }
+    PageHost host;
+    Console console;
+    PageHandoff handoff;
+    Interpreter interpreter;
+};
+
+Machine* machine = nullptr;
+bool switchedOff = false;
+
+char16_t textBuffer[TEXT_UNITS] = {};
+// What a row shows, cell by cell: the code, the glyph it is drawn with, fore and back (the caret's cell
+// with its colours swapped), as 0x00BBGGRR.
+std::array<std::uint32_t, GRID_CAPACITY * 4> rowCells{};
+// The page's picture of the layout, refreshed by tavik_layout.
+std::array<std::int32_t, 32> layout{};
+std::vector<std::uint8_t> planeRgba;
+std::string utf8Text;
+
+std::string toUtf8(std::u16string_view text) {
+    return utf8FromUtf16(text.data(), text.size());
+}
+
+// Menu entries as lines "level<TAB>command<TAB>label".
+std::string menuText() {
+    std::string out;
+    for (const MenuItem& item : menuItems()) {
+        out += std::to_string(item.level) + "\t" + std::to_string(item.command) + "\t" +
+               toUtf8(std::u16string_view(item.label)) + "\n";
+    }
+    return out;
+}
+
+} // namespace
+
+} // namespace tavik
+
+using namespace tavik;
+
+extern "C" {
+
+// --- model, for drawing and for the screen's text mirror ---
+
+EMSCRIPTEN_KEEPALIVE std::int32_t* tavik_layout() {
+    Console& c = machine->console;
+    std::lock_guard<std::recursive_mutex> hold(c.lock);
+    const TextScreen& s = c.screen;
+    PageHost& h = machine->host;
+    const PixelRect grid = consoleRect(h.clientRect(), s.cellWidth, s.cellHeight, s.columns, s.rows);
+    const PixelRect band{grid.left, grid.top, grid.right, grid.top + s.firstTextRow * s.cellHeight};
+    PlaneFit fit;
+    if (c.plane.exists && s.firstTextRow > 0) fit = fitPlane(band, c.plane.width, c.plane.height);
+    layout = {h.screenWidth(),
+              h.screenHeight(),
+              s.columns,
+              s.rows,
+              s.cellWidth,
+              s.cellHeight,
+              s.fontHeight,
+              s.firstTextRow,
+              grid.left,
+              grid.top,
+              grid.right,
+              grid.bottom,
+              c.plane.exists,
+              c.plane.width,
+              c.plane.height,
+              fit.scaleX,
+              fit.scaleY,
+              fit.picture.left,
+              fit.picture.top,
+              band.left,
+              band.top,
+              band.right,
+              band.bottom,
+              s.cursorColumn,
+              s.cursorRow,
+              h.allSpoiled,
+              h.planeSpoiled,
+              c.caretColumn,
+              c.caretRow,
+              c.caretOn,
+              0,
+              0};
+    h.allSpoiled = false;
+    h.planeSpoiled = false;
+    return layout.data();
+}
+
+// 1 when the row changed since it was last taken.
+EMSCRIPTEN_KEEPALIVE int tavik_take_row_spoiled(int row) {
+    if (row < 0 || row >= GRID_CAPACITY) return 0;
+    auto& flag = machine->host.rowSpoiled[static_cast<std::size_t>(row)];
+    const int was = flag;
+    flag = 0;
+    return was;
+}
+
+EMSCRIPTEN_KEEPALIVE std::uint32_t* tavik_row(int row) {
+    Console& c = machine->console;
+    std::lock_guard<std::recursive_mutex> hold(c.lock);
+    const TextScreen& s = c.screen;
+    const int columns = std::min(s.columns, GRID_CAPACITY);
+    for (int column = 0; column < columns && row >= 0 && row < GRID_CAPACITY; ++column) {
+        const int i = TextScreen::cellIndex(column, row);
+        const bool caret = c.caretOn != 0 && column == c.caretColumn && row == c.caretRow;
+        std::uint32_t* cell = &rowCells[static_cast<std::size_t>(column) * 4];
+        cell[0] = s.cellChar[i];
+        cell[1] = glyphFor(s.cellChar[i]);
+        cell[2] = caret ? s.cellBack[i] : s.cellFore[i];
+        cell[3] = caret ? s.cellFore[i] : s.cellBack[i];
+    }
+    return rowCells.data();
+}
+
+// The plane's pixels as RGBA, row by row.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* tavik_plane_rgba() {
+    Console& c = machine->console;
+    std::lock_guard<std::recursive_mutex> hold(c.lock);
+    const GraphicsPlane& p = c.plane;
+    planeRgba.resize(static_cast<std::size_t>(std::max(p.width, 1)) * std::max(p.height, 1) * 4);
+    if (!p.exists) return planeRgba.data();
+    std::size_t o = 0;
+    for (const Colour colour : p.pixels) {
+        planeRgba[o++] = static_cast<std::uint8_t>(redOf(colour));
+        planeRgba[o++] = static_cast<std::uint8_t>(greenOf(colour));
+        planeRgba[o++] = static_cast<std::uint8_t>(blueOf(colour));
+        planeRgba[o++] = 255;
+    }
+    return planeRgba.data();
+}
+
+// --- keys, soft keys and menu commands ---
+
+EMSCRIPTEN_KEEPALIVE void tavik_char(int unit) {
+    if (machine && !switchedOff) machine->handoff.handleChar(static_cast<char16_t>(unit));
+}
+EMSCRIPTEN_KEEPALIVE void tavik_key_down(int virtualKey) {
+    if (machine && !switchedOff) machine->handoff.handleKeyDown(virtualKey);
+}
+EMSCRIPTEN_KEEPALIVE void tavik_key_up(int virtualKey) {
+    if (machine && !switchedOff) machine->handoff.handleKeyUp(virtualKey);
+}
+EMSCRIPTEN_KEEPALIVE void tavik_focus_lost() {
+    if (machine) machine->handoff.handleFocusLost();
+}
+// 1 while an input request is open (pasted text waits for one).
+EMSCRIPTEN_KEEPALIVE int tavik_input_active() {
+    return machine && !switchedOff && machine->handoff.inputActive() ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE void tavik_caret_tick() {
+    if (machine && !switchedOff) machine->handoff.handleTimer();
+}
+EMSCRIPTEN_KEEPALIVE void tavik_break() {
+    if (machine && !switchedOff) machine->handoff.typeForUser(u"");
+}
+EMSCRIPTEN_KEEPALIVE char16_t* tavik_text_buffer() {
+    return textBuffer;
+}
+// Types the text in the buffer (length units) as a command line: 0 done, 1 too long, 2 not one line.
+EMSCRIPTEN_KEEPALIVE int tavik_type(int length) {
+    if (!machine || switchedOff) return 0;
+    length = std::clamp(length, 0, TEXT_UNITS);
+    switch (machine->handoff.typeForUser(std::u16string_view(textBuffer, static_cast<std::size_t>(length)))) {
+    case TypeResult::Accepted: return 0;
+    case TypeResult::TooLong: return 1;
+    case TypeResult::NotALine: return 2;
+    }
+    return 2;
+}
+// A file command for a name in the buffer (the verb "load", "run" or "save"): the command line it types,
+// as UTF-8, or the message that refuses it, after a leading "!".
+EMSCRIPTEN_KEEPALIVE const char* tavik_file_command(int verb, int length) {
+    static const std::u16string_view verbs[] = {u"load", u"run", u"save"};
+    length = std::clamp(length, 0, TEXT_UNITS);
+    const std::u16string_view name(textBuffer, static_cast<std::size_t>(length));
+    const auto line = fileCommandLine(verbs[std::clamp(verb, 0, 2)], name);
+    if (!line) {
+        utf8Text = "!" + toUtf8(unquotableNameText(name));
+    } else if (line->size() > static_cast<std::size_t>(PENDING_INPUT_UNITS)) {
+        utf8Text = "!" + toUtf8(pathTooLongText(name));
+    } else {
+        utf8Text = toUtf8(*line);
+    }
+    return utf8Text.c_str();
+}
+EMSCRIPTEN_KEEPALIVE const char* tavik_texts() {
+    utf8Text = toUtf8(ABOUT_CAPTION) + "\n" + toUtf8(aboutVersionText()) + "\n" + toUtf8(ABOUT_NOTICE) +
+               "\n" + toUtf8(BREAK_LABEL) + "\n" + toUtf8(MENU_LABEL) + "\n" + toUtf8(NOT_ONE_LINE_TEXT) +
+               "\n" + menuText();
+    return utf8Text.c_str();
+}
+// The page's window was resized by the user: portrait stays portrait unless a program turned it.
+EMSCRIPTEN_KEEPALIVE void tavik_resize(int width, int height) {
+    if (machine) machine->host.resize(width, height);
+}
+// The menu's Exit: the computer is switched off.
+EMSCRIPTEN_KEEPALIVE void tavik_switch_off() {
+    if (!machine || switchedOff) return;
+    switchedOff = true;
+    machine->handoff.shutdown();
+}
+
+} // extern "C"
+
+int main(int argc, char** argv) {
+    int width = 480;
+    int height = 640;
+    if (argc >= 3) {
+        width = std::clamp(std::atoi(argv[1]), 64, 4096);
+        height = std::clamp(std::atoi(argv[2]), 64, 4096);
+    }
+    std::error_code error;
+    std::filesystem::create_directories(FOLDER, error);
+    (void)::chdir(FOLDER);
+
+    static Machine m(width, height);
+    machine = &m;
+    FileWriteLayer::install(&m.host);
+    m.interpreter.startInterpreter();
+    m.interpreter.interpreterLoop();
+    // EXIT, or the menu's Exit: the screen goes dark and the page offers to start again.
+    switchedOff = true;
+    m.handoff.shutdown();
+    pageSwitchedOff();
+    return 0;
+}
