@@ -500,6 +500,10 @@
   document.addEventListener('mousedown', (e) => {
     if (!$('softkeys').contains(e.target)) closeMenu();
   });
+  // A click anywhere outside the menu and the About box gives the keys back to the console.
+  document.addEventListener('mouseup', (e) => {
+    if ($('menu-list').hidden && $('about').hidden && $('off').hidden && !$('softkeys').contains(e.target)) keys.focus();
+  });
   $('break').addEventListener('click', () => {
     if (ready && !switchedOff) Module._tavik_break();
     wake();
