@@ -243,6 +243,7 @@ extern "C" {
 // --- model, for drawing and for the screen's text mirror ---
 
 EMSCRIPTEN_KEEPALIVE std::int32_t* tavik_layout() {
+    if (!machine) return layout.data();
     Console& c = machine->console;
     std::lock_guard<std::recursive_mutex> hold(c.lock);
     const TextScreen& s = c.screen;
@@ -290,7 +291,7 @@ EMSCRIPTEN_KEEPALIVE std::int32_t* tavik_layout() {
 
 // 1 when the row changed since it was last taken.
 EMSCRIPTEN_KEEPALIVE int tavik_take_row_spoiled(int row) {
-    if (row < 0 || row >= GRID_CAPACITY) return 0;
+    if (!machine || row < 0 || row >= GRID_CAPACITY) return 0;
     auto& flag = machine->host.rowSpoiled[static_cast<std::size_t>(row)];
     const int was = flag;
     flag = 0;
@@ -298,6 +299,7 @@ EMSCRIPTEN_KEEPALIVE int tavik_take_row_spoiled(int row) {
 }
 
 EMSCRIPTEN_KEEPALIVE std::uint32_t* tavik_row(int row) {
+    if (!machine) return rowCells.data();
     Console& c = machine->console;
     std::lock_guard<std::recursive_mutex> hold(c.lock);
     const TextScreen& s = c.screen;
@@ -316,6 +318,7 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t* tavik_row(int row) {
 
 // The plane's pixels as RGBA, row by row.
 EMSCRIPTEN_KEEPALIVE std::uint8_t* tavik_plane_rgba() {
+    if (!machine) return nullptr;
     Console& c = machine->console;
     std::lock_guard<std::recursive_mutex> hold(c.lock);
     const GraphicsPlane& p = c.plane;
