@@ -38,6 +38,14 @@ class WindowView final : public ConsoleView {
     // The interpreter thread, when it turns the screen: the new shape counts at once, before the window
     // has followed it.
     void setScreenSize(int screenWidth, int screenHeight);
+    // The user-interface thread, when the window is shown on a screen of another pixel density: the image
+    // takes that many device pixels per logical pixel and everything is drawn again at that fineness.
+    void setDevicePixelRatio(double ratio);
+    double devicePixelRatio() const { return renderer_.scale(); }
+    // The image's size in device pixels: the client area's, scaled and rounded up.
+    QSize deviceSize() const;
+    // A rectangle of the image (device pixels) as the widget's logical pixels that cover it.
+    QRect toLogical(const QRect& device) const;
 
     // --- ConsoleView ---
     int screenWidth() const override { return screenWidth_; }
@@ -54,7 +62,8 @@ class WindowView final : public ConsoleView {
     void cursorMoved() override;
 
     // --- the user-interface thread ---
-    // Draws what is spoiled and returns the part of the image that changed since the last call.
+    // Draws what is spoiled and returns the part of the image (device pixels) that changed since the last
+    // call.
     QRect bringUpToDate();
     const QImage& image() const { return image_; }
     // A cell's pixel rectangle in the client area.
