@@ -219,6 +219,27 @@ TEST_F(WindowShellTest, FileGivenAtStartRuns) {
     EXPECT_GE(rowShowing(u"STARTED"), 0);
 }
 
+TEST_F(WindowShellTest, ATinyWindowKeepsAUsableConsoleAndGrowsBackWhole) {
+    const int bar = window->height() - window->consoleWidget().height();
+    EXPECT_EQ(window->minimumWidth(), MIN_CONSOLE_SIDE);
+    EXPECT_EQ(window->minimumHeight(), MIN_CONSOLE_SIDE + bar);
+    // A window manager that ignores the minimum: NEW in a 60 x 60 window.
+    window->setMinimumSize(0, 0);
+    window->resize(60, 60);
+    ASSERT_TRUE(waitUntil([&] { return window->width() == 60 && window->height() == 60; }, 5000));
+    typeLine("new");
+    EXPECT_EQ(screen().columns, MIN_CONSOLE_SIDE / screen().cellWidth);
+    EXPECT_EQ(screen().rows, MIN_CONSOLE_SIDE / screen().cellHeight);
+    EXPECT_GE(screen().rows, 8);
+    typeLine("print 6*7");
+    EXPECT_GE(rowShowing(u"42"), 0);
+    window->resize(480, 640);
+    ASSERT_TRUE(waitUntil([&] { return window->height() == 640; }, 5000));
+    typeLine("new");
+    EXPECT_EQ(screen().columns, window->console().squareSide() / screen().cellWidth);
+    EXPECT_GT(screen().columns, MIN_CONSOLE_SIDE / screen().cellWidth);
+}
+
 TEST_F(WindowShellTest, ASecondStartHandsOverItsFileAsAnAbsolutePathAndItRuns) {
     QTemporaryDir dir;
     SingleInstance first(dir.path());

@@ -92,6 +92,10 @@ MainWindow::MainWindow(const WindowOptions& options)
     connect(&caretTimer_, &QTimer::timeout, this, [this] { handoff_->handleTimer(); });
 
     // The window is the screen: its size is the screen's, the console's area is what the soft keys leave.
+    // Window managers that honour it keep the console area at least MIN_CONSOLE_SIDE on each side (a
+    // smaller screen asked for on the command line is still given).
+    setMinimumSize(std::min(options.width, MIN_CONSOLE_SIDE),
+                   std::min(options.height, MIN_CONSOLE_SIDE + bar->sizeHint().height()));
     resize(options.width, options.height);
     column->activate();
     {
