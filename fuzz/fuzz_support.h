@@ -136,6 +136,13 @@ class FuzzHost : public Host {
             return false;
         }
         const std::u16string& line = lines[next_++];
+        if (!line.empty() && line[0] == BREAK_CHAR) {
+            // The BREAK key: the request is answered with Ctrl-C and a break is raised.
+            buffer[0] = BREAK_CHAR;
+            buffer[capacity > 1 ? 1 : 0] = 0;
+            if (budget_.flag) budget_.flag->store(1);
+            return true;
+        }
         if (mode != InputMode::Line) {
             buffer[0] = line.empty() ? char16_t(13) : line[0];
             if (mode == InputMode::Key) buffer[0] = static_cast<char16_t>(buffer[0] & 0xFF);
@@ -216,8 +223,8 @@ inline std::size_t checkTokenLine(const std::uint8_t* line, std::size_t limit) {
             require(i % 2 == 1, "type byte at an even offset", static_cast<long>(i));
             if (b == TOK_REMARK) {
                 const bool afterKeyword =
-                    previous == T_REM || previous == 0x27 ||
-                    (previous == TOK_FILLER && (beforePrevious == T_REM || beforePrevious == 0x27));
+                    previous == T_REM || previous == TOK_APOSTROPHE ||
+                    (previous == TOK_FILLER && (beforePrevious == T_REM || beforePrevious == TOK_APOSTROPHE));
                 require(afterKeyword, "remark without its keyword", static_cast<long>(i));
             }
             if (b <= TOK_HEX) {

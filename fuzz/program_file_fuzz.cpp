@@ -131,7 +131,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int how = (data[0] >> 2) & 3;
     std::memcpy(interp.sourceLine, u"in.tk", sizeof u"in.tk");
     interp.errorFlag = 1;
-    interp.runRequest = how == 1 ? MergeFile : how == 2 ? RunFile : LoadFile;
+    interp.runRequest = how == 1   ? RunRequest::MergeFile
+                        : how == 2 ? RunRequest::RunFile
+                                   : RunRequest::LoadFile;
     interp.runUntilDirect();
     checkStore(interp);
     // A line with a byte-order mark inside does not list back to its bytes (see hasInnerMark).
@@ -144,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     again.interp.startInterpreter();
     std::memcpy(again.interp.sourceLine, u"out.tk", sizeof u"out.tk");
     again.interp.errorFlag = 1;
-    again.interp.runRequest = LoadFile;
+    again.interp.runRequest = RunRequest::LoadFile;
     again.interp.runUntilDirect();
     require(again.interp.program.usedBytes == interp.program.usedBytes, "reloaded program has another size",
             again.interp.program.usedBytes);

@@ -6,6 +6,11 @@
 // The first byte chooses the encoding of the rest: odd for UTF-8 (where the dictionary's keywords work),
 // even for UTF-16LE (to reach every unit). Lines end at LF, and a line longer than the console's 255 units
 // is cut there, as the line editor cuts it.
+//
+// A line that begins with '>' is not typed: the rest of it is a line of the file "m.tk", ready before the
+// session starts, so that MERGE, LOAD and RUN can bring in direct lines (NEXT, RETURN, CONT, GOTO, INPUT)
+// while frames and a continue point are live. A typed line that begins with Ctrl-C (3) is the BREAK key
+// pressed while the input is asked for: a break is raised, which also reaches a file that is loading.
 #include "fuzz_support.h"
 
 #include <cstddef>
@@ -42,6 +47,26 @@ std::vector<std::u16string> typedLines(const std::uint8_t* data, std::size_t siz
     return lines;
 }
 
+// Moves the '>' lines into the file m.tk (UTF-8, LF line ends); the others stay typed.
+void writeFileLines(std::vector<std::u16string>& lines) {
+    std::string file;
+    std::vector<std::u16string> typed;
+    for (std::u16string& line : lines) {
+        if (!line.empty() && line[0] == u'>') {
+            file += utf8FromUtf16(line.data() + 1, line.size() - 1);
+            file += '\n';
+        } else {
+            typed.push_back(std::move(line));
+        }
+    }
+    lines = std::move(typed);
+    if (file.empty()) return;
+    if (std::FILE* f = std::fopen("m.tk", "wb")) {
+        std::fwrite(file.data(), 1, file.size(), f);
+        std::fclose(f);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -53,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     clearScratchFolder();
     Machine m;
     m.host.lines = typedLines(data, size);
+    writeFileLines(m.host.lines);
     Interpreter& interp = m.interp;
     interp.startInterpreter();
     interp.interpreterLoop();

@@ -7,6 +7,8 @@ namespace tavik {
 namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
+// Tab stops are every TAB_WIDTH columns.
+constexpr int TAB_WIDTH = 8;
 
 } // namespace
 
@@ -81,12 +83,12 @@ void Console::newLine() {
 void Console::tabForward() {
     Guard guard(lock);
     const int column = screen.cursorColumn;
-    // The test is on column + 8, not on the stop: near the right edge a tab starts a new line.
-    if (column + 8 >= screen.columns) {
+    // The test is on column + TAB_WIDTH, not on the stop: near the right edge a tab starts a new line.
+    if (column + TAB_WIDTH >= screen.columns) {
         newLine();
         return;
     }
-    const int stop = (column + 8) / 8 * 8;
+    const int stop = (column + TAB_WIDTH) / TAB_WIDTH * TAB_WIDTH;
     setCursor(stop, screen.cursorRow);
     view_.transcriptTab(column, stop);
 }

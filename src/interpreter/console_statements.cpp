@@ -8,13 +8,13 @@ namespace tavik {
 bool Interpreter::atEndOfStatement() {
     const std::uint8_t b = nextSignificantByte();
     --readPtr;
-    return b == ':' || b == TOK_END || b == 0x27;
+    return endsStatement(b);
 }
 
 void Interpreter::stPrint() {
     std::uint8_t last = 0;
     std::uint8_t b = nextSignificantByte();
-    while (b != TOK_END && b != ':' && b != 0x27) {
+    while (!endsStatement(b)) {
         last = b;
         if (b == TOK_STRING) {
             char16_t text[SOURCE_LINE_UNITS];
@@ -79,7 +79,7 @@ void Interpreter::stWidth() {
         font = evalExpression();
         if (errorFlag) return;
     }
-    if (cols < 10 || cols > 100 || rows < 10 || rows > 100 || font < 0 || font > 64) {
+    if (cols < 10 || cols > GRID_CAPACITY || rows < 10 || rows > GRID_CAPACITY || font < 0 || font > 64) {
         errParameter();
         return;
     }
@@ -120,7 +120,8 @@ void Interpreter::stGraph() {
             return;
         }
     }
-    if (v[0] < 1 || v[0] > console.rowCount() - 2 || v[1] < 1 || v[1] > 1024 || v[2] < 1 || v[2] > 1024) {
+    if (v[0] < 1 || v[0] > console.rowCount() - 2 || v[1] < 1 || v[1] > PLANE_MAX_SIDE || v[2] < 1 ||
+        v[2] > PLANE_MAX_SIDE) {
         errParameter();
         return;
     }

@@ -25,23 +25,20 @@ void Interpreter::stCont() {
 
 void Interpreter::stRun() {
     const std::uint8_t b = nextSignificantByte();
-    if (b == ':' || b == TOK_END || b == 0x27) {
+    if (endsStatement(b)) {
         --readPtr;
         runStartLine = 0;
-        runRequest = RunFromLine;
+        runRequest = RunRequest::RunFromLine;
     } else if (b == TOK_STRING) {
-        // A name too long for the buffer would be cut to another file's name: refused whole.
-        if (static_cast<std::size_t>(readStringLiteral(sourceLine, FILE_NAME_UNITS)) > MAX_FILE_NAME_UNITS) {
-            errLoad();
-            return;
-        }
-        runRequest = RunFile;
+        --readPtr;
+        requestFile(RunRequest::RunFile);
+        return;
     } else {
         --readPtr;
         const std::int16_t n = evalExpression();
         if (errorFlag) return;
         runStartLine = static_cast<std::uint16_t>(n);
-        runRequest = RunFromLine;
+        runRequest = RunRequest::RunFromLine;
     }
     errorFlag = 1;
 }
@@ -55,15 +52,15 @@ void Interpreter::stTroff() {
 
 void Interpreter::stEnd() {
     errorFlag = 1;
-    runRequest = Stop;
+    runRequest = RunRequest::Stop;
 }
 void Interpreter::stNew() {
     errorFlag = 1;
-    runRequest = New;
+    runRequest = RunRequest::New;
 }
 void Interpreter::stExit() {
     errorFlag = 1;
-    runRequest = Exit;
+    runRequest = RunRequest::Exit;
 }
 
 } // namespace tavik

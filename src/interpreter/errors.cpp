@@ -26,7 +26,7 @@ void Interpreter::showMessage(const char16_t* format, std::initializer_list<Form
 void Interpreter::report(const char16_t* message) {
     showMessage(message, {currentLineNumber});
     errorFlag = 1;
-    runRequest = Stop;
+    runRequest = RunRequest::Stop;
 }
 
 void Interpreter::errSyntax() {
@@ -46,7 +46,7 @@ void Interpreter::errSubscript() {
 void Interpreter::errLineNotFound(std::uint16_t n) {
     showMessage(u"Line Number %d not Found in %d\a\r\n", {n, currentLineNumber});
     errorFlag = 1;
-    runRequest = Stop;
+    runRequest = RunRequest::Stop;
 }
 void Interpreter::errStackOverflow() {
     report(u"Stack Overflow in %d\a\r\n");

@@ -15,16 +15,27 @@ inline std::int16_t wrap(std::int32_t v) {
 inline std::int16_t loadValue(const std::uint8_t* p) {
     return static_cast<std::int16_t>(load16(p));
 }
-// left op right for a one-byte operator, wrapped; a division by 0 is the caller's to rule out.
-inline std::int16_t applyOperator(std::uint8_t op, std::int16_t left, std::int16_t right) {
+// The relations of two bytes, by codes of their own beside the one-byte operators' bytes (statement tokens,
+// which never stand for an operator).
+constexpr std::uint8_t OP_LE = T_FOR;
+constexpr std::uint8_t OP_NE = T_NEXT;
+constexpr std::uint8_t OP_GE = T_END;
+
+// left op right, wrapped; op is an operator's byte or one of the codes above. A division by 0 is the
+// caller's to rule out. The one table of what the operators do.
+inline std::int16_t applyOperator(std::uint8_t op, std::int16_t left,
+                                                         std::int16_t right) {
     switch (op) {
     case '+': return wrap(left + right);
     case '-': return wrap(left - right);
     case '*': return wrap(left * right);
     case '/': return wrap(left / right);
     case '<': return left < right ? -1 : 0;
+    case OP_LE: return left <= right ? -1 : 0;
+    case OP_NE: return left != right ? -1 : 0;
     case '=': return left == right ? -1 : 0;
     case '>': return left > right ? -1 : 0;
+    case OP_GE: return left >= right ? -1 : 0;
     case T_AND: return static_cast<std::int16_t>(left & right);
     case T_OR: return static_cast<std::int16_t>(left | right);
     default: return static_cast<std::int16_t>(left ^ right);
@@ -35,27 +46,11 @@ inline std::int16_t applyOperator(std::uint8_t op, std::int16_t left, std::int16
 // The factor at p; p ends past it. Variables and literals, most factors, are read here with the position in
 // a register; every other factor goes through evalCompoundFactor, which works at readPtr.
 [[gnu::always_inline]] inline std::int16_t Interpreter::operand(std::uint8_t*& p) {
-    std::uint8_t b = *p;
-    std::uint8_t kind = FactorKinds[b];
-    while (kind == F_BLANK) {
-        b = *++p;
-        kind = FactorKinds[b];
-    }
-    if (kind == F_GLOBAL) {
-        ++p;
-        return globalVars[b - 'A'];
-    }
-    if (kind == F_LITERAL) {
-        const std::int16_t v = loadValue(p + 1);
-        p += 3;
-        return v;
-    }
-    if (kind == F_LOCAL) {
-        ++p;
-        return localsPtr[b - 'a'];
-    }
+    std::int16_t v;
+    if (plainFactor(p, v)) return v;
+    const std::uint8_t b = *p;
     readPtr = p + 1;
-    const std::int16_t v = evalCompoundFactor(b);
+    v = evalCompoundFactor(b);
     p = readPtr;
     return v;
 }
@@ -86,26 +81,23 @@ inline std::int16_t applyOperator(std::uint8_t op, std::int16_t left, std::int16
             return left;
         }
         ++p;
-        enum { LT, LE, NE, EQ, GT, GE } rel = EQ;
-        if (op == 2 && b != '=') {
+        if (op == LEVEL_RELATION && b != '=') {
             // The second byte of <=, <> or >= may stand after blanks; anything else stays unread.
-            std::uint8_t c = *p;
-            while (isBlank(c)) c = *++p;
-            if (c == '=') {
-                rel = b == '<' ? LE : GE;
-                ++p;
-            } else if (c == '>' && b == '<') {
-                rel = NE;
-                ++p;
-            } else {
-                rel = b == '<' ? LT : GT;
+            std::uint8_t* q = p;
+            while (isBlank(*q)) ++q;
+            if (*q == '=') {
+                b = b == '<' ? OP_LE : OP_GE;
+                p = q + 1;
+            } else if (*q == '>' && b == '<') {
+                b = OP_NE;
+                p = q + 1;
             }
         }
         // The right operand is the tighter level's expression: a factor, then that level's loop. The loop is
         // entered only when a tighter operator follows; otherwise it would give back the factor as it is.
         // For * and / the operand is the factor alone.
         std::int16_t right = operand(p);
-        if (op < 4 && !errorFlag) {
+        if (op < LEVEL_TERM && !errorFlag) {
             int next = OperatorLevel[*p];
             while (next == OP_BLANK) next = OperatorLevel[*++p];
             if (next > op) {
@@ -114,39 +106,13 @@ inline std::int16_t applyOperator(std::uint8_t op, std::int16_t left, std::int16
                 p = readPtr;
             }
         }
-        if (op == 3) {
-            left = wrap(b == '+' ? left + right : left - right);
-        } else if (op == 4) {
-            if (b == '*') {
-                left = wrap(left * right);
-            } else {
-                // The zero test comes before the flag test, as the handheld did: a failed divisor adds this
-                // message.
-                if (right == 0) {
-                    readPtr = p;
-                    errDivideByZero();
-                    return -1;
-                }
-                left = wrap(left / right);
-            }
-        } else if (op == 2) {
-            bool r = false;
-            switch (rel) {
-            case LT: r = left < right; break;
-            case LE: r = left <= right; break;
-            case NE: r = left != right; break;
-            case EQ: r = left == right; break;
-            case GT: r = left > right; break;
-            case GE: r = left >= right; break;
-            }
-            left = r ? -1 : 0;
-        } else if (b == T_AND) {
-            left = static_cast<std::int16_t>(left & right);
-        } else if (b == T_OR) {
-            left = static_cast<std::int16_t>(left | right);
-        } else {
-            left = static_cast<std::int16_t>(left ^ right);
+        // The zero test comes before the flag test, as the handheld did: a failed divisor adds this message.
+        if (b == '/' && right == 0) {
+            readPtr = p;
+            errDivideByZero();
+            return -1;
         }
+        left = applyOperator(b, left, right);
     }
 }
 
@@ -171,21 +137,8 @@ std::int16_t Interpreter::evalBinaryFrom(std::int16_t left) {
     int level = OperatorLevel[b];
     for (;;) {
         std::uint8_t* q = p + 1;
-        const std::uint8_t c = *q;
-        const std::uint8_t kind = FactorKinds[c];
         std::int16_t right;
-        if (kind == F_GLOBAL) {
-            right = globalVars[c - 'A'];
-            ++q;
-        } else if (kind == F_LITERAL) {
-            right = loadValue(q + 1);
-            q += 3;
-        } else if (kind == F_LOCAL) {
-            right = localsPtr[c - 'a'];
-            ++q;
-        } else {
-            break;
-        }
+        if (!plainFactor<false>(q, right)) break;
         int next = OperatorLevel[*q];
         while (next == OP_BLANK) next = OperatorLevel[*++q];
         if (next > level) break;
@@ -200,19 +153,7 @@ std::int16_t Interpreter::evalBinaryFrom(std::int16_t left) {
         level = next;
     }
     readPtr = p;
-    return evalLevelFrom(1, left);
-}
-
-std::int16_t Interpreter::evalRelation() {
-    return evalLevel(2);
-}
-
-std::int16_t Interpreter::evalSum() {
-    return evalLevel(3);
-}
-
-std::int16_t Interpreter::evalTerm() {
-    return evalLevel(4);
+    return evalLevelFrom(LEVEL_LOGIC, left);
 }
 
 std::int16_t Interpreter::evalFactor() {
@@ -277,27 +218,27 @@ std::int16_t Interpreter::evalCompoundFactor(std::uint8_t b) {
     }
 }
 
-bool Interpreter::readArrayIndex(std::int16_t& index) {
+std::uint8_t* Interpreter::readArrayIndex(std::int16_t& index) {
     const std::uint8_t open = nextSignificantByte();
     if (open != '(' && open != '[') {
         errSyntax();
-        return false;
+        return nullptr;
     }
     index = evalExpression();
-    if (errorFlag) return false;
-    if (!arrayElement(index)) return false;
+    if (errorFlag) return nullptr;
+    std::uint8_t* element = arrayElement(index);
+    if (!element) return nullptr;
     const std::uint8_t close = nextSignificantByte();
     if (close != ')' && close != ']') {
         errSyntax();
-        return false;
+        return nullptr;
     }
-    return true;
+    return element;
 }
 
 std::uint8_t* Interpreter::readArrayRef() {
     std::int16_t index;
-    if (!readArrayIndex(index)) return nullptr;
-    return program.element(index);
+    return readArrayIndex(index);
 }
 
 void Interpreter::assignFromExpression(std::uint8_t* target) {

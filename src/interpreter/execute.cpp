@@ -38,7 +38,7 @@ constexpr std::array<std::uint8_t, 256> makeByteActions() {
     for (int b = 'a'; b <= 'z'; ++b) a[b] = ACT_LOCAL;
     a[TOK_END] = ACT_END;
     a[0x20] = a[0x09] = a[':'] = a[TOK_FILLER] = ACT_BLANK;
-    a[0x27] = ACT_REMARK;
+    a[TOK_APOSTROPHE] = ACT_REMARK;
     a['@'] = ACT_ARRAY;
     a['?'] = ACT_PRINT;
     a[T_IF] = ACT_IF;
@@ -78,8 +78,8 @@ const Interpreter::Statement Interpreter::StatementTable[STATEMENT_COUNT] = {
 }
 
 // The next free frame, resuming at readPtr; none after reporting a full stack (seven frames in use).
-ControlFrame* Interpreter::pushFrame(std::int16_t kind) {
-    if (stackDepth + 1 >= 8) {
+ControlFrame* Interpreter::pushFrame(FrameKind kind) {
+    if (stackDepth >= STACK_FRAMES) {
         errStackOverflow();
         return nullptr;
     }
@@ -103,7 +103,7 @@ void Interpreter::stGosub() {
         errLineNotFound(n);
         return;
     }
-    ControlFrame* frame = pushFrame(FRAME_GOSUB);
+    ControlFrame* frame = pushFrame(FrameKind::FRAME_GOSUB);
     if (!frame) return;
     frame->savedLocals = localsPtr;
     localsPtr = frame->locals;
@@ -119,7 +119,7 @@ void Interpreter::stReturn() {
     }
     while (stackDepth > 0) {
         ControlFrame& frame = controlStack[--stackDepth];
-        if (frame.kind != FRAME_GOSUB) continue;
+        if (frame.kind != FrameKind::FRAME_GOSUB) continue;
         localsPtr = frame.savedLocals;
         resumeFrame(frame);
         return;
@@ -171,7 +171,7 @@ void Interpreter::stFor() {
     }
     std::uint8_t* const target = loopVariable(var);
     if (!target) return;
-    ControlFrame* frame = pushFrame(FRAME_FOR);
+    ControlFrame* frame = pushFrame(FrameKind::FRAME_FOR);
     if (!frame) return;
     frame->loopVar = var;
     frame->limit = limit;
@@ -181,7 +181,7 @@ void Interpreter::stFor() {
 
 [[gnu::always_inline]] inline void Interpreter::stNext() {
     const int depth = stackDepth;
-    if (depth == 0 || controlStack[depth - 1].kind != FRAME_FOR) {
+    if (depth == 0 || controlStack[depth - 1].kind != FrameKind::FRAME_FOR) {
         errNextWithoutFor();
         return;
     }
@@ -234,13 +234,13 @@ void Interpreter::reportBreak() {
     showMessage(u"Break in %d\a\r\n", {currentLineNumber}, true);
     if (!directMode) keepContinuePoint(readPtr);
     errorFlag = 1;
-    runRequest = Stop;
+    runRequest = RunRequest::Stop;
 }
 
 void Interpreter::executeStatements() {
     beginLine();
     if (!directMode && currentLineNumber == 0) {
-        runRequest = Stop;
+        runRequest = RunRequest::Stop;
         errorFlag = 1;
         return;
     }
@@ -296,7 +296,7 @@ void Interpreter::executeStatements() {
             if (n == 0) {
                 // The end marker of the stored program; CONT meets it again.
                 keepContinuePoint(p);
-                runRequest = Stop;
+                runRequest = RunRequest::Stop;
                 errorFlag = 1;
                 return;
             }

@@ -20,7 +20,7 @@ bool Interpreter::saveProgramFile(const char16_t* name) {
 void Interpreter::stSave() {
     char16_t name[FILE_NAME_UNITS];
     const std::uint8_t b = nextSignificantByte();
-    if (b == ':' || b == TOK_END || b == 0x27) {
+    if (endsStatement(b)) {
         --readPtr;
         if (currentFileName[0] == 0) {
             errParameter();
@@ -43,32 +43,27 @@ void Interpreter::stSave() {
     std::memcpy(currentFileName, name, sizeof currentFileName);
 }
 
-void Interpreter::stLoad() {
+// LOAD, MERGE and RUN with a name: the name, then the request. A name too long for the buffer would be cut to
+// another file's name: refused whole.
+void Interpreter::requestFile(RunRequest request) {
     if (nextSignificantByte() != TOK_STRING) {
         errSyntax();
         return;
     }
-    // A name too long for the buffer would be cut to another file's name: refused whole.
     if (static_cast<std::size_t>(readStringLiteral(sourceLine, FILE_NAME_UNITS)) > MAX_FILE_NAME_UNITS) {
         errLoad();
         return;
     }
     errorFlag = 1;
-    runRequest = LoadFile;
+    runRequest = request;
+}
+
+void Interpreter::stLoad() {
+    requestFile(RunRequest::LoadFile);
 }
 
 void Interpreter::stMerge() {
-    if (nextSignificantByte() != TOK_STRING) {
-        errSyntax();
-        return;
-    }
-    // A name too long for the buffer would be cut to another file's name: refused whole.
-    if (static_cast<std::size_t>(readStringLiteral(sourceLine, FILE_NAME_UNITS)) > MAX_FILE_NAME_UNITS) {
-        errLoad();
-        return;
-    }
-    errorFlag = 1;
-    runRequest = MergeFile;
+    requestFile(RunRequest::MergeFile);
 }
 
 bool Interpreter::readProgramFile(const char16_t* name) {

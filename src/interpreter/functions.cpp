@@ -54,7 +54,7 @@ std::int16_t Interpreter::inputFunction() {
         }
         b = nextSignificantByte();
     }
-    if (b == 0 || b == TOK_END || b == 0x27) {
+    if (b == 0 || b == TOK_END || b == TOK_APOSTROPHE) {
         // A remark after input stays a remark.
         --readPtr;
     } else if (b >= TOK_DECIMAL && b <= TOK_REMARK) {

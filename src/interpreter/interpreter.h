@@ -22,7 +22,8 @@ constexpr int STACK_FRAMES = 7;
 constexpr int INPUT_NESTING = 8;
 constexpr const char16_t* VERSION_TEXT = u"0.03";
 
-enum RunRequest : int {
+// What the interpreter loop does next; set together with errorFlag.
+enum class RunRequest : int {
     None = 0,
     Stop = 1,
     RunFromLine = 2,
@@ -33,7 +34,7 @@ enum RunRequest : int {
     MergeFile = 7,
 };
 
-enum FrameKind : std::int16_t { FRAME_GOSUB = 1, FRAME_FOR = 2 };
+enum class FrameKind : std::int16_t { FRAME_FREE = 0, FRAME_GOSUB = 1, FRAME_FOR = 2 };
 
 // A read position kept past the statement that made it: an offset into the stored program or into the typed
 // line, with the generation of the one it points into. It is followed only while that generation lasts: the
@@ -55,7 +56,7 @@ struct LoopVariable {
 };
 
 struct ControlFrame {
-    std::int16_t kind = 0;
+    FrameKind kind = FrameKind::FRAME_FREE;
     ResumePoint resume;
     std::int16_t* savedLocals = nullptr; // a block of the interpreter's own, which no program change moves
     std::int16_t locals[26] = {};
@@ -82,8 +83,10 @@ class Interpreter {
     char16_t sourceLine[FILE_NAME_UNITS] = {};
     char16_t currentFileName[FILE_NAME_UNITS] = {};
     std::uint8_t* readPtr = nullptr;
+    // Set by every error and by every statement that needs the loop (END, NEW, EXIT, RUN, LOAD, MERGE, a
+    // break): either way, everything on the way out tests it and returns, and runRequest says why.
     int errorFlag = 0;
-    int runRequest = None;
+    RunRequest runRequest = RunRequest::None;
     int directMode = 1;
     std::uint16_t currentLineNumber = 0;
     std::uint16_t runStartLine = 0;
@@ -131,16 +134,21 @@ class Interpreter {
         return t;
     }();
     static bool isBlank(std::uint8_t b) { return BlankBytes[b]; }
-    // The level of the operator a byte begins: 1 and, or, xor; 2 the relations; 3 + and -; 4 * and /; 0 for a
-    // byte that begins no operator; OP_BLANK for a blank, so that one lookup both skips blanks and finds the
-    // operator.
+    // The operator levels, loosest first, each named after what its operands form: and, or, xor join
+    // relations; a relation compares sums; a sum adds terms; a term multiplies factors.
+    static constexpr int LEVEL_LOGIC = 1;
+    static constexpr int LEVEL_RELATION = 2;
+    static constexpr int LEVEL_SUM = 3;
+    static constexpr int LEVEL_TERM = 4;
+    // The level of the operator a byte begins; 0 for a byte that begins no operator; OP_BLANK for a blank, so
+    // that one lookup both skips blanks and finds the operator.
     static constexpr std::uint8_t OP_BLANK = 9;
     static constexpr std::array<std::uint8_t, 256> OperatorLevel = [] {
         std::array<std::uint8_t, 256> t{};
-        t[T_AND] = t[T_OR] = t[T_XOR] = 1;
-        t['<'] = t['='] = t['>'] = 2;
-        t['+'] = t['-'] = 3;
-        t['*'] = t['/'] = 4;
+        t[T_AND] = t[T_OR] = t[T_XOR] = LEVEL_LOGIC;
+        t['<'] = t['='] = t['>'] = LEVEL_RELATION;
+        t['+'] = t['-'] = LEVEL_SUM;
+        t['*'] = t['/'] = LEVEL_TERM;
         t[0x20] = t[0x09] = t[TOK_FILLER] = OP_BLANK;
         return t;
     }();
@@ -163,13 +171,6 @@ class Interpreter {
         readPtr = p + 1;
         return b;
     }
-    // nextSignificantByte followed by putting the byte back: readPtr is left on the byte returned.
-    std::uint8_t peekSignificantByte() {
-        std::uint8_t* p = readPtr;
-        while (isBlank(*p)) ++p;
-        readPtr = p;
-        return *p;
-    }
     // Tokenises sourceLine into lineBuffer; reports a syntax error with the line unless quiet.
     bool tokenizeSource(bool quiet);
 
@@ -186,24 +187,10 @@ class Interpreter {
     // is read here; anything else goes through the operator levels, which give the same value and position.
     std::int16_t evalExpression() {
         std::uint8_t* p = readPtr;
-        std::uint8_t b = *p;
-        std::uint8_t kind = FactorKinds[b];
-        while (kind == F_BLANK) {
-            b = *++p;
-            kind = FactorKinds[b];
-        }
         std::int16_t v;
-        if (kind == F_GLOBAL) {
-            v = globalVars[b - 'A'];
-            ++p;
-        } else if (kind == F_LITERAL) {
-            v = static_cast<std::int16_t>(load16(p + 1));
-            p += 3;
-        } else if (kind == F_LOCAL) {
-            v = localsPtr[b - 'a'];
-            ++p;
-        } else {
-            return evalLevel(1);
+        if (!plainFactor(p, v)) {
+            readPtr = p;
+            return evalLevel(LEVEL_LOGIC);
         }
         std::uint8_t op = OperatorLevel[*p];
         while (op == OP_BLANK) op = OperatorLevel[*++p];
@@ -212,13 +199,6 @@ class Interpreter {
         if (op != 0) return evalBinaryFrom(v);
         return v;
     }
-    std::int16_t evalRelation();
-    std::int16_t evalSum();
-    std::int16_t evalTerm();
-    std::int16_t evalFactor();
-    void assignFromExpression(std::uint8_t* target);
-    std::uint8_t* readArrayRef();
-    bool readRgb(std::uint8_t out[3]);
     std::int16_t* localVar(std::uint8_t letter) { return localsPtr + (letter - 'a'); }
     std::int16_t* globalVar(std::uint8_t letter) { return globalVars + (letter - 'A'); }
 
@@ -236,7 +216,6 @@ class Interpreter {
     }
     void traceLine();
     void reportBreak();
-    void executeStatementToken(std::uint8_t token);
 
     // --- listing and files ---
     bool listLines(OutputStream* stream, std::uint16_t from, std::uint16_t to);
@@ -252,24 +231,6 @@ class Interpreter {
 
     // --- errors and output ---
     bool outFormat(OutputStream* stream, const char16_t* format, std::initializer_list<FormatArg> args);
-    void report(const char16_t* message);
-    // Every message of the interpreter's own (an error, a break) reaches the console here, between the host's
-    // messageBegins and messageEnds, so that a host can tell it from what the program prints.
-    void showMessage(const char16_t* format, std::initializer_list<FormatArg> args, bool isBreak = false);
-    void errSyntax();
-    void errSyntaxLine(const char16_t* source);
-    void errDivideByZero();
-    void errSubscript();
-    void errLineNotFound(std::uint16_t n);
-    void errStackOverflow();
-    void errStackUnderflow();
-    void errNextWithoutFor();
-    void errOutOfMemory();
-    void errLoad();
-    void errCantContinue();
-    void errSave();
-    void errParameter();
-    void errLineZero();
 
     // --- the loop ---
     void directLoop(LineSource* stream);
@@ -281,10 +242,10 @@ class Interpreter {
     std::int16_t inputValue(const char16_t* prompt);
     // Resets and prints the banner; the host then runs interpreterLoop on its thread.
     void startInterpreter();
-    void actOnRequest(LineSource* fileLines = nullptr);
     // Asks the loop to run a program file, as `run "name"` does; a name too long is refused here.
     bool requestRunFile(const char16_t* name);
 
+  private:
     // The statement table: token - 0x80 gives the operation.
     using Statement = void (Interpreter::*)();
     static const Statement StatementTable[STATEMENT_COUNT];
@@ -323,9 +284,34 @@ class Interpreter {
     void stGcls();
     void stPset();
 
-  private:
+    void report(const char16_t* message);
+    // Every message of the interpreter's own (an error, a break) reaches the console here, between the host's
+    // messageBegins and messageEnds, so that a host can tell it from what the program prints.
+    void showMessage(const char16_t* format, std::initializer_list<FormatArg> args, bool isBreak = false);
+    void errSyntax();
+    void errSyntaxLine(const char16_t* source);
+    void errDivideByZero();
+    void errSubscript();
+    void errLineNotFound(std::uint16_t n);
+    void errStackOverflow();
+    void errStackUnderflow();
+    void errNextWithoutFor();
+    void errOutOfMemory();
+    void errLoad();
+    void errCantContinue();
+    void errSave();
+    void errParameter();
+    void errLineZero();
+
+    void actOnRequest(LineSource* fileLines = nullptr);
+
+    std::int16_t evalFactor();
+    void assignFromExpression(std::uint8_t* target);
+    std::uint8_t* readArrayRef();
+    bool readRgb(std::uint8_t out[3]);
+
     void gotoLine(std::uint16_t n);
-    ControlFrame* pushFrame(std::int16_t kind);
+    ControlFrame* pushFrame(FrameKind kind);
     // Reads `x , y`; false (reported) on an error.
     bool readPair(std::int16_t& x, std::int16_t& y);
     bool atEndOfStatement();
@@ -333,6 +319,7 @@ class Interpreter {
         return p >= lineBuffer && p < lineBuffer + LINE_BUFFER_BYTES;
     }
     void reportEdit(ProgramStore::Edit result);
+    void requestFile(RunRequest request);
     // Remembers p, in the stored program, as the place CONT resumes.
     void keepContinuePoint(const std::uint8_t* p) {
         contPoint.generation = program.generation();
@@ -376,13 +363,44 @@ class Interpreter {
     std::int16_t* localsOfLevel(int level) { return level == 0 ? topLocals : controlStack[level - 1].locals; }
     // The level whose locals localsPtr shows (see LoopVariable).
     std::uint8_t localsLevel() const;
-    // Reads `(index)` or `[index]` after '@'; false (reported) on an error or an index out of range.
-    bool readArrayIndex(std::int16_t& index);
+    // Reads `(index)` or `[index]` after '@': the element, or none (reported) on an error or an index out of
+    // range.
+    std::uint8_t* readArrayIndex(std::int16_t& index);
     // Copies the string literal at readPtr (its type byte already read) and moves past its end unit.
     // Returns its length, which may exceed what was copied.
     int readStringLiteral(char16_t* out, int capacity);
-    // The operator levels 1 (and, or, xor) to 4 (* and /) from `level` on: what evalExpression, evalRelation,
-    // evalSum and evalTerm return.
+    // A variable or a literal at p, after blanks: its value in v and p past it. False, with p on the factor's
+    // first byte, for every other factor (evalCompoundFactor's). The one decoder of factors. Without
+    // skipBlanks a blank is an other factor, for a caller that hands those to a loop that skips them anyway.
+    template <bool skipBlanks = true>
+    [[gnu::always_inline]] bool plainFactor(std::uint8_t*& p, std::int16_t& v) const {
+        std::uint8_t b = *p;
+        std::uint8_t kind = FactorKinds[b];
+        if constexpr (skipBlanks) {
+            while (kind == F_BLANK) {
+                b = *++p;
+                kind = FactorKinds[b];
+            }
+        }
+        if (kind == F_GLOBAL) {
+            v = globalVars[b - 'A'];
+            ++p;
+            return true;
+        }
+        if (kind == F_LITERAL) {
+            v = static_cast<std::int16_t>(load16(p + 1));
+            p += 3;
+            return true;
+        }
+        if (kind == F_LOCAL) {
+            v = localsPtr[b - 'a'];
+            ++p;
+            return true;
+        }
+        return false;
+    }
+    // The expression of the operators from `level` (LEVEL_LOGIC .. LEVEL_TERM) on: a whole expression, a
+    // relation, a sum or a term.
     std::int16_t evalLevel(int level);
     // evalLevel's loop once its first operand, left, has been read.
     std::int16_t evalLevelFrom(int level, std::int16_t left);

@@ -88,7 +88,7 @@ void Interpreter::stList() {
     std::uint16_t from = 1;
     std::uint16_t to = 32767;
     std::uint8_t b = nextSignificantByte();
-    if (b == ':' || b == TOK_END || b == 0x27) {
+    if (endsStatement(b)) {
         --readPtr;
     } else {
         if (b == TOK_DECIMAL) {

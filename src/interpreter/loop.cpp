@@ -25,7 +25,7 @@ void Interpreter::directLoop(LineSource* stream) {
             if (!host.requestInput(sourceLine, SOURCE_LINE_UNITS, InputMode::Line)) {
                 // The input has closed for good: nobody is left to type.
                 errorFlag = 1;
-                runRequest = Exit;
+                runRequest = RunRequest::Exit;
                 return;
             }
             // A break raised while nothing ran (a menu command raises one before it types its line) does not
@@ -64,15 +64,15 @@ void Interpreter::actOnRequest(LineSource* fileLines) {
     // loads, or before the first statement of the run) is answered.
     breakRequested.store(0, std::memory_order_relaxed);
     switch (runRequest) {
-    case Stop: directMode = 1; break;
-    case RunFromLine: startRun(runStartLine); break;
-    case RunFile: loadProgram(sourceLine, fileLines, true); break;
-    case LoadFile: loadProgram(sourceLine, nullptr, false); break;
-    case New:
+    case RunRequest::Stop: directMode = 1; break;
+    case RunRequest::RunFromLine: startRun(runStartLine); break;
+    case RunRequest::RunFile: loadProgram(sourceLine, fileLines, true); break;
+    case RunRequest::LoadFile: loadProgram(sourceLine, nullptr, false); break;
+    case RunRequest::New:
         resetInterpreter();
         currentFileName[0] = 0;
         break;
-    case MergeFile:
+    case RunRequest::MergeFile:
         // The merged file's direct lines run as typed lines, never as a program.
         directMode = 1;
         readProgramFile(sourceLine);
@@ -89,7 +89,7 @@ void Interpreter::interpreterLoop() {
 bool Interpreter::runUntilDirect(LineSource* fileLines) {
     for (;;) {
         errorFlag = 0;
-        if (runRequest == Exit) return false;
+        if (runRequest == RunRequest::Exit) return false;
         actOnRequest(fileLines);
         fileLines = nullptr; // they belong to the first request only
         // An error while acting (a missing line, an unreadable file, an error inside a loaded file) has been
@@ -98,7 +98,7 @@ bool Interpreter::runUntilDirect(LineSource* fileLines) {
             errorFlag = 0;
             directMode = 1;
         }
-        runRequest = None;
+        runRequest = RunRequest::None;
         if (directMode) return true;
         executeStatements();
     }
@@ -111,7 +111,7 @@ bool Interpreter::requestRunFile(const char16_t* name) {
     }
     std::memcpy(sourceLine, name, (textLength(name) + 1) * sizeof(char16_t));
     errorFlag = 1;
-    runRequest = RunFile;
+    runRequest = RunRequest::RunFile;
     return true;
 }
 
@@ -137,7 +137,7 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
             continue;
         }
         std::uint8_t* const savedReadPtr = readPtr;
-        const int savedRequest = runRequest;
+        const RunRequest savedRequest = runRequest;
         readPtr = lineBuffer;
         value = evalExpression();
         readPtr = savedReadPtr;
@@ -160,7 +160,7 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
 void Interpreter::startInterpreter() {
     resetInterpreter();
     outFormat(nullptr, u"タビクWM Ver %s\r\n", {VERSION_TEXT});
-    runRequest = None;
+    runRequest = RunRequest::None;
 }
 
 } // namespace tavik

@@ -122,8 +122,8 @@ bool tokenizeLine(std::uint8_t* out, const char16_t* source) {
             w.byte(static_cast<std::uint8_t>(match->token));
             s += length;
             if (match->token == T_REM && !copyRemark(w, s)) return false;
-        } else if (u == 0x27) {
-            w.byte(0x27);
+        } else if (u == TOK_APOSTROPHE) {
+            w.byte(TOK_APOSTROPHE);
             ++s;
             if (!copyRemark(w, s)) return false;
         } else if (u == 0x22) {

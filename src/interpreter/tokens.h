@@ -10,6 +10,8 @@ constexpr std::uint8_t TOK_STRING = 0x03;
 constexpr std::uint8_t TOK_REMARK = 0x04;
 constexpr std::uint8_t TOK_END = 0x0D;
 constexpr std::uint8_t TOK_FILLER = 0xFF;
+// The apostrophe: a remark from here to the line's end.
+constexpr std::uint8_t TOK_APOSTROPHE = 0x27;
 
 // Statement tokens index the statement table (token - 0x80).
 enum Token : std::uint8_t {
@@ -69,6 +71,11 @@ enum Token : std::uint8_t {
 };
 
 constexpr int STATEMENT_COUNT = T_PSET - T_IF + 1; // 33
+
+// The bytes after which a statement's optional operands are absent: a separator, the line's end, a remark.
+inline bool endsStatement(std::uint8_t b) {
+    return b == ':' || b == TOK_END || b == TOK_APOSTROPHE;
+}
 
 struct KeywordEntry {
     std::uint16_t token; // 0 ends a list

@@ -18,7 +18,6 @@ constexpr const char16_t* MENU_LABEL = u"MENU";
 constexpr int CMD_QUIT_ACCELERATOR = 40000; // Ctrl+Q: no handler takes it
 constexpr int CMD_ABOUT = 40002;
 constexpr int CMD_BREAK = 40003;
-constexpr int CMD_MENU = 40004;
 constexpr int CMD_NEW = 0x8004;
 constexpr int CMD_OPEN = 0x8005;
 constexpr int CMD_SAVE = 0x8006;

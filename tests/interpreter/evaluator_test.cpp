@@ -104,7 +104,7 @@ TEST_F(InterpreterTest, ExpressionErrors) {
         view.forget();
         eval(expression);
         EXPECT_EQ(interp.errorFlag, 1);
-        EXPECT_EQ(interp.runRequest, Stop);
+        EXPECT_EQ(interp.runRequest, RunRequest::Stop);
         EXPECT_EQ(view.transcript, message);
     }
 }

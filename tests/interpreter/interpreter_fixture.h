@@ -126,7 +126,7 @@ class InterpreterTest : public ::testing::Test {
         for (const auto& line : program) enter(line);
         view.forget();
         host.answers.assign(typed.begin(), typed.end());
-        interp.runRequest = None;
+        interp.runRequest = RunRequest::None;
         interp.errorFlag = 0;
         interp.directMode = 1; // as after start-up, even when the last session ended inside a run
         interp.interpreterLoop();

@@ -81,7 +81,7 @@ TEST_F(InterpreterTest, TokenizerReportsThroughTheDirectLoopUnlessQuiet) {
     EXPECT_EQ(view.transcript, u"");
     EXPECT_FALSE(interp.tokenizeSource(false));
     EXPECT_EQ(interp.errorFlag, 1);
-    EXPECT_EQ(interp.runRequest, Stop);
+    EXPECT_EQ(interp.runRequest, RunRequest::Stop);
     EXPECT_EQ(view.transcript, u"Syntax Error in 7\nPRINT hi\n");
     EXPECT_EQ(view.count("beep"), 1);
 }

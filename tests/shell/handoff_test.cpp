@@ -266,7 +266,7 @@ TEST_F(HandoffTest, ExitClosesTheWindow) {
     ASSERT_TRUE(m.has_value());
     EXPECT_EQ(m->kind, Message::Close);
     thread.stop();
-    EXPECT_EQ(interpreter.runRequest, Exit);
+    EXPECT_EQ(interpreter.runRequest, RunRequest::Exit);
 }
 
 TEST_F(HandoffTest, OrientWaitsForTheScreenToTurn) {
@@ -352,7 +352,7 @@ TEST_P(HandoffEndingTest, WakesAndJoinsTheThread) {
     const auto start = Clock::now();
     thread.stop();
     EXPECT_LT(Clock::now() - start, 2s);
-    EXPECT_EQ(interpreter.runRequest, Exit);
+    EXPECT_EQ(interpreter.runRequest, RunRequest::Exit);
     EXPECT_FALSE(shows(e.running + std::u16string(u"never")));
     // Messages still queued for the closing window change nothing.
     handoff.handleInputRequest(InputMode::Line);

@@ -1,6 +1,7 @@
 // The terminal's key decoder: the sequences of the common terminals give the keys the window gives, a lone
 // Esc is told from a sequence only by the wait, and nothing a terminal sends is lost or makes it hang.
 #include "key_decoder.h"
+#include "terminal_keys.h"
 #include "virtual_keys.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +26,7 @@ std::vector<TerminalKey> decodeAll(std::string_view bytes) {
 }
 
 TerminalKey key(int vk, std::u16string units = u"", unsigned modifiers = 0) {
-    TerminalKey k;
-    k.virtualKey = vk;
-    k.units = std::move(units);
-    k.modifiers = modifiers;
-    return k;
+    return makeKey(vk, std::move(units), modifiers);
 }
 
 std::string describe(const std::vector<TerminalKey>& keys) {

@@ -1,6 +1,7 @@
 // The terminal's MENU, file-name prompt and question: the keys a person presses choose the window's
 // commands, and a name comes out as it was typed or pasted, never with a control code or half a pair.
 #include "shell_resources.h"
+#include "terminal_keys.h"
 #include "terminal_overlay.h"
 #include "virtual_keys.h"
 
@@ -10,11 +11,7 @@ namespace tavik::test {
 namespace {
 
 TerminalKey press(int vk, std::u16string units = u"", unsigned modifiers = 0) {
-    TerminalKey k;
-    k.virtualKey = vk;
-    k.units = std::move(units);
-    k.modifiers = modifiers;
-    return k;
+    return makeKey(vk, std::move(units), modifiers);
 }
 
 TerminalKey paste(std::u16string text) {

@@ -102,6 +102,13 @@ done
 type_line "100"
 type_line "110"
 type_line "cls"
+# A paste with a line longer than the console takes is refused whole, with the window's message.
+T set-buffer -b long "10 rem $(printf 'y%.0s' $(seq 300))"
+T paste-buffer -p -d -b long -t t
+wait_for "Nothing was pasted: line 1 has 307 characters"
+T send-keys -t t Space
+wait_gone "Nothing was pasted"
+pane | grep -qF 'ｙｙｙ' && fail "a refused paste was typed"
 
 # F10 opens the MENU; File, Save As... asks for the name on the bottom line.
 T send-keys -t t F10

@@ -122,7 +122,10 @@ describe('the browser\'s folder', () => {
   test('a save the browser refuses is reported as a Save Error, and the failure loses nothing', async () => {
     const page = await openPage(browser.context, site.url);
     await enter(page, '10 print 1');
-    await page.evaluate(() => { window.Module.tavik.storeFile = async () => 0; });
+    // The browser's storage fails as private browsing or a full disk makes it fail.
+    await page.evaluate(() => {
+      IDBObjectStore.prototype.put = () => { throw new DOMException('refused', 'QuotaExceededError'); };
+    });
     await enter(page, 'save "NO.TK"');
     await waitForScreen(page, /^Save Error in 0\nOK$/m);
     await enter(page, 'cls:list');
@@ -148,6 +151,20 @@ describe('the browser\'s folder', () => {
     assert.equal(saved.suggestedFilename(), 'OUT.TK');
     assert.deepEqual(readFileSync(await saved.path()), programBytes(['10 print 40+2', '20 print "up"']));
     await waitForScreen(page, /^save "OUT\.TK"\n$/m);
+
+    // Save As over a file of the folder asks first; declined, nothing is typed.
+    const asked = [];
+    page.on('dialog', (d) => {
+      asked.push(d.type());
+      if (d.type() === 'prompt') d.accept('OUT.TK');
+      else d.dismiss();
+    });
+    await enter(page, 'cls');
+    await menu(page, 'Save As...');
+    await page.waitForTimeout(300);
+    assert.deepEqual(asked, ['prompt', 'confirm']);
+    assert.doesNotMatch(await screenText(page), /save/);
+    page.removeAllListeners('dialog');
 
     // The uploaded and the saved file are both in the folder after a reload.
     await page.reload();
@@ -199,6 +216,25 @@ describe('running', () => {
     assert.deepEqual(pixels.red, [255, 0, 0, 255]);
     assert.deepEqual(pixels.blue, [0, 0, 255, 255]);
     assert.deepEqual(pixels.white, [255, 255, 255, 255]);
+    await page.close();
+  });
+
+  test('the screen is drawn at the device pixel ratio, scaled to the browser window', async () => {
+    const page = await browser.context.newPage();
+    const cdp = await page.context().newCDPSession(page);
+    await cdp.send('Emulation.setDeviceMetricsOverride', { width: 400, height: 560, deviceScaleFactor: 2, mobile: false });
+    await page.goto(site.url);
+    await waitForScreen(page, /OK$/m);
+    const size = await page.evaluate(() => {
+      const c = document.getElementById('screen');
+      return { w: c.width, h: c.height, cssW: parseFloat(c.style.width), cssH: parseFloat(c.style.height),
+               bar: document.getElementById('softkeys').offsetHeight };
+    });
+    // 480 x 640 fits 400 x (560 - the soft keys) by its height; twice as many pixels as CSS pixels.
+    assert.ok(Math.abs(size.cssH - (560 - size.bar)) < 1, JSON.stringify(size));
+    assert.ok(Math.abs(size.cssW - size.cssH * 480 / 640) < 1, JSON.stringify(size));
+    assert.equal(size.w, Math.round(size.cssW * 2));
+    assert.equal(size.h, Math.round(size.cssH * 2));
     await page.close();
   });
 

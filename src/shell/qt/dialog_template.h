@@ -86,7 +86,7 @@ class DialogSurface {
     virtual void select(std::uint16_t id, ListKind kind, int index) = 0;
 };
 
-enum class ResourceType { Dialog, Icon, String };
+enum class ResourceType { Dialog, Icon };
 
 struct Resource {
     ResourceType type;

@@ -101,9 +101,9 @@ int TerminalFrame::text(int column, int row, std::u16string_view text, Colour fo
     return column;
 }
 
-int textWidth(std::u16string_view text) {
+int textWidth(std::u16string_view text, bool unicode) {
     int width = 0;
-    for (const char16_t unit : text) width += std::clamp(characterWidth(unit), 1, 2);
+    for (const char16_t unit : text) width += unicode ? std::clamp(characterWidth(unit), 1, 2) : 1;
     return width;
 }
 

@@ -117,6 +117,6 @@ class CellWriter {
 int characterWidth(char32_t ch);
 
 // The columns text() gives the text.
-int textWidth(std::u16string_view text);
+int textWidth(std::u16string_view text, bool unicode);
 
 } // namespace tavik

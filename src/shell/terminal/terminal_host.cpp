@@ -5,6 +5,7 @@
 #include "interpreter.h"
 #include "interpreter_thread.h"
 #include "key_decoder.h"
+#include "paste.h"
 #include "program_io.h"
 #include "shell_resources.h"
 #include "terminal_frame.h"
@@ -66,7 +67,8 @@ std::atomic<int> endingSignal{0};
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> interruptRequested{false};
 std::atomic<bool> terminalTaken{false};
-int savedFd = -1;
+int savedFd = -1;    // the terminal's settings are read and set here (standard input)
+int savedOutFd = -1; // and its modes are sent here (standard output)
 struct termios savedTermios {};
 
 void wakeLoop() {
@@ -81,7 +83,7 @@ void wakeLoop() {
 // Puts the terminal back; safe in a signal handler (write and tcsetattr only).
 void restoreTerminal() {
     if (!terminalTaken.exchange(false)) return;
-    const ssize_t ignored = ::write(savedFd, LEAVE_SEQUENCE.data(), LEAVE_SEQUENCE.size());
+    const ssize_t ignored = ::write(savedOutFd, LEAVE_SEQUENCE.data(), LEAVE_SEQUENCE.size());
     (void)ignored;
     ::tcsetattr(savedFd, TCSAFLUSH, &savedTermios);
 }
@@ -226,9 +228,8 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     void command(int id);
     void typeCommand(std::u16string_view text);
     void fileCommand(int id, std::u16string name, bool replaceAgreed);
-    void typePaste(std::u16string_view text);
     // Keys for the console wait in order until a request is open to take them.
-    void queueKey(const TerminalKey& key, bool expires);
+    void queueKey(const TerminalKey& key);
     void deliverTyped();
     void deliver(const TerminalKey& key);
     void dropStaleTyped(Clock::time_point now);
@@ -272,7 +273,7 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     Clock::time_point nextCaretTick_{};
     struct Typed {
         TerminalKey key;
-        std::optional<Clock::time_point> arrived; // none: kept until a request takes it (pasted text)
+        Clock::time_point arrived;
     };
     std::deque<Typed> typed_;
     std::array<std::optional<Clock::time_point>, 256> keyRelease_{};
@@ -300,6 +301,7 @@ TerminalHost::~TerminalHost() {
 bool TerminalHost::takeTerminal() {
     if (::tcgetattr(in_, &savedTermios) != 0) return false;
     savedFd = in_;
+    savedOutFd = out_;
     struct termios raw = savedTermios;
     // Every key as it comes, no echo, no signals from the keys (Ctrl+C, Ctrl+Z and Ctrl+\ are the console's),
     // no flow control (Ctrl+S and Ctrl+Q are keys too), no CR to LF (Enter is 13).
@@ -376,10 +378,13 @@ void TerminalHost::handleBreakKey() {
 void TerminalHost::handleKey(const TerminalKey& key) {
     markDirty();
     if (key.kind == TerminalKey::Kind::Paste) {
-        if (overlay_.open())
+        // Typed as the window's paste types it; a line too long for the console refuses all of it.
+        if (overlay_.open()) {
             overlay_.key(key);
-        else
-            typePaste(key.units);
+        } else if (const PasteResult pasted = pasteText(*handoff_, key.units);
+                   pasted.outcome == PasteResult::Refused) {
+            overlay_.showMessage(utf16FromUtf8(pasteMessage(pasted)));
+        }
         return;
     }
     // Ctrl+C is the BREAK soft key wherever the keyboard is.
@@ -411,11 +416,11 @@ void TerminalHost::handleKey(const TerminalKey& key) {
         }
         if (key.virtualKey == 'Q') return;
     }
-    queueKey(key, true);
+    queueKey(key);
 }
 
-void TerminalHost::queueKey(const TerminalKey& key, bool expires) {
-    typed_.push_back({key, expires ? std::optional(Clock::now()) : std::nullopt});
+void TerminalHost::queueKey(const TerminalKey& key) {
+    typed_.push_back({key, Clock::now()});
     deliverTyped();
     if (!typed_.empty() && key.virtualKey != 0) {
         // KEY() sees the key at once; with no request open, the key-down only marks it held.
@@ -443,8 +448,7 @@ void TerminalHost::deliverTyped() {
 
 void TerminalHost::dropStaleTyped(Clock::time_point now) {
     if (handoff_->inputActive()) return;
-    while (!typed_.empty() && typed_.front().arrived &&
-           now - *typed_.front().arrived >= std::chrono::milliseconds(TYPE_AHEAD_MS))
+    while (!typed_.empty() && now - typed_.front().arrived >= std::chrono::milliseconds(TYPE_AHEAD_MS))
         typed_.pop_front();
 }
 
@@ -486,20 +490,6 @@ void TerminalHost::fileCommand(int id, std::u16string name, bool replaceAgreed) 
     }
     // Nothing is typed and nothing broken off when the line would not fit.
     if (handoff_->typeForUser(*line) == TypeResult::TooLong) overlay_.showMessage(pathTooLongText(name));
-}
-
-void TerminalHost::typePaste(std::u16string_view text) {
-    // Each line typed and entered, CR LF and CR counting as one line end; the last line is left to finish.
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char16_t unit = text[i];
-        if (unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-        if (unit == u'\n') unit = u'\r';
-        if (unit < 0x20 && unit != u'\r' && unit != u'\t') continue;
-        TerminalKey k;
-        k.units.assign(1, unit);
-        if (unit == u'\r') k.virtualKey = VK_RETURN;
-        queueKey(k, false);
-    }
 }
 
 void TerminalHost::suspend() {
@@ -546,6 +536,8 @@ int TerminalHost::run(const TerminalOptions& options) {
         return 1;
     }
     setHandler(SIGWINCH, onWinch);
+    // Continued after a stop it could not see (SIGSTOP): the screen may hold anything, so it is sent whole.
+    setHandler(SIGCONT, onWinch);
     for (const int sig : ENDING_SIGNALS) setHandler(sig, onEndingSignal);
     for (const int sig : CRASH_SIGNALS) setHandler(sig, onCrash);
     setHandler(SIGTSTP, onStop);
@@ -570,8 +562,8 @@ int TerminalHost::run(const TerminalOptions& options) {
         if (caretTimer_) deadline = std::min(deadline, nextCaretTick_);
         if (decoder_.waitingForMore())
             deadline = std::min(deadline, lastByte_ + std::chrono::milliseconds(ESC_WAIT_MS));
-        if (!typed_.empty() && typed_.front().arrived)
-            deadline = std::min(deadline, *typed_.front().arrived + std::chrono::milliseconds(TYPE_AHEAD_MS));
+        if (!typed_.empty())
+            deadline = std::min(deadline, typed_.front().arrived + std::chrono::milliseconds(TYPE_AHEAD_MS));
         for (const auto& release : keyRelease_)
             if (release) deadline = std::min(deadline, *release);
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();

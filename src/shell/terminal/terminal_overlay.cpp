@@ -173,7 +173,7 @@ void TerminalOverlay::draw(TerminalFrame& frame, const TerminalTraits& traits) c
         // A long name shows its end, where the typing is.
         const int room = frame.columns() - column - 1;
         std::u16string_view shownPart = second;
-        while (!shownPart.empty() && textWidth(shownPart) > room) shownPart.remove_prefix(1);
+        while (!shownPart.empty() && textWidth(shownPart, traits.unicode) > room) shownPart.remove_prefix(1);
         column = frame.text(column, bottom, shownPart, LINE_TEXT, BOX_BACK, traits.unicode);
         return column;
     };
@@ -211,7 +211,7 @@ void TerminalOverlay::drawMessage(TerminalFrame& frame, const TerminalTraits& tr
         std::u16string_view paragraph = rest.substr(0, end);
         do {
             std::size_t cut = paragraph.size();
-            while (textWidth(paragraph.substr(0, cut)) > room) {
+            while (textWidth(paragraph.substr(0, cut), traits.unicode) > room) {
                 const std::size_t blank = paragraph.rfind(u' ', cut - 1);
                 cut = blank != std::u16string_view::npos && blank > 0 ? blank : cut - 1;
             }
@@ -225,7 +225,7 @@ void TerminalOverlay::drawMessage(TerminalFrame& frame, const TerminalTraits& tr
     lines.emplace_back(u"");
     lines.emplace_back(u"(press a key)");
     int width = 0;
-    for (const std::u16string& l : lines) width = std::max(width, textWidth(l));
+    for (const std::u16string& l : lines) width = std::max(width, textWidth(l, traits.unicode));
     width += 4;
     const int height = static_cast<int>(lines.size()) + 2;
     const int left = std::max((frame.columns() - width) / 2, 0);
@@ -240,7 +240,7 @@ void TerminalOverlay::drawMenu(TerminalFrame& frame, const TerminalTraits& trait
     auto drawLevel = [&](int level, int right, int bottomRow) {
         const std::vector<MenuItem> items = levelItems(level);
         int width = 0;
-        for (const MenuItem& item : items) width = std::max(width, textWidth(item.label) + 2);
+        for (const MenuItem& item : items) width = std::max(width, textWidth(item.label, traits.unicode) + 2);
         width += 4; // the frame and a blank each side
         const int height = static_cast<int>(items.size()) + 2;
         const int left = std::max(right - width, 0);
@@ -275,7 +275,7 @@ void TerminalOverlay::drawAbout(TerminalFrame& frame, const TerminalTraits& trai
     const std::u16string version = aboutVersionText();
     const std::u16string_view lines[] = {ABOUT_CAPTION, u"", version, ABOUT_NOTICE, u"", u"[ OK ]"};
     int width = 0;
-    for (const std::u16string_view l : lines) width = std::max(width, textWidth(l));
+    for (const std::u16string_view l : lines) width = std::max(width, textWidth(l, traits.unicode));
     width += 6;
     const int height = static_cast<int>(std::size(lines)) + 2;
     const int screenRows = frame.rows() - 1;
@@ -288,7 +288,8 @@ void TerminalOverlay::drawAbout(TerminalFrame& frame, const TerminalTraits& trai
         const Colour fore = caption ? SELECTED_TEXT : BOX_TEXT;
         const Colour back = caption ? SELECTED_BACK : BOX_BACK;
         if (caption) frame.fill(left + 1, row, left + width - 1, row + 1, back);
-        frame.text(left + (width - textWidth(lines[i])) / 2, row, lines[i], fore, back, traits.unicode);
+        frame.text(left + (width - textWidth(lines[i], traits.unicode)) / 2, row, lines[i], fore, back,
+                   traits.unicode);
     }
 }
 

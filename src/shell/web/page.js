@@ -291,7 +291,7 @@
   // computer needs a turn of the browser's events before it asks for the next line, and what is typed in
   // that moment must not be lost. What waits longer (a program ran) is dropped, as the window drops it.
   // Pasted text waits as long as it takes.
-  const TYPE_AHEAD_MS = 200;
+  const TYPE_AHEAD_MS = 500;
   const typeAhead = [];
   function deliver(entry) {
     if (entry.key) Module._tavik_key_down(entry.key);
@@ -427,6 +427,8 @@
     name = name.trim();
     if (!name) return;
     if (!/\.[^./]+$/.test(name)) name += '.TK';
+    // As the window's save dialog does, a file already in the folder is replaced only when the user agrees.
+    if (Module.FS.analyzePath(FOLDER + '/' + name).exists && !confirm(`${name} is already in the browser's folder. Replace it?`)) return;
     if (typeFileCommand(VERB_SAVE, name)) pendingDownloads.add(name);
   }
   async function copyScreen() {
@@ -497,6 +499,10 @@
   });
   document.addEventListener('mousedown', (e) => {
     if (!$('softkeys').contains(e.target)) closeMenu();
+  });
+  // A click anywhere outside the menu and the About box gives the keys back to the console.
+  document.addEventListener('mouseup', (e) => {
+    if ($('menu-list').hidden && $('about').hidden && $('off').hidden && !$('softkeys').contains(e.target)) keys.focus();
   });
   $('break').addEventListener('click', () => {
     if (ready && !switchedOff) Module._tavik_break();
@@ -593,8 +599,10 @@
       $('off').hidden = false;
       $('switch-on').focus();
     },
+    // Never rejects: the computer waits for the answer, and a refusal is a Save Error.
     async storeFile(name, data) {
-      const stored = await writeRecord(name, data);
+      let stored = false;
+      try { stored = await writeRecord(name, data); } catch (e) { stored = false; }
       if (stored && pendingDownloads.delete(name)) offerDownload(name, data);
       return stored ? 1 : 0;
     },
