@@ -169,7 +169,8 @@ std::string usageText() {
            "  2    a bad command line\n"
            "\n"
            "The manual: share/doc/tavikwm/MANUAL.md where tavikWM is installed (/usr/local by default),\n"
-           "with the example programs beside it in examples/; docs/MANUAL.md in the sources; and tavikwm(1).\n";
+           "with the example programs beside it in examples/; docs/MANUAL.md in the sources; and\n"
+           "tavikwm(1).\n";
 }
 
 bool displayAvailable(const std::function<const char*(const char*)>& getEnvironment) {

@@ -79,7 +79,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     keys->addStretch(1);
     keys->addWidget(menuKey_);
     menu_ = buildMenu();
-    connect(menuKey_, &QPushButton::clicked, this, [this] { handleCommand(CMD_MENU); });
+    connect(menuKey_, &QPushButton::clicked, this, [this] { popUpMenu(); });
     connect(breakKey_, &QPushButton::clicked, this, [this] { handleCommand(CMD_BREAK); });
 
     auto* column = new QVBoxLayout(this);
@@ -167,7 +167,6 @@ bool MainWindow::handleCommand(int id) {
     case CMD_RUN: chooseProgramFile(fileCommandVerb(CMD_RUN)); return true;
     case CMD_ABOUT: showAbout(); return true;
     case CMD_BREAK: typeCommand(u""); return true;
-    case CMD_MENU: popUpMenu(); return true;
     case CMD_PASTE: pasteClipboard(); return true;
     case CMD_COPY_SCREEN: copyScreen(); return true;
     default: return false;
