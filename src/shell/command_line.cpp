@@ -114,7 +114,8 @@ std::string usageText() {
            "  --batch        run the console without a window: standard input stands for the keyboard\n"
            "                 and standard output receives what the console shows. Without --batch,\n"
            "                 tavikwm opens its window where it was built with one and a display is\n"
-           "                 available (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set); otherwise\n"
+           "                 available (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set, and the\n"
+           "                 display answers; if it does not, one line says why); otherwise\n"
            "                 the console runs full-screen in the terminal when standard input and\n"
            "                 output are one, and the batch console runs when either is not.\n"
            "  --terminal     run the console full-screen in the terminal even where a window could\n"
@@ -167,7 +168,9 @@ std::string usageText() {
            "  130  a break stopped the run of FILE, or a second Ctrl-C ended tavikwm\n"
            "  2    a bad command line\n"
            "\n"
-           "The manual: docs/MANUAL.md in the sources, and tavikwm(1).\n";
+           "The manual: share/doc/tavikwm/MANUAL.md where tavikWM is installed (/usr/local by default),\n"
+           "with the example programs beside it in examples/; docs/MANUAL.md in the sources; and\n"
+           "tavikwm(1).\n";
 }
 
 bool displayAvailable(const std::function<const char*(const char*)>& getEnvironment) {

@@ -24,6 +24,11 @@ constexpr int CMD_SAVE = 0x8006;
 constexpr int CMD_EXIT = 0x8008;
 constexpr int CMD_SAVE_AS = 0x8009;
 constexpr int CMD_RUN = 0x800A;
+// The clipboard: Paste types the clipboard's text (see paste.h); Copy Screen puts the grid's text there.
+constexpr int CMD_PASTE = 40005;
+constexpr int CMD_COPY_SCREEN = 40006;
+constexpr const char16_t* PASTE_LABEL = u"Paste";
+constexpr const char16_t* COPY_SCREEN_LABEL = u"Copy Screen";
 
 // One entry of the MENU, in the order shown. An entry with command 0 opens a submenu made of the entries
 // of the next level that follow it.

@@ -41,6 +41,12 @@ bool runWindowModule(int argc, char** argv, int& status, std::string& problem) {
             problem = candidate.string() + " has no window entry";
             return false;
         }
+        const auto probe = reinterpret_cast<WindowProbe>(dlsym(module, WINDOW_PROBE_NAME));
+        char why[512] = {};
+        if (probe != nullptr && probe(why, static_cast<int>(sizeof why)) == 0) {
+            problem = why;
+            return false;
+        }
         status = entry(argc, argv);
         return true;
     }

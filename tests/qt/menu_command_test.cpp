@@ -4,7 +4,9 @@
 
 #include "app_resources.h"
 
+#include <QClipboard>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -59,7 +61,7 @@ TEST_F(MenuCommandTest, TheMenuHoldsTheCommandsInOrderWithTheirIds) {
     QMenu* menu = window->menu();
     std::vector<QString> labels;
     for (QAction* a : menu->actions()) labels.push_back(a->text());
-    EXPECT_EQ(labels, (std::vector<QString>{"About...", "File", "Run...", "Exit"}));
+    EXPECT_EQ(labels, (std::vector<QString>{"About...", "File", "Run...", "Paste", "Copy Screen", "Exit"}));
     QMenu* file = action(menu, "File")->menu();
     ASSERT_NE(file, nullptr);
     std::vector<int> ids;
@@ -68,9 +70,18 @@ TEST_F(MenuCommandTest, TheMenuHoldsTheCommandsInOrderWithTheirIds) {
     EXPECT_EQ(action(menu, "About...")->data().toInt(), CMD_ABOUT);
     EXPECT_EQ(action(menu, "Run...")->data().toInt(), CMD_RUN);
     EXPECT_EQ(action(menu, "Exit")->data().toInt(), CMD_EXIT);
+    EXPECT_EQ(action(menu, "Paste")->data().toInt(), CMD_PASTE);
+    EXPECT_EQ(action(menu, "Copy Screen")->data().toInt(), CMD_COPY_SCREEN);
     EXPECT_EQ(window->breakKey()->text(), "BREAK");
     EXPECT_EQ(window->menuKey()->text(), "MENU");
-    EXPECT_EQ(window->menuKey()->menu(), menu);
+
+    // The menu rises from the soft key, as on the handheld, instead of hanging below the window.
+    window->menuKey()->click();
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }, 5000));
+    const QRect key(window->menuKey()->mapToGlobal(QPoint(0, 0)), window->menuKey()->size());
+    EXPECT_LE(menu->geometry().bottom(), key.top());
+    EXPECT_LE(menu->geometry().right(), key.right());
+    menu->hide();
 }
 
 TEST_F(MenuCommandTest, NewAndSaveTypeTheirFixedLinesAndBreak) {
@@ -152,7 +163,8 @@ TEST(DesktopDialogsTest, FileDialogsOfferAllAndTavikWithTavikChosenAndCancelGive
     DesktopDialogs dialogs;
     QWidget parent;
     parent.show();
-    const QStringList filters{QStringLiteral("All (*.*)"), QStringLiteral("Tavik (*.TK)")};
+    // "All" also shows the names without an extension that Save As makes.
+    const QStringList filters{QStringLiteral("All (*)"), QStringLiteral("Tavik (*.TK)")};
 
     SeenFileDialog open;
     readAndCancelFileDialog(open);
@@ -190,6 +202,29 @@ TEST(DesktopDialogsTest, RefusalIsAMessageBoxNamingThePath) {
     dialogs.refuse(&parent, QStringLiteral("The path is too long: /x/y.TK"));
     EXPECT_TRUE(wasModal);
     EXPECT_EQ(shown, QStringLiteral("The path is too long: /x/y.TK"));
+
+    // A path of 400 characters: the box fits the window, the path keeps its start and its file name.
+    parent.resize(480, 640);
+    const QString path =
+        QStringLiteral("/home/user/") + QString(380, QChar('d')) + QStringLiteral("/LAST.TK");
+    int boxWidth = 0;
+    QTimer::singleShot(0, [&] {
+        waitUntil([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            boxWidth = box->frameGeometry().width();
+            box->accept();
+        }
+    });
+    dialogs.refuse(&parent, QString::fromStdU16String(pathTooLongText(path.toStdU16String())));
+    EXPECT_GT(boxWidth, 0);
+    EXPECT_LE(boxWidth, 480);
+    const QStringList lines = shown.split(QLatin1Char('\n'));
+    EXPECT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines.last().startsWith(QStringLiteral("/home/user/dd"))) << lines.last().toStdString();
+    EXPECT_TRUE(lines.last().endsWith(QStringLiteral("d/LAST.TK"))) << lines.last().toStdString();
+    EXPECT_TRUE(lines.last().contains(QChar(0x2026)));
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("The path is too long")));
 }
 
 TEST_F(MenuCommandTest, BreakKeyOnlyBreaksAndDiscardsPendingText) {
@@ -236,6 +271,44 @@ class MenuSessionTest : public WindowTest {
     }
     FakeDialogs dialogs;
 };
+
+TEST_F(MenuSessionTest, PasteTypesTheClipboardAndCopyScreenTakesTheGrid) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // A listing from a web page: CR LF, a tab, a stray control code; the last line has no end.
+    clipboard->setText(QStringLiteral("10 print \"P\";\r\n20 print\t\"Q\x01\"\r\nli"));
+    const int before = window->inputRequestsOpened();
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Insert, Qt::ShiftModifier);
+    ASSERT_TRUE(waitUntil([&] { return rowShowing(u"li") >= 0 && window->handoff().typedAhead().empty(); }));
+    EXPECT_GE(window->inputRequestsOpened(), before + 1);
+    typeLine("st");
+    EXPECT_GE(rowShowing(u"10 print \"P\";"), 0);
+
+    clipboard->setText(QStringLiteral("run\n"));
+    const int ran = window->inputRequestsOpened();
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(waitForPrompt(ran));
+    EXPECT_GE(rowShowing(u"PQ"), 0);
+
+    // Ctrl+V alone types its control code, as any Ctrl+letter does.
+    const int cursor = window->console().cursorColumn();
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window->console().peekCell(cursor, window->console().cursorRow()), 0x16);
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Backspace);
+
+    // A line over 255 characters: nothing typed, and the user is told why.
+    clipboard->setText(QStringLiteral("print 1\n") + QString(256, QChar('x')));
+    window->handleCommand(CMD_PASTE);
+    ASSERT_EQ(dialogs.refusals.size(), 1u);
+    EXPECT_EQ(dialogs.refusals[0].toStdString(),
+              "Nothing was pasted: line 2 has 256 characters, and a line holds at most 255.");
+    EXPECT_TRUE(window->handoff().typedAhead().empty());
+
+    window->handleCommand(CMD_COPY_SCREEN);
+    const QStringList copied = clipboard->text().split(QLatin1Char('\n'));
+    EXPECT_EQ(copied.size(), screen().rows + 1); // every row, and the end of the last
+    EXPECT_TRUE(copied.contains(QStringLiteral("PQ")));
+    EXPECT_TRUE(copied.contains(QStringLiteral("OK")));
+}
 
 TEST_F(MenuSessionTest, SaveAsThenNewThenOpenBringsTheProgramBack) {
     QTemporaryDir dir;

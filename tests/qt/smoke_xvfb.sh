@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The real program on a virtual X display: it starts and shows its window, a line typed on the keyboard
 # runs (the program it stores is saved to a file), the window shows the grey margins and dark text on
-# white, a second start exits 0 and leaves one window, and EXIT ends the first.
+# white, a second start exits 0 and leaves one window, a second start with a FILE (a relative name, from
+# another folder) has the first window run it, a listing pasted from the clipboard (Shift+Insert; when
+# xclip is installed) becomes the program, and EXIT ends the first. With TAVIK_SMOKE_SHOTS naming a
+# folder, screenshots of each step are left there (X window dumps, NAME.xwd).
 #   smoke_xvfb.sh TAVIKWM
 # Exits 77 (skipped) when xvfb-run, xdotool or xwd is missing.
 set -euo pipefail
@@ -68,6 +71,50 @@ read -r white dark <<<"$counts"
 timeout 10 "$tavikwm" || fail "the second start did not exit 0"
 count=$(timeout 10 xdotool search --onlyvisible --name '^tavikWM$' | wc -l)
 [[ "$count" == 1 ]] || fail "$count windows after the second start"
+
+shot() {
+    if [[ -n "${TAVIK_SMOKE_SHOTS:-}" ]]; then
+        mkdir -p "$TAVIK_SMOKE_SHOTS"
+        xwd -silent -id "$window" >"$TAVIK_SMOKE_SHOTS/$1.xwd" || true
+    fi
+}
+shot 1-typed
+# Typed in the window and saved, so that what the window holds can be read from a file.
+save_as() {
+    focus
+    timeout 30 xdotool type --delay 20 "save \"$1\""
+    timeout 10 xdotool key Return
+    for _ in $(seq 50); do [[ -s "$1" ]] && break; sleep 0.1; done
+    [[ -s "$1" ]] || fail "save \"$1\" wrote nothing"
+}
+
+# "Open with": a second start with a FILE, named relative to its own folder, hands it over; the first
+# window runs it (its program is then the one in the file) and the second ends with 0.
+mkdir elsewhere
+printf '10 print "HANDED OVER"\n' >elsewhere/HANDED.TK
+(cd elsewhere && timeout 10 "$tavikwm" HANDED.TK) || fail "the second start with a file did not exit 0"
+count=$(timeout 10 xdotool search --onlyvisible --name '^tavikWM$' | wc -l)
+[[ "$count" == 1 ]] || fail "$count windows after the second start with a file"
+sleep 1
+shot 2-handed-over
+save_as RAN.TK
+tr -d '\000\377\376\r' <RAN.TK | grep -qx '10 print "HANDED OVER"' || fail "the handed-over file did not run"
+
+# Paste: a listing with CR LF ends whose last line (a save) has no end and waits for Enter.
+if command -v xclip >/dev/null; then
+    printf '20 print "PASTED"\r\n30 end\r\nsave "PASTE.TK"' | timeout 10 xclip -selection clipboard
+    focus
+    timeout 10 xdotool key shift+Insert
+    sleep 1
+    shot 3-pasted
+    [[ ! -e PASTE.TK ]] || fail "the pasted last line ran before Enter"
+    timeout 10 xdotool key Return
+    for _ in $(seq 50); do [[ -s PASTE.TK ]] && break; sleep 0.1; done
+    [[ "$(tr -d '\000\377\376\r' <PASTE.TK)" == $'10 print "HANDED OVER"\n20 print "PASTED"\n30 end' ]] ||
+        fail "the pasted listing is not the program: $(tr -d '\000\377\376\r' <PASTE.TK 2>/dev/null)"
+else
+    echo "paste skipped: xclip is not installed"
+fi
 
 focus
 timeout 30 xdotool type --delay 20 'exit'

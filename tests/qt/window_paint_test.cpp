@@ -7,6 +7,8 @@
 
 #include <QColor>
 
+#include <cmath>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -328,6 +330,61 @@ TEST_F(WindowPaintTest, PainterAndPlottingInterpreterShareThePlaneSafely) {
     ASSERT_TRUE(waitForPrompt(before));
     const PlaneFit fit = fitPlane(ConsoleRenderer::planeBand(screen(), consoleRect()), 64, 16);
     EXPECT_EQ(pixelAt(grabConsole(), fit.picture.right - 1, fit.picture.bottom - 1), BLACK);
+}
+
+} // namespace
+} // namespace tavik::testing
+
+namespace tavik::testing {
+namespace {
+
+// Blurry text on HiDPI screens comes from drawing at one device pixel per logical pixel and letting the
+// screen enlarge the picture. The image has the screen's density instead; run with QT_SCALE_FACTOR set, the
+// widget's own ratio is the one the view takes.
+TEST_F(WindowPaintTest, DrawsAtTheScreensPixelRatio) {
+    window->consoleWidget().flush();
+    const double screenRatio = window->consoleWidget().devicePixelRatioF();
+    if (const char* factor = std::getenv("QT_SCALE_FACTOR")) {
+        EXPECT_EQ(screenRatio, std::atof(factor));
+    }
+    EXPECT_EQ(window->view().devicePixelRatio(), screenRatio);
+    EXPECT_EQ(window->view().image().devicePixelRatio(), screenRatio);
+    typeLine("cls:print \"W@\"");
+    const PixelRect k = consoleRect();
+    const QSize client = window->consoleWidget().size();
+    auto render = [&](double ratio) {
+        std::lock_guard<std::recursive_mutex> guard(window->console().lock);
+        window->view().setDevicePixelRatio(ratio);
+        window->view().bringUpToDate();
+        return window->view().image().copy();
+    };
+    const QImage one = render(1.0);
+    for (const double ratio : {2.0, 1.5, 1.25}) {
+        const QImage image = render(ratio);
+        ASSERT_EQ(image.size(), QSize(static_cast<int>(std::ceil(client.width() * ratio)),
+                                      static_cast<int>(std::ceil(client.height() * ratio))));
+        EXPECT_EQ(image.devicePixelRatio(), ratio);
+        const auto device = [&](int v) { return static_cast<int>(std::lround(v * ratio)); };
+        // The margins keep their share, the cells tile the grid without a seam of margin grey.
+        EXPECT_TRUE(allPixels(image, QRect(0, 0, device(k.left), image.height()), GREY));
+        const int cw = screen().cellWidth;
+        const int ch = screen().cellHeight;
+        const QRect blankRows(device(k.left), device(k.top + 2 * ch),
+                              device(k.left + screen().columns * cw) - device(k.left),
+                              device(k.top + screen().rows * ch) - device(k.top + 2 * ch));
+        EXPECT_TRUE(allPixels(image, blankRows, WHITE)) << "ratio " << ratio;
+        // The letters are drawn at the finer size: more dark pixels than the 1x letters, enlarged, would
+        // give only by blurring, and not the 1x picture doubled.
+        const QRect letters(device(k.left), device(k.top), device(2 * cw), device(ch));
+        const int dark = countPixels(image, letters, [](QColor c) { return c.lightness() < 60; });
+        const int darkAtOne =
+            countPixels(one, QRect(k.left, k.top, 2 * cw, ch), [](QColor c) { return c.lightness() < 60; });
+        EXPECT_GT(dark, darkAtOne * ratio) << "ratio " << ratio;
+        if (ratio == 2.0) {
+            EXPECT_NE(image.copy(letters), one.copy(QRect(k.left, k.top, 2 * cw, ch)).scaled(letters.size()));
+        }
+    }
+    render(screenRatio);
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include "single_instance.h"
 #include "window_app.h"
 
+#include <QDir>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -217,6 +219,62 @@ TEST_F(WindowShellTest, FileGivenAtStartRuns) {
     EXPECT_GE(rowShowing(u"STARTED"), 0);
 }
 
+TEST_F(WindowShellTest, ATinyWindowKeepsAUsableConsoleAndGrowsBackWhole) {
+    const int bar = window->height() - window->consoleWidget().height();
+    EXPECT_EQ(window->minimumWidth(), MIN_CONSOLE_SIDE);
+    EXPECT_EQ(window->minimumHeight(), MIN_CONSOLE_SIDE + bar);
+    // A window manager that ignores the minimum: NEW in a 60 x 60 window.
+    window->setMinimumSize(0, 0);
+    window->resize(60, 60);
+    ASSERT_TRUE(waitUntil([&] { return window->width() == 60 && window->height() == 60; }, 5000));
+    typeLine("new");
+    EXPECT_EQ(screen().columns, MIN_CONSOLE_SIDE / screen().cellWidth);
+    EXPECT_EQ(screen().rows, MIN_CONSOLE_SIDE / screen().cellHeight);
+    EXPECT_GE(screen().rows, 8);
+    typeLine("print 6*7");
+    EXPECT_GE(rowShowing(u"42"), 0);
+    window->resize(480, 640);
+    ASSERT_TRUE(waitUntil([&] { return window->height() == 640; }, 5000));
+    typeLine("new");
+    EXPECT_EQ(screen().columns, window->console().squareSide() / screen().cellWidth);
+    EXPECT_GT(screen().columns, MIN_CONSOLE_SIDE / screen().cellWidth);
+}
+
+TEST_F(WindowShellTest, ASecondStartHandsOverItsFileAsAnAbsolutePathAndItRuns) {
+    QTemporaryDir dir;
+    SingleInstance first(dir.path());
+    ASSERT_TRUE(first.claim());
+    QStringList opened;
+    int activated = 0;
+    first.onOpen = [&](const QString& path) { opened << path; };
+    first.onActivate = [&] { ++activated; };
+
+    // Started in another folder with a relative name, and a name that needs care on the way.
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    SingleInstance second(dir.path());
+    EXPECT_FALSE(second.claim());
+    EXPECT_TRUE(second.activateRunning(QStringLiteral("sub/プログラム 1%.TK")));
+    EXPECT_TRUE(second.activateRunning());
+    QDir::setCurrent(here);
+    ASSERT_TRUE(waitUntil([&] { return opened.size() == 1 && activated == 1; }, 5000));
+    EXPECT_EQ(opened[0], QDir(dir.path()).filePath(QStringLiteral("sub/プログラム 1%.TK")));
+
+    // The running window runs it as Run... does: the program is broken off, the screen cleared.
+    const QString path = dir.filePath(QStringLiteral("H.TK"));
+    {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("10 print \"HANDED\"\r\n");
+    }
+    typeLine("print \"BEFORE\"");
+    const int before = window->inputRequestsOpened();
+    window->runFileFromAnotherStart(path);
+    ASSERT_TRUE(waitForPrompt(before));
+    ASSERT_TRUE(waitUntil([&] { return rowShowing(u"HANDED") >= 0; }));
+    EXPECT_EQ(rowShowing(u"BEFORE"), -1);
+}
+
 // Records every event that reaches a widget on a thread other than the user-interface thread: a widget
 // touched from the interpreter thread (a resize, a repaint, a focus change, a timer started) shows up here.
 class WidgetThreadWatch final : public QObject {
@@ -301,7 +359,7 @@ TEST(SingleInstanceTest, SecondStartReachesTheFirstAndDoesNotClaim) {
 TEST(SingleInstanceTest, NobodyRunningMeansNobodyToReach) {
     QTemporaryDir dir;
     SingleInstance lone(dir.path());
-    EXPECT_FALSE(lone.activateRunning(200));
+    EXPECT_FALSE(lone.activateRunning(QString(), 200));
     {
         SingleInstance gone(dir.path());
         ASSERT_TRUE(gone.claim());

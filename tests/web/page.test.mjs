@@ -124,12 +124,21 @@ describe('the browser\'s folder', () => {
     await enter(page, '10 print 1');
     // The browser's storage fails as private browsing or a full disk makes it fail.
     await page.evaluate(() => {
+      window.storingPut = IDBObjectStore.prototype.put;
       IDBObjectStore.prototype.put = () => { throw new DOMException('refused', 'QuotaExceededError'); };
     });
     await enter(page, 'save "NO.TK"');
     await waitForScreen(page, /^Save Error in 0\nOK$/m);
+
     await enter(page, 'cls:list');
     await waitForScreen(page, /^10 print 1\n$/m);
+    // A name outside the browser's folder would not outlast the page: refused, though the browser stores.
+    await page.evaluate(() => { IDBObjectStore.prototype.put = window.storingPut; });
+    await enter(page, 'cls:save "/tmp/OUT.TK"');
+    await waitForScreen(page, /^Save Error in 0\nOK$/m);
+    // Nor is the refused file left behind for a LOAD to find until the next reload.
+    await enter(page, 'cls:load "NO.TK"');
+    await waitForScreen(page, /^File Not Found or Load Error i\nn 0\nOK$/m);
     await page.close();
   });
 

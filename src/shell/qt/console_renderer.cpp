@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 
 namespace tavik {
@@ -173,6 +174,25 @@ void blitCell(QImage& image, int x, int y, const QImage& cell) {
     }
 }
 
+void blitCell(QImage& image, const PixelRect& to, const QImage& cell) {
+    if (to.width() >= cell.width() && to.height() >= cell.height()) {
+        blitCell(image, to.left, to.top, cell);
+        return;
+    }
+    const int left = std::max(to.left, 0);
+    const int top = std::max(to.top, 0);
+    const int right = std::min({to.left + cell.width(), to.right, image.width()});
+    const int bottom = std::min({to.top + cell.height(), to.bottom, image.height()});
+    if (left >= right || top >= bottom) return;
+    const std::size_t bytes = static_cast<std::size_t>(right - left) * sizeof(QRgb);
+    for (int row = top; row < bottom; ++row) {
+        std::memcpy(image.bits() + row * image.bytesPerLine() + static_cast<qsizetype>(left) * 4,
+                    cell.constBits() + (row - to.top) * cell.bytesPerLine() +
+                        static_cast<qsizetype>(left - to.left) * 4,
+                    bytes);
+    }
+}
+
 // ---------------------------------------------------------------------------------------------------------
 
 namespace {
@@ -189,6 +209,19 @@ PixelRect cellRect(const TextScreen& s, const PixelRect& grid, int column, int r
 
 } // namespace
 
+PixelRect ConsoleRenderer::toDevice(const PixelRect& rect) const {
+    if (scale_ == 1.0) return rect;
+    const auto device = [this](int v) { return static_cast<int>(std::lround(v * scale_)); };
+    return {device(rect.left), device(rect.top), device(rect.right), device(rect.bottom)};
+}
+
+void ConsoleRenderer::configureGlyphs(const TextScreen& s) {
+    // The font at the device's pixel size, the cells as large as the widest of them in device pixels.
+    const auto up = [this](int v) { return static_cast<int>(std::ceil(v * scale_ - 1e-9)); };
+    glyphs_.configure(static_cast<int>(std::lround(s.fontHeight * scale_)),
+                      {up(s.cellWidth), up(s.cellHeight)});
+}
+
 PixelRect ConsoleRenderer::planeBand(const TextScreen& screen, const PixelRect& console) {
     return {console.left, console.top, console.right, console.top + screen.firstTextRow * screen.cellHeight};
 }
@@ -200,10 +233,12 @@ void ConsoleRenderer::paintAll(QImage& image, const Console& console, const Pixe
     // The margins, the plane's band and the cells cover every pixel (the cells may reach one pixel past the
     // console rectangle, never short of it), so the erase in the background colour that comes first on the
     // handheld is never seen and is left out.
-    fillRect(image, {c.left, c.top, k.left, c.bottom}, MARGIN_GREY);
-    fillRect(image, {k.right, c.top, c.right, c.bottom}, MARGIN_GREY);
-    fillRect(image, {k.left, c.top, k.right, k.top}, MARGIN_GREY);
-    fillRect(image, {k.left, k.bottom, k.right, c.bottom}, MARGIN_GREY);
+    const PixelRect d = toDevice(c);
+    const PixelRect g = toDevice(k);
+    fillRect(image, {d.left, d.top, g.left, image.height()}, MARGIN_GREY);
+    fillRect(image, {g.right, d.top, image.width(), image.height()}, MARGIN_GREY);
+    fillRect(image, {g.left, d.top, g.right, g.top}, MARGIN_GREY);
+    fillRect(image, {g.left, g.bottom, g.right, image.height()}, MARGIN_GREY);
     paintPlane(image, console, client);
     for (int row = std::max(s.firstTextRow, 0); row < s.rows; ++row) paintRow(image, console, client, row);
 }
@@ -212,13 +247,13 @@ QRect ConsoleRenderer::paintCell(QImage& image, const Console& console, const Pi
                                  int row) {
     const TextScreen& s = console.screen;
     if (column < 0 || column >= s.columns || row < 0 || row >= s.rows || row < s.firstTextRow) return {};
-    glyphs_.configure(s.fontHeight, {s.cellWidth, s.cellHeight});
-    const PixelRect cell = cellRect(s, gridRect(s, client), column, row);
+    configureGlyphs(s);
+    const PixelRect cell = toDevice(cellRect(s, gridRect(s, client), column, row));
     const int i = TextScreen::cellIndex(column, row);
     const bool caret = console.caretOn != 0 && column == console.caretColumn && row == console.caretRow;
     const Colour fore = caret ? s.cellBack[i] : s.cellFore[i];
     const Colour back = caret ? s.cellFore[i] : s.cellBack[i];
-    blitCell(image, cell.left, cell.top, glyphs_.cell(glyphFor(s.cellChar[i]), fore, back));
+    blitCell(image, cell, glyphs_.cell(glyphFor(s.cellChar[i]), fore, back));
     return toQRect(cell) & image.rect();
 }
 
@@ -226,7 +261,7 @@ QRect ConsoleRenderer::paintRow(QImage& image, const Console& console, const Pix
     const TextScreen& s = console.screen;
     if (row < 0 || row >= s.rows || row < s.firstTextRow) return {};
     // The row's cells that were never drawn are drawn together first.
-    glyphs_.configure(s.fontHeight, {s.cellWidth, s.cellHeight});
+    configureGlyphs(s);
     std::array<GlyphCache::Key, GRID_CAPACITY> keys{};
     const int columns = std::min(s.columns, GRID_CAPACITY);
     for (int column = 0; column < columns; ++column) {
@@ -240,11 +275,15 @@ QRect ConsoleRenderer::paintRow(QImage& image, const Console& console, const Pix
     const PixelRect grid = gridRect(s, client);
     for (int column = 0; column < columns; ++column) {
         const GlyphCache::Key& k = keys[static_cast<std::size_t>(column)];
-        const PixelRect cell = cellRect(s, grid, column, row);
-        blitCell(image, cell.left, cell.top, glyphs_.cell(k.glyph, k.fore, k.back));
+        const PixelRect cell = toDevice(cellRect(s, grid, column, row));
+        if (scale_ == 1.0)
+            blitCell(image, cell.left, cell.top, glyphs_.cell(k.glyph, k.fore, k.back));
+        else
+            blitCell(image, cell, glyphs_.cell(k.glyph, k.fore, k.back));
     }
     const PixelRect first = cellRect(s, grid, 0, row);
-    return QRect(first.left, first.top, columns * s.cellWidth, s.cellHeight) & image.rect();
+    return toQRect(toDevice({first.left, first.top, first.left + columns * s.cellWidth, first.bottom})) &
+           image.rect();
 }
 
 QRect ConsoleRenderer::paintPlane(QImage& image, const Console& console, const PixelRect& client) {
@@ -255,22 +294,22 @@ QRect ConsoleRenderer::paintPlane(QImage& image, const Console& console, const P
     const PlaneFit fit = fitPlane(band, plane.width, plane.height);
     const PixelRect& p = fit.picture;
     // The frame: the band around the picture (all of it when the plane does not fit).
-    fillRect(image, {band.left, band.top, band.right, p.top}, PLANE_FRAME);
-    fillRect(image, {band.left, p.bottom, band.right, band.bottom}, PLANE_FRAME);
-    fillRect(image, {band.left, p.top, p.left, p.bottom}, PLANE_FRAME);
-    fillRect(image, {p.right, p.top, band.right, p.bottom}, PLANE_FRAME);
+    fillRect(image, toDevice({band.left, band.top, band.right, p.top}), PLANE_FRAME);
+    fillRect(image, toDevice({band.left, p.bottom, band.right, band.bottom}), PLANE_FRAME);
+    fillRect(image, toDevice({band.left, p.top, p.left, p.bottom}), PLANE_FRAME);
+    fillRect(image, toDevice({p.right, p.top, band.right, p.bottom}), PLANE_FRAME);
     if (fit.scaleX > 0 && fit.scaleY > 0) {
         for (int y = 0; y < plane.height; ++y) {
             const int top = p.top + y * fit.scaleY;
-            if (top >= image.height()) break;
+            if (toDevice({0, top, 0, top}).top >= image.height()) break;
             if (top + fit.scaleY <= 0) continue;
             for (int x = 0; x < plane.width; ++x) {
                 const int left = p.left + x * fit.scaleX;
-                fillRect(image, {left, top, left + fit.scaleX, top + fit.scaleY}, plane.at(x, y));
+                fillRect(image, toDevice({left, top, left + fit.scaleX, top + fit.scaleY}), plane.at(x, y));
             }
         }
     }
-    return toQRect(band) & image.rect();
+    return toQRect(toDevice(band)) & image.rect();
 }
 
 QRect ConsoleRenderer::paintPlanePixel(QImage& image, const Console& console, const PixelRect& client, int x,
@@ -282,7 +321,7 @@ QRect ConsoleRenderer::paintPlanePixel(QImage& image, const Console& console, co
     if (fit.scaleX <= 0 || fit.scaleY <= 0) return {};
     const int left = fit.picture.left + x * fit.scaleX;
     const int top = fit.picture.top + y * fit.scaleY;
-    const PixelRect pixel{left, top, left + fit.scaleX, top + fit.scaleY};
+    const PixelRect pixel = toDevice({left, top, left + fit.scaleX, top + fit.scaleY});
     fillRect(image, pixel, plane.at(x, y));
     return toQRect(pixel) & image.rect();
 }

@@ -63,12 +63,23 @@ class GlyphCache {
 // Clipped to the image; the image is Format_RGB32.
 void fillRect(QImage& image, const PixelRect& rect, Colour colour);
 void blitCell(QImage& image, int x, int y, const QImage& cell);
+// The cell's image, clipped to `to` as well: at a fractional pixel ratio neighbouring cells differ in width
+// by a pixel, and a cell never draws over the next one.
+void blitCell(QImage& image, const PixelRect& to, const QImage& cell);
 
 // Everything here reads the console's model: the caller holds console.lock. `client` is the client area
-// the image stands for (its top-left is the image's (0, 0)).
+// the image stands for (its top-left is the image's (0, 0)), in the layout's logical pixels; the image has
+// the screen's device pixels: `scale` of them to a logical pixel, so that glyphs, caret and plane are drawn
+// as finely as the screen shows them. The rectangles returned are in the image's pixels.
 class ConsoleRenderer {
   public:
     GlyphCache& glyphs() { return glyphs_; }
+
+    // Device pixels per logical pixel (1 on ordinary screens, 2 on most HiDPI ones, 1.25 or 1.5 between).
+    void setScale(double scale) { scale_ = scale > 0 ? scale : 1.0; }
+    double scale() const { return scale_; }
+    // A logical rectangle in device pixels: each edge rounded on its own, so that neighbours share edges.
+    PixelRect toDevice(const PixelRect& rect) const;
 
     // The whole client area: grey margins, the plane in its band, then every text row.
     void paintAll(QImage& image, const Console& console, const PixelRect& client);
@@ -83,7 +94,10 @@ class ConsoleRenderer {
     static PixelRect planeBand(const TextScreen& screen, const PixelRect& console);
 
   private:
+    void configureGlyphs(const TextScreen& screen);
+
     GlyphCache glyphs_;
+    double scale_ = 1.0;
 };
 
 } // namespace tavik

@@ -52,13 +52,22 @@ void ConsoleWidget::requestCursorUpdate() {
     requestRepaint();
 }
 
+void ConsoleWidget::followPixelRatio() {
+    const qreal ratio = devicePixelRatioF();
+    if (ratio == seenPixelRatio_) return;
+    seenPixelRatio_ = ratio;
+    Guard guard(console_.lock);
+    view_.setDevicePixelRatio(ratio);
+}
+
 void ConsoleWidget::flush() {
     // Requests from now on need a flush of their own.
     repaintPosted_.store(false);
+    followPixelRatio();
     QRect changed;
     {
         Guard guard(console_.lock);
-        changed = view_.bringUpToDate();
+        changed = view_.toLogical(view_.bringUpToDate());
     }
     sinceFlush_.start();
     if (!changed.isEmpty()) update(changed);
@@ -85,12 +94,17 @@ bool ConsoleWidget::event(QEvent* event) {
 }
 
 void ConsoleWidget::paintEvent(QPaintEvent* event) {
+    followPixelRatio();
     QPainter painter(this);
     QRect changed;
     {
         Guard guard(console_.lock);
-        changed = view_.bringUpToDate();
-        painter.drawImage(event->rect(), view_.image(), event->rect());
+        changed = view_.toLogical(view_.bringUpToDate());
+        const QRect r = event->rect();
+        const double ratio = view_.devicePixelRatio();
+        // One image pixel to each device pixel: the image was drawn at the screen's density.
+        painter.drawImage(QRectF(r), view_.image(),
+                          QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio));
     }
     // What changed outside this paint's area is painted by a paint of its own.
     if (!changed.isEmpty() && !event->region().contains(changed)) update(changed);
@@ -108,6 +122,12 @@ void ConsoleWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void ConsoleWidget::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers held = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_Insert && held == Qt::ShiftModifier) ||
+        (event->key() == Qt::Key_V && held == (Qt::ControlModifier | Qt::ShiftModifier))) {
+        keyboard_.paste();
+        return;
+    }
     const KeyStroke stroke = translateKey(event->key(), event->modifiers(), event->text());
     if (stroke.controlOnly && stroke.virtualKey != 0 && keyboard_.accelerator(stroke.virtualKey)) return;
     if (stroke.virtualKey != 0) keyboard_.keyDown(stroke.virtualKey);

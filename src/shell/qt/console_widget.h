@@ -24,6 +24,8 @@ class KeyboardSink {
     virtual void keyUp(int virtualKey) = 0;
     virtual void character(char16_t unit) = 0;
     virtual void focusLost() = 0;
+    // Shift+Insert or Ctrl+Shift+V: the desktop's paste keys (Ctrl+V alone types its control code).
+    virtual void paste() = 0;
 };
 
 class ConsoleWidget final : public QWidget, public RepaintSink {
@@ -52,11 +54,15 @@ class ConsoleWidget final : public QWidget, public RepaintSink {
     bool focusNextPrevChild(bool next) override;
 
   private:
+    // Tells the view when the widget's screen has another pixel density than when it last looked.
+    void followPixelRatio();
+
     Console& console_;
     WindowView& view_;
     KeyboardSink& keyboard_;
     std::atomic<bool> repaintPosted_{false};
     std::atomic<bool> cursorMoved_{false};
+    qreal seenPixelRatio_ = 0;
     // Output that arrives faster than a screen refresh is drawn at most once per interval.
     QElapsedTimer sinceFlush_;
     QTimer flushTimer_;

@@ -2,9 +2,13 @@
 
 #include "app_icon.h"
 #include "app_resources.h"
+#include "paste.h"
+#include "screen_text.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPushButton>
@@ -12,6 +16,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 namespace tavik {
 
@@ -74,7 +79,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     keys->addStretch(1);
     keys->addWidget(menuKey_);
     menu_ = buildMenu();
-    menuKey_->setMenu(menu_);
+    connect(menuKey_, &QPushButton::clicked, this, [this] { popUpMenu(); });
     connect(breakKey_, &QPushButton::clicked, this, [this] { handleCommand(CMD_BREAK); });
 
     auto* column = new QVBoxLayout(this);
@@ -87,6 +92,10 @@ MainWindow::MainWindow(const WindowOptions& options)
     connect(&caretTimer_, &QTimer::timeout, this, [this] { handoff_->handleTimer(); });
 
     // The window is the screen: its size is the screen's, the console's area is what the soft keys leave.
+    // Window managers that honour it keep the console area at least MIN_CONSOLE_SIDE on each side (a
+    // smaller screen asked for on the command line is still given).
+    setMinimumSize(std::min(options.width, MIN_CONSOLE_SIDE),
+                   std::min(options.height, MIN_CONSOLE_SIDE + bar->sizeHint().height()));
     resize(options.width, options.height);
     column->activate();
     {
@@ -119,6 +128,17 @@ QMenu* MainWindow::buildMenu() {
         action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { handleCommand(id); });
     }
+    // The clipboard's two commands go just before Exit.
+    QAction* exit = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->data().toInt() == CMD_EXIT) exit = a;
+    for (const auto& [label, id] :
+         {std::pair{PASTE_LABEL, CMD_PASTE}, std::pair{COPY_SCREEN_LABEL, CMD_COPY_SCREEN}}) {
+        auto* action = new QAction(fromUtf16(label), menu);
+        action->setData(id);
+        menu->insertAction(exit, action);
+        connect(action, &QAction::triggered, this, [this, id = id] { handleCommand(id); });
+    }
     return menu;
 }
 
@@ -147,6 +167,8 @@ bool MainWindow::handleCommand(int id) {
     case CMD_RUN: chooseProgramFile(fileCommandVerb(CMD_RUN)); return true;
     case CMD_ABOUT: showAbout(); return true;
     case CMD_BREAK: typeCommand(u""); return true;
+    case CMD_PASTE: pasteClipboard(); return true;
+    case CMD_COPY_SCREEN: copyScreen(); return true;
     default: return false;
     }
 }
@@ -188,6 +210,27 @@ void MainWindow::showAbout() {
     about_->raise();
     about_->okButton()->setFocus();
     connect(about_, &QObject::destroyed, consoleWidget_, [this] { consoleWidget_->setFocus(); });
+}
+
+void MainWindow::runFileFromAnotherStart(const QString& path) {
+    bringToFront();
+    typeFileCommand(fileCommandVerb(CMD_RUN), path);
+}
+
+void MainWindow::pasteClipboard() {
+    const PasteResult result = pasteText(*handoff_, toUtf16(QGuiApplication::clipboard()->text()));
+    if (result.outcome == PasteResult::Refused)
+        dialogs_->refuse(this, QString::fromStdString(pasteMessage(result)));
+}
+
+void MainWindow::copyScreen() {
+    QGuiApplication::clipboard()->setText(fromUtf16(screenText(*console_)));
+}
+
+void MainWindow::popUpMenu() {
+    const QSize size = menu_->sizeHint();
+    const QPoint keyTopRight = menuKey_->mapToGlobal(QPoint(menuKey_->width(), 0));
+    menu_->popup(QPoint(keyTopRight.x() - size.width(), keyTopRight.y() - size.height()));
 }
 
 void MainWindow::bringToFront() {
@@ -283,6 +326,10 @@ void MainWindow::character(char16_t unit) {
 
 void MainWindow::focusLost() {
     handoff_->handleFocusLost();
+}
+
+void MainWindow::paste() {
+    pasteClipboard();
 }
 
 // ---------------------------------------------------------------------------------------------------------

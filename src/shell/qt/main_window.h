@@ -54,6 +54,14 @@ class MainWindow final : public QWidget, public WindowPort, public ScreenPort, p
     bool handleCommand(int id);
     // A second start asked for the window.
     void bringToFront();
+    // A second start handed over a file: it runs as Run... would run it (break, clear, run "FILE").
+    void runFileFromAnotherStart(const QString& path);
+    // Types the clipboard's text; a paste that cannot be typed is refused with a message.
+    void pasteClipboard();
+    // Puts the console's text on the clipboard.
+    void copyScreen();
+    // Pops the menu up above the MENU soft key, as a handheld's menu rises from its bar.
+    void popUpMenu();
 
     Console& console() { return *console_; }
     InputHandoff& handoff() { return *handoff_; }
@@ -86,6 +94,7 @@ class MainWindow final : public QWidget, public WindowPort, public ScreenPort, p
     void keyUp(int virtualKey) override;
     void character(char16_t unit) override;
     void focusLost() override;
+    void paste() override;
 
   protected:
     bool event(QEvent* event) override;

@@ -9,12 +9,14 @@
 #include <string>
 #include <string_view>
 
+class QFontMetrics;
 class QWidget;
 
 namespace tavik {
 
-// The filters of every file dialog; the second is chosen when a dialog opens.
-constexpr const char* FILE_FILTERS = "All (*.*);;Tavik (*.TK)";
+// The filters of every file dialog; the second is chosen when a dialog opens. "All" matches every file,
+// also the names without an extension that Save As makes.
+constexpr const char* FILE_FILTERS = "All (*);;Tavik (*.TK)";
 constexpr const char* PROGRAM_FILTER = "Tavik (*.TK)";
 
 // The standard dialogs, behind an interface so that the commands can be driven without a person.
@@ -28,7 +30,12 @@ class ShellDialogs {
     virtual void refuse(QWidget* parent, const QString& message) = 0;
 };
 
-// The toolkit's open and save dialogs and a warning box.
+// A message made to fit a box no wider than `room` pixels in these metrics: a line that looks like a path
+// (it starts with a slash, or holds no blank) is elided in the middle, keeping its start and its file
+// name; other lines are broken between words.
+QString fitMessage(const QString& message, const QFontMetrics& metrics, int room);
+
+// The toolkit's open and save dialogs and a warning box that fits inside the window.
 class DesktopDialogs final : public ShellDialogs {
   public:
     std::optional<QString> chooseProgramFile(QWidget* parent) override;

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
@@ -10,7 +11,12 @@
 
 namespace tavik {
 
-namespace {} // namespace
+namespace {
+
+const QByteArray ACTIVATE = "activate";
+const QByteArray OPEN = "open ";
+
+} // namespace
 
 SingleInstance::SingleInstance(const QString& directory)
     : lockPath_(QDir(directory).filePath(QStringLiteral("tavikwm.lock"))),
@@ -40,9 +46,22 @@ bool SingleInstance::claim() {
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(), [this] {
         while (QLocalSocket* peer = server_->nextPendingConnection()) {
+            const auto serve = [this, peer] {
+                while (peer->canReadLine()) {
+                    const QByteArray line = peer->readLine().trimmed();
+                    if (line.startsWith(OPEN)) {
+                        const QByteArray encoded = line.mid(OPEN.size());
+                        const QString path = QString::fromUtf8(QByteArray::fromPercentEncoding(encoded));
+                        if (onOpen && !path.isEmpty()) onOpen(path);
+                    } else if (onActivate) {
+                        onActivate();
+                    }
+                }
+            };
+            QObject::connect(peer, &QLocalSocket::readyRead, peer, serve);
+            // A request that arrives with the hang-up is still read before the socket goes.
+            QObject::connect(peer, &QLocalSocket::disconnected, peer, serve);
             QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-            peer->disconnectFromServer();
-            if (onActivate) onActivate();
         }
     });
     // Without the socket this start still runs; later starts then only find the lock.
@@ -50,14 +69,17 @@ bool SingleInstance::claim() {
     return true;
 }
 
-bool SingleInstance::activateRunning(int patienceMs) {
+bool SingleInstance::activateRunning(const QString& file, int patienceMs) {
+    const QByteArray request =
+        (file.isEmpty() ? ACTIVATE : OPEN + QFileInfo(file).absoluteFilePath().toUtf8().toPercentEncoding()) +
+        '\n';
     QElapsedTimer waited;
     waited.start();
     for (;;) {
         QLocalSocket socket;
         socket.connectToServer(socketPath_);
         if (socket.waitForConnected(std::min(patienceMs, 500))) {
-            socket.write("activate\n");
+            socket.write(request);
             socket.waitForBytesWritten(500);
             socket.disconnectFromServer();
             return true;

@@ -1,7 +1,8 @@
 #pragma once
 // One tavikWM window per user: the first start holds a lock file and listens on a local socket in the
 // user's runtime directory; a later start finds the lock held, asks the running one through the socket to
-// come to the front, and ends.
+// come to the front (and to run the file it was given), and ends. Each request is one line:
+// "activate", or "open " and the file's absolute path, percent-encoded UTF-8.
 #include <QLocalServer>
 #include <QLockFile>
 #include <QString>
@@ -23,11 +24,14 @@ class SingleInstance {
 
     // True when this start is the first: it now answers later starts by calling onActivate.
     bool claim();
-    // Asks the running start to come to the front; true when it was reached within the patience (a first
+    // Asks the running start to come to the front and, when file is not empty, to run it (a relative path
+    // is made absolute here, where it was meant); true when it was reached within the patience (a first
     // start may still be between taking the lock and listening).
-    bool activateRunning(int patienceMs = 2000);
+    bool activateRunning(const QString& file = QString(), int patienceMs = 2000);
 
     std::function<void()> onActivate;
+    // An absolute path handed over by a later start; onActivate is not called for it.
+    std::function<void(const QString&)> onOpen;
 
   private:
     QString lockPath_;

@@ -23,7 +23,8 @@ int runWindow(const CommandLine& commandLine) {
 
     SingleInstance instance;
     if (!instance.claim()) {
-        if (!instance.activateRunning())
+        const QString file = commandLine.file ? QString::fromStdString(*commandLine.file) : QString();
+        if (!instance.activateRunning(file))
             std::fputs("tavikwm: another tavikWM is starting or not answering\n", stderr);
         return 0;
     }
@@ -33,6 +34,7 @@ int runWindow(const CommandLine& commandLine) {
     options.height = commandLine.screenHeight;
     MainWindow window(options);
     instance.onActivate = [&window] { window.bringToFront(); };
+    instance.onOpen = [&window](const QString& path) { window.runFileFromAnotherStart(path); };
     window.show();
     std::optional<std::u16string> file;
     if (commandLine.file) {

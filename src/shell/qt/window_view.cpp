@@ -1,6 +1,7 @@
 #include "window_view.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavik {
 
@@ -29,6 +30,28 @@ void WindowView::setScreenSize(int screenWidth, int screenHeight) {
     screenHeight_ = screenHeight;
 }
 
+void WindowView::setDevicePixelRatio(double ratio) {
+    if (ratio <= 0 || ratio == renderer_.scale()) return;
+    renderer_.setScale(ratio);
+    invalidateAll();
+}
+
+QSize WindowView::deviceSize() const {
+    const double ratio = renderer_.scale();
+    const auto up = [ratio](int v) { return static_cast<int>(std::ceil(std::max(v, 0) * ratio - 1e-9)); };
+    return QSize(up(clientWidth_), up(clientHeight_));
+}
+
+QRect WindowView::toLogical(const QRect& device) const {
+    const double ratio = renderer_.scale();
+    if (ratio == 1.0 || device.isEmpty()) return device;
+    const int left = static_cast<int>(std::floor(device.left() / ratio));
+    const int top = static_cast<int>(std::floor(device.top() / ratio));
+    const int right = static_cast<int>(std::ceil((device.right() + 1) / ratio));
+    const int bottom = static_cast<int>(std::ceil((device.bottom() + 1) / ratio));
+    return QRect(left, top, right - left, bottom - top);
+}
+
 CellSize WindowView::measureFont(int fontHeight) {
     return measureConsoleFont(tavik::consoleFont(fontHeight));
 }
@@ -48,7 +71,7 @@ void WindowView::spoilRow(int row) {
 void WindowView::drawCell(int column, int row) {
     if (console_ == nullptr) return;
     // A spoiled row is drawn whole later; drawing into an image of the wrong size would be lost anyway.
-    if (!rowSpoiled(row) && image_.size() == QSize(clientWidth_, clientHeight_))
+    if (!rowSpoiled(row) && image_.size() == deviceSize())
         changed_ |= renderer_.paintCell(image_, *console_, clientRect(), column, row);
     if (sink_ != nullptr) sink_->requestRepaint();
 }
@@ -76,7 +99,7 @@ void WindowView::scrollRegionUp(int top, int height) {
 
 void WindowView::plotPixel(int x, int y) {
     if (console_ == nullptr) return;
-    if (!allSpoiled_ && !planeSpoiled_ && image_.size() == QSize(clientWidth_, clientHeight_))
+    if (!allSpoiled_ && !planeSpoiled_ && image_.size() == deviceSize())
         changed_ |= renderer_.paintPlanePixel(image_, *console_, clientRect(), x, y);
     if (sink_ != nullptr) sink_->requestRepaint();
 }
@@ -91,9 +114,10 @@ void WindowView::cursorMoved() {
 
 QRect WindowView::bringUpToDate() {
     if (console_ == nullptr) return {};
-    const QSize size(std::max(clientWidth_, 0), std::max(clientHeight_, 0));
-    if (image_.size() != size) {
+    const QSize size = deviceSize();
+    if (image_.size() != size || image_.devicePixelRatio() != renderer_.scale()) {
         image_ = QImage(size, QImage::Format_RGB32);
+        image_.setDevicePixelRatio(renderer_.scale());
         allSpoiled_ = true;
     }
     if (image_.isNull()) {

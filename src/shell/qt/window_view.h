@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QRect>
 
+#include <algorithm>
 #include <array>
 
 namespace tavik {
@@ -26,6 +27,12 @@ class RepaintSink {
     virtual void requestCursorUpdate() = 0;
 };
 
+// The smallest console area the layout is given, in logical pixels: about 10 x 10 cells of the reset's
+// 16-pixel font. A window that is smaller still (a window manager that ignores the minimum size, or a tiny
+// screen) shows the top-left part of that grid, and a reset there never makes the console smaller than it, so
+// that the grid is whole again when the window grows.
+constexpr int MIN_CONSOLE_SIDE = 200;
+
 class WindowView final : public ConsoleView {
   public:
     WindowView(int screenWidth, int screenHeight, int clientWidth, int clientHeight);
@@ -38,11 +45,21 @@ class WindowView final : public ConsoleView {
     // The interpreter thread, when it turns the screen: the new shape counts at once, before the window
     // has followed it.
     void setScreenSize(int screenWidth, int screenHeight);
+    // The user-interface thread, when the window is shown on a screen of another pixel density: the image
+    // takes that many device pixels per logical pixel and everything is drawn again at that fineness.
+    void setDevicePixelRatio(double ratio);
+    double devicePixelRatio() const { return renderer_.scale(); }
+    // The image's size in device pixels: the client area's, scaled and rounded up.
+    QSize deviceSize() const;
+    // A rectangle of the image (device pixels) as the widget's logical pixels that cover it.
+    QRect toLogical(const QRect& device) const;
 
     // --- ConsoleView ---
-    int screenWidth() const override { return screenWidth_; }
-    int screenHeight() const override { return screenHeight_; }
-    PixelRect clientRect() const override { return {0, 0, clientWidth_, clientHeight_}; }
+    int screenWidth() const override { return screenWidth_ + floorGain(); }
+    int screenHeight() const override { return screenHeight_ + floorGain(); }
+    PixelRect clientRect() const override {
+        return {0, 0, clientWidth_ + floorGain(), clientHeight_ + floorGain()};
+    }
     CellSize measureFont(int fontHeight) override;
     void drawCell(int column, int row) override;
     void invalidateRows(int firstRow, int lastRow) override;
@@ -54,7 +71,8 @@ class WindowView final : public ConsoleView {
     void cursorMoved() override;
 
     // --- the user-interface thread ---
-    // Draws what is spoiled and returns the part of the image that changed since the last call.
+    // Draws what is spoiled and returns the part of the image (device pixels) that changed since the last
+    // call.
     QRect bringUpToDate();
     const QImage& image() const { return image_; }
     // A cell's pixel rectangle in the client area.
@@ -63,6 +81,11 @@ class WindowView final : public ConsoleView {
     ConsoleRenderer& renderer() { return renderer_; }
 
   private:
+    // What every side of the screen and of the client area gains so that the client area's smaller side
+    // reaches MIN_CONSOLE_SIDE: the soft keys' share stays as it is, and so does the square's arithmetic.
+    int floorGain() const {
+        return std::max({0, MIN_CONSOLE_SIDE - clientWidth_, MIN_CONSOLE_SIDE - clientHeight_});
+    }
     void spoilRow(int row);
     bool rowSpoiled(int row) const;
 

@@ -353,7 +353,12 @@
   // Text typed without key events of its own (an on-screen keyboard).
   keys.addEventListener('input', (e) => {
     if (e.isComposing) return;
-    if (ready && !switchedOff && e.inputType === 'insertText' && e.data) typeUnits(e.data);
+    if (ready && !switchedOff) {
+      if (e.inputType === 'insertText' && e.data) typeUnits(e.data);
+      // On-screen keyboards that send no key codes of their own.
+      if (e.inputType === 'deleteContentBackward') { queueInput({ key: 0x08, at: performance.now() }); typeUnits('\b'); }
+      if (e.inputType === 'insertLineBreak') { queueInput({ key: 0x0D, at: performance.now() }); typeUnits('\r'); }
+    }
     if (!e.isComposing) keys.value = '';
   });
   keys.addEventListener('paste', (e) => {
@@ -499,6 +504,10 @@
   });
   document.addEventListener('mousedown', (e) => {
     if (!$('softkeys').contains(e.target)) closeMenu();
+  });
+  // A click anywhere outside the menu and the About box gives the keys back to the console.
+  document.addEventListener('mouseup', (e) => {
+    if ($('menu-list').hidden && $('about').hidden && $('off').hidden && !$('softkeys').contains(e.target)) keys.focus();
   });
   $('break').addEventListener('click', () => {
     if (ready && !switchedOff) Module._tavik_break();

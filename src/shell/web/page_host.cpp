@@ -145,14 +145,16 @@ class PageHost final : public ConsoleView,
     }
 
     // --- FileWriteLayer: a save counts once the browser's folder holds the file ---
+    // The saved file goes into the browser's folder first, then takes the target's place here: a save the
+    // browser refuses leaves both the folder and the file as they were. Only the folder lasts, so a name
+    // outside it is refused rather than saved for this page's life alone.
     bool rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
-        if (!FileWriteLayer::rename(from, to)) return false;
         std::error_code error;
-        const std::filesystem::path absolute = std::filesystem::absolute(to, error);
+        const std::filesystem::path target = std::filesystem::absolute(to, error).lexically_normal();
         if (error) return false;
-        const std::filesystem::path relative = absolute.lexically_relative(FOLDER);
-        if (relative.empty() || *relative.begin() == "..") return true; // outside the folder: memory only
-        std::FILE* file = std::fopen(absolute.c_str(), "rb");
+        const std::filesystem::path relative = target.lexically_relative(FOLDER);
+        if (relative.empty() || *relative.begin() == "..") return false;
+        std::FILE* file = std::fopen(from.c_str(), "rb");
         if (!file) return false;
         std::string bytes;
         char chunk[4096];
@@ -161,9 +163,11 @@ class PageHost final : public ConsoleView,
         const bool readWell = !std::ferror(file);
         std::fclose(file);
         if (!readWell) return false;
-        return pageStoreFile(relative.generic_string().c_str(),
-                             reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                             static_cast<int>(bytes.size())) == 1;
+        if (pageStoreFile(relative.generic_string().c_str(),
+                          reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                          static_cast<int>(bytes.size())) != 1)
+            return false;
+        return FileWriteLayer::rename(from, to);
     }
 
     void spoilRow(int row) {
@@ -243,6 +247,7 @@ extern "C" {
 // --- model, for drawing and for the screen's text mirror ---
 
 EMSCRIPTEN_KEEPALIVE std::int32_t* tavik_layout() {
+    if (!machine) return layout.data();
     Console& c = machine->console;
     std::lock_guard<std::recursive_mutex> hold(c.lock);
     const TextScreen& s = c.screen;
@@ -290,7 +295,7 @@ EMSCRIPTEN_KEEPALIVE std::int32_t* tavik_layout() {
 
 // 1 when the row changed since it was last taken.
 EMSCRIPTEN_KEEPALIVE int tavik_take_row_spoiled(int row) {
-    if (row < 0 || row >= GRID_CAPACITY) return 0;
+    if (!machine || row < 0 || row >= GRID_CAPACITY) return 0;
     auto& flag = machine->host.rowSpoiled[static_cast<std::size_t>(row)];
     const int was = flag;
     flag = 0;
@@ -298,6 +303,7 @@ EMSCRIPTEN_KEEPALIVE int tavik_take_row_spoiled(int row) {
 }
 
 EMSCRIPTEN_KEEPALIVE std::uint32_t* tavik_row(int row) {
+    if (!machine) return rowCells.data();
     Console& c = machine->console;
     std::lock_guard<std::recursive_mutex> hold(c.lock);
     const TextScreen& s = c.screen;
@@ -316,6 +322,7 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t* tavik_row(int row) {
 
 // The plane's pixels as RGBA, row by row.
 EMSCRIPTEN_KEEPALIVE std::uint8_t* tavik_plane_rgba() {
+    if (!machine) return nullptr;
     Console& c = machine->console;
     std::lock_guard<std::recursive_mutex> hold(c.lock);
     const GraphicsPlane& p = c.plane;
