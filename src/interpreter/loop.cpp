@@ -60,9 +60,6 @@ void Interpreter::directLoop(LineSource* stream) {
 }
 
 void Interpreter::actOnRequest(LineSource* fileLines) {
-    // A break from before the request was taken up stops nothing; one raised from here on (while a file
-    // loads, or before the first statement of the run) is answered.
-    breakRequested.store(0, std::memory_order_relaxed);
     switch (runRequest) {
     case RunRequest::Stop: directMode = 1; break;
     case RunRequest::RunFromLine: startRun(runStartLine); break;
@@ -110,6 +107,9 @@ bool Interpreter::requestRunFile(const char16_t* name) {
         return false;
     }
     std::memcpy(sourceLine, name, (textLength(name) + 1) * sizeof(char16_t));
+    // Taken up here, as a typed line is when it is read: a break from before stops nothing, one from now on
+    // (while the file loads, or before the first statement) stops the run.
+    breakRequested.store(0, std::memory_order_relaxed);
     errorFlag = 1;
     runRequest = RunRequest::RunFile;
     return true;

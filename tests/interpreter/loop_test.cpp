@@ -81,14 +81,20 @@ TEST_F(InterpreterTest, BreakWhileAFileLoadsStopsTheLoadAndARaisedBreakBeforeItS
     EXPECT_EQ(interp.errorFlag, 1);
     EXPECT_EQ(list(), u"10 ?\"ran\"\n20 ?\"on\"\n"); // the direct line after it never ran
 
-    // RUN "file" after a break raised before the request is taken up (the menu raises one before it types).
+    // A break raised before the command is taken up (the menu raises one before it types RUN "file", a
+    // host before it asks for a file to run) stops nothing; one raised while the statement that asks for
+    // the run works (its INPUT answered by Ctrl-C) stops it.
     TempDir dir;
     writeBytes(dir.path / "p.tk", utf16(u"10 ?\"ran\"\r\n"));
-    exec(u"run \"" + dir.name("p.tk") + u"\"");
+    const std::u16string name = dir.name("p.tk");
     interp.breakRequested.store(1);
-    host.answers.clear();
-    interp.interpreterLoop();
-    EXPECT_EQ(view.transcript, u"ran\nOK\n");
+    EXPECT_EQ(session({u"run \"" + name + u"\""}), u"OK\nran\nOK\n");
+    interp.breakRequested.store(1);
+    ASSERT_TRUE(interp.requestRunFile(name.c_str()));
+    EXPECT_TRUE(interp.runUntilDirect());
+    EXPECT_EQ(view.transcript, u"OK\nran\nOK\nran\n");
+    EXPECT_EQ(session({u"10 run input"}, {u"run"}), u"OK\n? Break in 10\nOK\n")
+        << "the input has run dry: its break stops the run that RUN INPUT asks for";
 }
 
 } // namespace
