@@ -17,9 +17,10 @@ class UnitCounter final : public OutputStream {
     std::size_t units = 0;
 };
 
-// Lists one record: its number, its body element by element, CR LF. A hexadecimal 0 is written "0x0", or
-// "0x" when compactZeroHex is set.
-bool listRecord(Interpreter& in, OutputStream* stream, const std::uint8_t* r, bool compactZeroHex) {
+// Lists one record: its number, its body element by element, CR LF. A hexadecimal 0 is written "0x0", and a
+// decimal 0 before xor "00xor"; when compact is set (the usual form would not fit a file line), "0x" and
+// "0XOR", which read back the same and are no longer than the typed forms.
+bool listRecord(Interpreter& in, OutputStream* stream, const std::uint8_t* r, bool compact) {
     if (!in.outFormat(stream, u"%d", {static_cast<unsigned>(load16(r))})) return false;
     const std::uint8_t* p = r + 4;
     for (;;) {
@@ -29,14 +30,18 @@ bool listRecord(Interpreter& in, OutputStream* stream, const std::uint8_t* r, bo
         switch (b) {
         case TOK_DECIMAL:
             // A 0 right before an x (typed "00x") would read back as a hexadecimal literal: "00" keeps it.
-            if (load16(p) == 0 && (p[2] == 'x' || p[2] == T_XOR))
+            // Only a lower-case x begins one, so "0XOR" (typed so) keeps the keyword in fewer units.
+            if (load16(p) == 0 && p[2] == T_XOR && compact) {
+                ok = in.outFormat(stream, u"0XOR", {});
+                ++p;
+            } else if (load16(p) == 0 && (p[2] == 'x' || p[2] == T_XOR))
                 ok = in.outFormat(stream, u"00", {});
             else
                 ok = in.outFormat(stream, u"%d", {static_cast<unsigned>(load16(p))});
             p += 2;
             break;
         case TOK_HEX:
-            ok = load16(p) == 0 && compactZeroHex
+            ok = load16(p) == 0 && compact
                      ? in.outFormat(stream, u"0x", {})
                      : in.outFormat(stream, u"0x%x", {static_cast<unsigned>(load16(p))});
             p += 2;

@@ -68,6 +68,16 @@ TEST_F(FuzzRegression, ALineOfBareHexPrefixesStillFitsOneFileLine) {
     std::u16string listed = exec(u"list 1");
     listed.pop_back();
     EXPECT_LE(listed.size(), 255u);
+
+    // Likewise "0XOR" typed, listed "00xor" (found by tokenizer_fuzz: a full line with three of them).
+    std::u16string xors = u"3 ?";
+    while (xors.size() + 10 <= 255) xors += u"0XOR1+";
+    xors += u"0XOR";
+    ASSERT_LE(xors.size(), 255u);
+    expectListsBack(xors);
+    listed = exec(u"list 3");
+    listed.pop_back();
+    EXPECT_LE(listed.size(), 255u);
     TempDir dir;
     const Bytes before = area();
     session({u"save \"" + dir.name("hex.tk") + u"\"", u"new", u"load \"" + dir.name("hex.tk") + u"\""});
