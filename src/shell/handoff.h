@@ -124,6 +124,8 @@ class InputHandoff : public Host {
     // ignored.
     void shutdown();
 
+    // The console the hand-off types into (a paste measures its grid).
+    const Console& console() const { return console_; }
     // The user-interface state, for the window and for tests.
     bool inputActive() const { return inputActive_; }
     InputMode inputMode() const { return inputMode_; }

@@ -1,5 +1,8 @@
 #include "paste.h"
 
+#include <algorithm>
+#include <mutex>
+
 namespace tavik {
 
 namespace {
@@ -14,7 +17,7 @@ bool isControl(char16_t c) {
 
 } // namespace
 
-PastePlan planPaste(std::u16string_view text) {
+PastePlan planPaste(std::u16string_view text, int lineLimit) {
     PastePlan plan;
     plan.units.reserve(text.size());
     int line = 1;
@@ -29,7 +32,7 @@ PastePlan planPaste(std::u16string_view text) {
             continue;
         }
         if (isControl(c) && c != TAB) continue;
-        if (++lineUnits > PASTE_LINE_UNITS) {
+        if (++lineUnits > lineLimit) {
             // Measure the whole line, so the message can say how long it is.
             int length = lineUnits;
             for (std::size_t j = i + 1; j < text.size() && text[j] != CR && text[j] != LF; ++j)
@@ -41,19 +44,27 @@ PastePlan planPaste(std::u16string_view text) {
     return plan;
 }
 
+int pasteLineLimit(const Console& console) {
+    std::lock_guard<std::recursive_mutex> guard(console.lock);
+    const int room = console.screen.columns * (console.screen.rows - 1) - 1;
+    return std::clamp(room, 1, PASTE_LINE_UNITS);
+}
+
 PasteResult pasteText(InputHandoff& handoff, std::u16string_view text) {
-    PastePlan plan = planPaste(text);
-    if (plan.refusedLine != 0) return PasteResult{PasteResult::Refused, plan.refusedLine, plan.refusedUnits};
-    if (plan.units.empty()) return PasteResult{PasteResult::Empty};
+    const int limit = pasteLineLimit(handoff.console());
+    PastePlan plan = planPaste(text, limit);
+    if (plan.refusedLine != 0)
+        return PasteResult{PasteResult::Refused, plan.refusedLine, plan.refusedUnits, limit};
+    if (plan.units.empty()) return PasteResult{PasteResult::Empty, 0, 0, limit};
     handoff.typeAhead(plan.units);
-    return PasteResult{PasteResult::Typed};
+    return PasteResult{PasteResult::Typed, 0, 0, limit};
 }
 
 std::string pasteMessage(const PasteResult& result) {
     if (result.outcome != PasteResult::Refused) return {};
     return "Nothing was pasted: line " + std::to_string(result.refusedLine) + " has " +
            std::to_string(result.refusedUnits) + " characters, and a line holds at most " +
-           std::to_string(PASTE_LINE_UNITS) + ".";
+           std::to_string(result.lineLimit) + ".";
 }
 
 } // namespace tavik

@@ -322,6 +322,21 @@ TEST_F(HandoffTest, APasteWhileAProgramRunsAnswersItsLineRequestsOnly) {
     }
 }
 
+TEST_F(HandoffTest, OnASmallConsoleAPasteTakesOnlyLinesTheGridHoldsWhole) {
+    enter(u"width 10,10");
+    ASSERT_TRUE(pumpUntilOpen());
+    // 10 x 9 - 1 = 89 units: the grid keeps a row for what stands before the line.
+    const std::u16string line = u"1 rem " + std::u16string(83, u'x');
+    PasteResult r = pasteText(handoff, line + u"x\n");
+    EXPECT_EQ(r.outcome, PasteResult::Refused);
+    EXPECT_EQ(pasteMessage(r), "Nothing was pasted: line 1 has 90 characters, and a line holds at most 89.");
+    EXPECT_TRUE(handoff.inputActive());
+    r = pasteText(handoff, line + u"\ncls:list\n");
+    EXPECT_EQ(r.outcome, PasteResult::Typed);
+    ASSERT_TRUE(pumpUntilOpen());
+    EXPECT_TRUE(shows(line)); // listed whole: nothing was dropped or scrolled away while it was typed
+}
+
 TEST_F(HandoffTest, ARefusedPasteTypesNothing) {
     ASSERT_TRUE(pumpUntilOpen());
     type(u"ab");

@@ -83,12 +83,19 @@ describe('typing', () => {
     await browser.context.grantPermissions(['clipboard-read', 'clipboard-write']);
     const page = await openPage(browser.context, site.url);
     await page.evaluate(() => navigator.clipboard.writeText('cls\n10 print 6*7\r\nrun\n'));
-    await page.keyboard.press('Control+V');
+    await page.keyboard.press('Shift+Insert');
     await waitForScreen(page, /^10 print 6\*7\nrun\n42\nOK$/m);
     await menu(page, 'Copy Screen');
     await page.waitForFunction(async () => (await navigator.clipboard.readText()).includes('42'));
     const copied = await page.evaluate(() => navigator.clipboard.readText());
-    assert.equal(copied, '10 print 6*7\r\nrun\r\n42\r\nOK' + '\r\n'.repeat(26));
+    assert.equal(copied, '10 print 6*7\nrun\n42\nOK\n' + '\n'.repeat(26));
+
+    // A line longer than the console takes is refused whole, with the window's message.
+    const message = new Promise((resolve) => page.once('dialog', (d) => { resolve(d.message()); d.dismiss(); }));
+    await page.evaluate(() => navigator.clipboard.writeText('print 1\n' + 'x'.repeat(300)));
+    await menu(page, 'Paste');
+    assert.equal(await message, 'Nothing was pasted: line 2 has 300 characters, and a line holds at most 255.');
+    assert.doesNotMatch(await screenText(page), /print 1/);
     await page.close();
   });
 });

@@ -25,7 +25,6 @@
   let scale = 1;            // device pixels per screen pixel
   let cssScale = 1;
   let lastLayout = null;
-  const mirrorRows = [];
   let texts = null;
   const pendingDownloads = new Set();
 
@@ -167,11 +166,10 @@
     const top = layout.gridTop + row * layout.cellHeight;
     const y0 = px(top), y1 = px(top + layout.cellHeight);
     const [, , ascent] = measureFont(layout.fontHeight);
-    let text = '';
     for (let c = 0; c < layout.columns; ++c) {
       const left = layout.gridLeft + c * layout.cellWidth;
       const x0 = px(left), x1 = px(left + layout.cellWidth);
-      const code = cells[c * 4], glyph = cells[c * 4 + 1];
+      const glyph = cells[c * 4 + 1];
       ctx.fillStyle = hex(cells[c * 4 + 3]);
       ctx.fillRect(x0, y0, x1 - x0, y1 - y0);
       // Code 0 and a lone half of a surrogate pair have no picture: only the background.
@@ -184,9 +182,7 @@
         ctx.fillText(String.fromCharCode(glyph), x0, y0 + ascent * scale);
         ctx.restore();
       }
-      text += code === 0 || (code >= 0xD800 && code <= 0xDFFF) ? ' ' : String.fromCharCode(code);
     }
-    mirrorRows[row] = text.replace(/\s+$/u, '');
   }
 
   function paintPlane(layout) {
@@ -222,22 +218,22 @@
     if (all) {
       ctx.fillStyle = MARGIN_GREY;
       ctx.fillRect(0, 0, canvas.width, canvas.height);
-      mirrorRows.length = layout.rows;
     }
     if (all || layout.planeSpoiled) {
       if (layout.firstTextRow > 0) paintPlane(layout);
     }
+    let changed = all;
     for (let row = 0; row < layout.rows; ++row) {
       const spoiled = Module._tavik_take_row_spoiled(row);
-      if (row < layout.firstTextRow) {
-        mirrorRows[row] = '';
-        continue;
-      }
-      if (all || spoiled) paintRow(layout, row);
+      changed = changed || spoiled;
+      if (row >= layout.firstTextRow && (all || spoiled)) paintRow(layout, row);
     }
     for (let row = layout.rows; row < 100; ++row) Module._tavik_take_row_spoiled(row);
-    const text = mirrorRows.slice(0, layout.rows).join('\n');
-    if (mirror.textContent !== text) mirror.textContent = text;
+    // The mirror: a line per row, as Copy Screen takes the screen.
+    if (changed) {
+      const text = Module.UTF8ToString(Module._tavik_screen_text()).replace(/\n$/, '');
+      if (mirror.textContent !== text) mirror.textContent = text;
+    }
     placeKeysField(layout);
     lastLayout = layout;
   }
@@ -290,7 +286,6 @@
   // Keys that arrive while no input request is open wait a moment for the next one: after Enter the
   // computer needs a turn of the browser's events before it asks for the next line, and what is typed in
   // that moment must not be lost. What waits longer (a program ran) is dropped, as the window drops it.
-  // Pasted text waits as long as it takes.
   const TYPE_AHEAD_MS = 500;
   const typeAhead = [];
   function deliver(entry) {
@@ -312,7 +307,7 @@
     const now = performance.now();
     while (typeAhead.length && Module._tavik_input_active()) {
       const entry = typeAhead.shift();
-      if (entry.at !== null && now - entry.at > TYPE_AHEAD_MS) continue;
+      if (now - entry.at > TYPE_AHEAD_MS) continue;
       deliver(entry);
     }
   }
@@ -330,8 +325,11 @@
       return;
     }
     const ctrlOnly = e.ctrlKey && !e.altKey && !e.metaKey && !e.shiftKey;
-    // Paste and copy stay the browser's: the paste event types the text.
-    if (ctrlOnly && (e.code === 'KeyV')) return;
+    // The paste keys (the window's Shift+Insert and Ctrl+Shift+V, and the browser's Ctrl+V) are left to the
+    // browser: only its paste event may read the clipboard, and it types the text.
+    const pasteKey = (e.ctrlKey && !e.altKey && !e.metaKey && e.code === 'KeyV') ||
+                     (e.shiftKey && !e.ctrlKey && !e.altKey && e.key === 'Insert');
+    if (pasteKey) return;
     const vk = virtualKeyOf(e);
     if (ctrlOnly && vk === 0x41) { e.preventDefault(); showAbout(); return; }
     if (ctrlOnly && vk === 0x51) { e.preventDefault(); return; }
@@ -371,11 +369,15 @@
   document.addEventListener('visibilitychange', () => { if (!document.hidden) refreshFolder(); });
   window.addEventListener('focus', () => { keys.focus(); refreshFolder(); });
 
-  // Pasted text is typed line by line: each line's Enter waits for the next line request.
+  // Pasted text is typed as the window's Paste types it: each line at a line request, none lost.
   function paste(text) {
-    if (!ready || switchedOff) return;
-    const units = text.replace(/\r\n?/g, '\n').replace(/\n/g, '\r');
-    for (let i = 0; i < units.length; ++i) queueInput({ unit: units.charCodeAt(i), at: null });
+    if (!ready || switchedOff || !text) return;
+    const p = Module._malloc(text.length * 2);
+    for (let i = 0; i < text.length; ++i) Module.HEAPU16[(p >> 1) + i] = text.charCodeAt(i);
+    const refused = Module.UTF8ToString(Module._tavik_paste(p, text.length));
+    Module._free(p);
+    wake();
+    if (refused) alert(refused);
   }
 
   // ---------------------------------------------------------------------------------------------------
@@ -436,8 +438,18 @@
     if (Module.FS.analyzePath(FOLDER + '/' + name).exists && !confirm(`${name} is already in the browser's folder. Replace it?`)) return;
     if (typeFileCommand(VERB_SAVE, name)) pendingDownloads.add(name);
   }
+  async function pasteClipboard() {
+    let text;
+    try {
+      text = await navigator.clipboard.readText();
+    } catch (e) {
+      alert('The browser does not let the page read the clipboard here: paste with Ctrl+V.');
+      return;
+    }
+    paste(text);
+  }
   async function copyScreen() {
-    const text = mirror.textContent.replace(/\n/g, '\r\n');
+    const text = Module.UTF8ToString(Module._tavik_screen_text());
     try {
       await navigator.clipboard.writeText(text);
     } catch (e) {
@@ -473,8 +485,12 @@
       // Open and Run ask the computer for a file: the labels say so, as the window's dialogs do.
       let label = entry.label;
       if (entry.command === 0x8005) label = 'Open...';
+      // The clipboard's two commands go just before Exit, as in the window.
+      if (entry.command === 0x8008) {
+        add(texts.pasteLabel, pasteClipboard, '');
+        add(texts.copyScreenLabel, copyScreen, '');
+      }
       add(label, COMMANDS[entry.command] || (() => {}), entry.level > 0 ? 'sub' : '');
-      if (entry.command === 0x8009) add('Copy Screen', copyScreen, '');
     }
   }
   function closeMenu() {
@@ -636,9 +652,9 @@
     const lines = all.split('\n');
     const t = {
       caption: lines[0], version: lines[1], notice: lines[2], breakLabel: lines[3], menuLabel: lines[4],
-      notOneLine: lines[5], menu: [],
+      notOneLine: lines[5], pasteLabel: lines[6], copyScreenLabel: lines[7], menu: [],
     };
-    for (const line of lines.slice(6)) {
+    for (const line of lines.slice(8)) {
       if (!line) continue;
       const [level, command, label] = line.split('\t');
       t.menu.push({ level: +level, command: +command, label });

@@ -6,7 +6,9 @@
 #include "handoff.h"
 #include "interpreter.h"
 #include "layout.h"
+#include "paste.h"
 #include "program_file.h"
+#include "screen_text.h"
 #include "shell_resources.h"
 
 #include <emscripten.h>
@@ -392,10 +394,24 @@ EMSCRIPTEN_KEEPALIVE const char* tavik_file_command(int verb, int length) {
     }
     return utf8Text.c_str();
 }
+// Types clipboard text (length UTF-16 units at units) as the window's Paste does: "" when it was typed, else
+// the message that refuses it.
+EMSCRIPTEN_KEEPALIVE const char* tavik_paste(const char16_t* units, int length) {
+    utf8Text.clear();
+    if (machine && !switchedOff && length > 0)
+        utf8Text = pasteMessage(
+            pasteText(machine->handoff, std::u16string_view(units, static_cast<std::size_t>(length))));
+    return utf8Text.c_str();
+}
+// The screen's text as Copy Screen takes it and the page's mirror shows it: a line per row.
+EMSCRIPTEN_KEEPALIVE const char* tavik_screen_text() {
+    utf8Text = machine ? toUtf8(screenText(machine->console)) : std::string();
+    return utf8Text.c_str();
+}
 EMSCRIPTEN_KEEPALIVE const char* tavik_texts() {
     utf8Text = toUtf8(ABOUT_CAPTION) + "\n" + toUtf8(aboutVersionText()) + "\n" + toUtf8(ABOUT_NOTICE) +
                "\n" + toUtf8(BREAK_LABEL) + "\n" + toUtf8(MENU_LABEL) + "\n" + toUtf8(NOT_ONE_LINE_TEXT) +
-               "\n" + menuText();
+               "\n" + toUtf8(PASTE_LABEL) + "\n" + toUtf8(COPY_SCREEN_LABEL) + "\n" + menuText();
     return utf8Text.c_str();
 }
 // The page's window was resized by the user: portrait stays portrait unless a program turned it.
