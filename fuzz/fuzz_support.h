@@ -2,6 +2,7 @@
 // What the fuzz targets share: a console view and a host that answer from the input and stop runaway
 // programs, checks of the program store and of the listing round trip, and a confined file layer. A broken
 // invariant aborts with a message, which libFuzzer reports as a crash.
+#include "../tests/interpreter/interpreter_peer.h"
 #include "console.h"
 #include "console_view.h"
 #include "interpreter.h"
@@ -249,11 +250,12 @@ inline std::size_t checkTokenLine(const std::uint8_t* line, std::size_t limit) {
 // The program store as a whole: records in strictly rising order, none numbered 0, each one well formed and
 // measured by skipToLineEnd, and usedBytes counting them and the end marker.
 inline void checkStore(Interpreter& interp) {
+    InterpreterPeer peer{interp};
     std::size_t offset = 0;
     unsigned last = 0;
     for (;;) {
         require(offset + 2 <= PROGRAM_AREA_BYTES, "walk ran off the area", static_cast<long>(offset));
-        const std::uint8_t* r = interp.program.area + offset;
+        const std::uint8_t* r = peer.program.area + offset;
         const unsigned number = load16(r);
         if (number == 0) break;
         require(number > last, "records out of order", static_cast<long>(number));
@@ -272,10 +274,10 @@ inline void checkStore(Interpreter& interp) {
                 static_cast<long>(number));
         offset += length;
     }
-    require(interp.program.usedBytes == offset + 2, "usedBytes disagrees with the records",
-            interp.program.usedBytes);
-    require(interp.program.usedBytes < PROGRAM_AREA_BYTES, "no room left for the array",
-            interp.program.usedBytes);
+    require(peer.program.usedBytes == offset + 2, "usedBytes disagrees with the records",
+            peer.program.usedBytes);
+    require(peer.program.usedBytes < PROGRAM_AREA_BYTES, "no room left for the array",
+            peer.program.usedBytes);
 }
 
 // The longest line the console and the file reader deliver, in units.
@@ -293,10 +295,11 @@ inline bool hasInnerMark(const std::u16string& text) {
 // the file reader deliver them (at most 255 units, no line feed), the listing fits one line of a program
 // file, so that SAVE and LOAD keep it.
 inline void checkListingRoundTrip(Interpreter& interp, bool linesFit = true) {
-    for (const std::uint8_t* r = interp.program.area; load16(r) != 0; r += load16(r + 2)) {
+    InterpreterPeer peer{interp};
+    for (const std::uint8_t* r = peer.program.area; load16(r) != 0; r += load16(r + 2)) {
         const std::uint16_t number = load16(r);
         MemoryStream listed;
-        require(interp.listLines(&listed, number, number), "listing to memory failed", number);
+        require(peer.listLines(&listed, number, number), "listing to memory failed", number);
         const std::u16string& text = listed.text;
         require(text.size() >= 2 && text.compare(text.size() - 2, 2, u"\r\n") == 0, "listing without CR LF",
                 number);

@@ -127,13 +127,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Machine m;
     Interpreter& interp = m.interp;
+    InterpreterPeer peer{interp};
     interp.startInterpreter();
     const int how = (data[0] >> 2) & 3;
-    std::memcpy(interp.sourceLine, u"in.tk", sizeof u"in.tk");
-    interp.errorFlag = 1;
-    interp.runRequest = how == 1   ? RunRequest::MergeFile
-                        : how == 2 ? RunRequest::RunFile
-                                   : RunRequest::LoadFile;
+    std::memcpy(peer.sourceLine, u"in.tk", sizeof u"in.tk");
+    peer.errorFlag = 1;
+    peer.runRequest = how == 1   ? RunRequest::MergeFile
+                      : how == 2 ? RunRequest::RunFile
+                                 : RunRequest::LoadFile;
     interp.runUntilDirect();
     checkStore(interp);
     // A line with a byte-order mark inside does not list back to its bytes (see hasInnerMark).
@@ -141,16 +142,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkListingRoundTrip(interp);
 
     // SAVE and LOAD again: the same program, byte for byte.
-    require(interp.saveProgramFile(u"out.tk"), "saving into the scratch folder failed");
+    require(peer.saveProgramFile(u"out.tk"), "saving into the scratch folder failed");
     Machine again;
+    InterpreterPeer againPeer{again.interp};
     again.interp.startInterpreter();
-    std::memcpy(again.interp.sourceLine, u"out.tk", sizeof u"out.tk");
-    again.interp.errorFlag = 1;
-    again.interp.runRequest = RunRequest::LoadFile;
+    std::memcpy(againPeer.sourceLine, u"out.tk", sizeof u"out.tk");
+    againPeer.errorFlag = 1;
+    againPeer.runRequest = RunRequest::LoadFile;
     again.interp.runUntilDirect();
-    require(again.interp.program.usedBytes == interp.program.usedBytes, "reloaded program has another size",
-            again.interp.program.usedBytes);
-    require(std::memcmp(again.interp.program.area, interp.program.area, interp.program.usedBytes) == 0,
+    require(againPeer.program.usedBytes == peer.program.usedBytes, "reloaded program has another size",
+            againPeer.program.usedBytes);
+    require(std::memcmp(againPeer.program.area, peer.program.area, peer.program.usedBytes) == 0,
             "reloaded program has other bytes");
     return 0;
 }

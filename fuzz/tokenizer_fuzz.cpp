@@ -18,12 +18,13 @@ constexpr std::size_t MAX_UNITS = 1024;
 // Stores the tokenised program line and checks the store and the listing; the store is emptied first.
 void storeAndList(Machine& m, const std::uint8_t* tokens, bool fitsOneLine) {
     Interpreter& interp = m.interp;
-    interp.program.clear();
-    std::memcpy(interp.lineBuffer, tokens, LINE_BUFFER_BYTES);
-    interp.errorFlag = 0;
-    interp.storeLine();
+    InterpreterPeer peer{interp};
+    peer.program.clear();
+    std::memcpy(peer.lineBuffer, tokens, LINE_BUFFER_BYTES);
+    peer.errorFlag = 0;
+    peer.storeLine();
     checkStore(interp);
-    if (interp.errorFlag) return; // line 0, or an empty line deleting nothing
+    if (peer.errorFlag) return; // line 0, or an empty line deleting nothing
     checkListingRoundTrip(interp, fitsOneLine);
 }
 

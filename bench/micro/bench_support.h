@@ -1,5 +1,6 @@
 #pragma once
 // A console with no window and a host with no keyboard, so that the interpreter runs alone under a benchmark.
+#include "../../tests/interpreter/interpreter_peer.h"
 #include "console.h"
 #include "interpreter.h"
 

@@ -10,18 +10,18 @@ namespace {
 
 void evaluate(benchmark::State& state, const std::string& text) {
     auto m = std::make_unique<Machine>();
-    Interpreter& in = m->interp;
-    for (int v = 0; v < 26; ++v) in.globalVars[v] = static_cast<std::int16_t>(v + 3);
+    InterpreterPeer peer{m->interp};
+    for (int v = 0; v < 26; ++v) peer.globalVars[v] = static_cast<std::int16_t>(v + 3);
     std::vector<std::uint8_t> line = tokens(text);
     if (line.empty()) {
         state.SkipWithError("the expression does not tokenise");
         return;
     }
     for (auto _ : state) {
-        in.readPtr = line.data();
-        benchmark::DoNotOptimize(in.evalExpression());
+        peer.readPtr = line.data();
+        benchmark::DoNotOptimize(peer.evalExpression());
     }
-    if (in.errorFlag) state.SkipWithError("the expression failed");
+    if (peer.errorFlag) state.SkipWithError("the expression failed");
 }
 
 void BM_EvalSimple(benchmark::State& state) {

@@ -20,32 +20,33 @@ std::vector<std::vector<std::uint8_t>> programLines() {
 }
 
 void storeAll(Interpreter& in, const std::vector<std::vector<std::uint8_t>>& lines) {
+    InterpreterPeer peer{in};
     for (const auto& line : lines) {
-        std::memcpy(in.lineBuffer, line.data(), LINE_BUFFER_BYTES);
-        in.storeLine();
+        std::memcpy(peer.lineBuffer, line.data(), LINE_BUFFER_BYTES);
+        peer.storeLine();
     }
 }
 
 void BM_StoreLine1000(benchmark::State& state) {
     auto m = std::make_unique<Machine>();
-    Interpreter& in = m->interp;
+    InterpreterPeer peer{m->interp};
     const auto lines = programLines();
     for (auto _ : state) {
-        in.program.clear();
-        storeAll(in, lines);
-        benchmark::DoNotOptimize(in.program.area);
+        peer.program.clear();
+        storeAll(m->interp, lines);
+        benchmark::DoNotOptimize(peer.program.area);
     }
-    if (in.errorFlag) state.SkipWithError("a line was refused");
+    if (peer.errorFlag) state.SkipWithError("a line was refused");
     state.SetItemsProcessed(state.iterations() * LINES);
 }
 BENCHMARK(BM_StoreLine1000)->Unit(benchmark::kMicrosecond);
 
 void BM_ListLines1000(benchmark::State& state) {
     auto m = std::make_unique<Machine>();
-    Interpreter& in = m->interp;
-    storeAll(in, programLines());
+    InterpreterPeer peer{m->interp};
+    storeAll(m->interp, programLines());
     NullStream out;
-    for (auto _ : state) benchmark::DoNotOptimize(in.listLines(&out, 0, 65535));
+    for (auto _ : state) benchmark::DoNotOptimize(peer.listLines(&out, 0, 65535));
     state.SetItemsProcessed(state.iterations() * LINES);
     state.SetBytesProcessed(static_cast<std::int64_t>(out.units * sizeof(char16_t)));
 }

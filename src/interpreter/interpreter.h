@@ -71,6 +71,25 @@ class Interpreter {
     Interpreter(const Interpreter&) = delete;
     Interpreter& operator=(const Interpreter&) = delete;
 
+    // What the hosts do with the interpreter; the rest is its own.
+    // Resets and prints the banner; the host then runs interpreterLoop on its thread.
+    void startInterpreter();
+    // Asks the loop to run a program file, as `run "name"` does; a name too long is refused here.
+    bool requestRunFile(const char16_t* name);
+    // Until EXIT: runUntilDirect, then typed lines in direct mode, and again.
+    void interpreterLoop();
+    // Acts on the pending request and runs the program until the interpreter is back in direct mode (true)
+    // or EXIT (false). fileLines: the lines a pending RUN "name" reads, when the host has them at hand.
+    bool runUntilDirect(LineSource* fileLines = nullptr);
+    // Back to the state after start-up, without the banner: no program, no variables, no run.
+    void resetInterpreter();
+    // Raised by another thread (BREAK, Ctrl-C, a menu command); tested and cleared before each statement.
+    std::atomic<int> breakRequested{0};
+
+  private:
+    // Tests and tools that look inside (the store, the evaluator, the buffers) do it through this one peer.
+    friend struct InterpreterPeer;
+
     Console& console;
     Host& host;
 
@@ -106,8 +125,6 @@ class Interpreter {
     ControlFrame controlStack[STACK_FRAMES];
     int stackDepth = 0;
 
-    // Raised by another thread (BREAK, Ctrl-C, a menu command); tested and cleared before each statement.
-    std::atomic<int> breakRequested{0};
     // Statements left before a host without threads gets control back (Host::yieldSlice); counted only in
     // a build with TAVIK_HOST_YIELDS.
     static constexpr int YIELD_STATEMENTS = 2048;
@@ -180,7 +197,6 @@ class Interpreter {
     std::uint8_t* arrayElement(int i);
     void startRun(std::uint16_t n);
     void clearRunState();
-    void resetInterpreter();
 
     // --- evaluator ---
     // A lone variable or literal, the commonest expression (line numbers, FOR limits, indexes, PRINT items),
@@ -219,6 +235,8 @@ class Interpreter {
 
     // --- listing and files ---
     bool listLines(OutputStream* stream, std::uint16_t from, std::uint16_t to);
+    // One record as LIST shows it; compact: the shorter forms of a line that would not fit a file line.
+    bool listRecord(OutputStream* stream, const std::uint8_t* r, bool compact);
     bool readProgramFile(const char16_t* name);
     // Reads a program file's lines through the direct loop; false when an error stopped the reading
     // (reported).
@@ -234,18 +252,8 @@ class Interpreter {
 
     // --- the loop ---
     void directLoop(LineSource* stream);
-    // Until EXIT: runUntilDirect, then typed lines in direct mode, and again.
-    void interpreterLoop();
-    // Acts on the pending request and runs the program until the interpreter is back in direct mode (true)
-    // or EXIT (false). fileLines: the lines a pending RUN "name" reads, when the host has them at hand.
-    bool runUntilDirect(LineSource* fileLines = nullptr);
     std::int16_t inputValue(const char16_t* prompt);
-    // Resets and prints the banner; the host then runs interpreterLoop on its thread.
-    void startInterpreter();
-    // Asks the loop to run a program file, as `run "name"` does; a name too long is refused here.
-    bool requestRunFile(const char16_t* name);
 
-  private:
     // The statement table: token - 0x80 gives the operation.
     using Statement = void (Interpreter::*)();
     static const Statement StatementTable[STATEMENT_COUNT];

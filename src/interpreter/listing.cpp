@@ -17,33 +17,34 @@ class UnitCounter final : public OutputStream {
     std::size_t units = 0;
 };
 
+} // namespace
+
 // Lists one record: its number, its body element by element, CR LF. A hexadecimal 0 is written "0x0", and a
 // decimal 0 before xor "00xor"; when compact is set (the usual form would not fit a file line), "0x" and
 // "0XOR", which read back the same and are no longer than the typed forms.
-bool listRecord(Interpreter& in, OutputStream* stream, const std::uint8_t* r, bool compact) {
-    if (!in.outFormat(stream, u"%d", {static_cast<unsigned>(load16(r))})) return false;
+bool Interpreter::listRecord(OutputStream* stream, const std::uint8_t* r, bool compact) {
+    if (!outFormat(stream, u"%d", {static_cast<unsigned>(load16(r))})) return false;
     const std::uint8_t* p = r + 4;
     for (;;) {
         const std::uint8_t b = *p++;
         bool ok = true;
-        if (b == TOK_END) return in.outFormat(stream, u"\r\n", {});
+        if (b == TOK_END) return outFormat(stream, u"\r\n", {});
         switch (b) {
         case TOK_DECIMAL:
             // A 0 right before an x (typed "00x") would read back as a hexadecimal literal: "00" keeps it.
             // Only a lower-case x begins one, so "0XOR" (typed so) keeps the keyword in fewer units.
             if (load16(p) == 0 && p[2] == T_XOR && compact) {
-                ok = in.outFormat(stream, u"0XOR", {});
+                ok = outFormat(stream, u"0XOR", {});
                 ++p;
             } else if (load16(p) == 0 && (p[2] == 'x' || p[2] == T_XOR))
-                ok = in.outFormat(stream, u"00", {});
+                ok = outFormat(stream, u"00", {});
             else
-                ok = in.outFormat(stream, u"%d", {static_cast<unsigned>(load16(p))});
+                ok = outFormat(stream, u"%d", {static_cast<unsigned>(load16(p))});
             p += 2;
             break;
         case TOK_HEX:
-            ok = load16(p) == 0 && compact
-                     ? in.outFormat(stream, u"0x", {})
-                     : in.outFormat(stream, u"0x%x", {static_cast<unsigned>(load16(p))});
+            ok = load16(p) == 0 && compact ? outFormat(stream, u"0x", {})
+                                           : outFormat(stream, u"0x%x", {static_cast<unsigned>(load16(p))});
             p += 2;
             break;
         case TOK_STRING:
@@ -54,26 +55,23 @@ bool listRecord(Interpreter& in, OutputStream* stream, const std::uint8_t* r, bo
                 if (n < SOURCE_LINE_UNITS - 1) text[n++] = u;
             text[n] = 0;
             p += 2;
-            ok = in.outFormat(stream, b == TOK_STRING ? u"\"%s\"" : u"%s",
-                              {static_cast<const char16_t*>(text)});
+            ok = outFormat(stream, b == TOK_STRING ? u"\"%s\"" : u"%s", {static_cast<const char16_t*>(text)});
             break;
         }
         case TOK_FILLER: break;
         default:
             if (b >= 0x80) {
                 const char16_t* name = keywordName(b);
-                ok = name ? in.outFormat(stream, u"%s", {name})
-                          : in.outFormat(stream, u"[?%x?]", {static_cast<unsigned>(b)});
+                ok = name ? outFormat(stream, u"%s", {name})
+                          : outFormat(stream, u"[?%x?]", {static_cast<unsigned>(b)});
             } else {
-                ok = in.outFormat(stream, u"%c", {static_cast<char16_t>(b)});
+                ok = outFormat(stream, u"%c", {static_cast<char16_t>(b)});
             }
             break;
         }
         if (!ok) return false;
     }
 }
-
-} // namespace
 
 bool Interpreter::listLines(OutputStream* stream, std::uint16_t from, std::uint16_t to) {
     for (const std::uint8_t* r = program.findLineFrom(from); load16(r) != 0 && load16(r) <= to;
@@ -82,9 +80,9 @@ bool Interpreter::listLines(OutputStream* stream, std::uint16_t from, std::uint1
         // them that would outgrow a program file's line (255 units before CR LF) lists them as "0x", which
         // reads back the same, so that SAVE and LOAD keep the line whole.
         UnitCounter counter;
-        listRecord(*this, &counter, r, false);
+        listRecord(&counter, r, false);
         const bool compact = counter.units > static_cast<std::size_t>(SOURCE_LINE_UNITS - 1) + 2;
-        if (!listRecord(*this, stream, r, compact)) return false;
+        if (!listRecord(stream, r, compact)) return false;
     }
     return true;
 }

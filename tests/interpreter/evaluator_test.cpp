@@ -10,9 +10,9 @@ struct Case {
 };
 
 TEST_F(InterpreterTest, ExpressionValues) {
-    interp.globalVars['A' - 'A'] = 5;
-    interp.globalVars['B' - 'A'] = 3;
-    interp.topLocals['a' - 'a'] = -4;
+    peer.globalVars['A' - 'A'] = 5;
+    peer.globalVars['B' - 'A'] = 3;
+    peer.topLocals['a' - 'a'] = -4;
     host.keys[3] = true;
     const Case cases[] = {
         {u"32767+1", -32768},
@@ -74,7 +74,7 @@ TEST_F(InterpreterTest, ExpressionValues) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(eval(c.expression), c.value) << "case " << (&c - cases);
-        EXPECT_EQ(interp.errorFlag, 0);
+        EXPECT_EQ(peer.errorFlag, 0);
     }
     EXPECT_EQ(view.transcript, u"");
 }
@@ -103,8 +103,8 @@ TEST_F(InterpreterTest, ExpressionErrors) {
     for (const auto& [expression, message] : cases) {
         view.forget();
         eval(expression);
-        EXPECT_EQ(interp.errorFlag, 1);
-        EXPECT_EQ(interp.runRequest, RunRequest::Stop);
+        EXPECT_EQ(peer.errorFlag, 1);
+        EXPECT_EQ(peer.runRequest, RunRequest::Stop);
         EXPECT_EQ(view.transcript, message);
     }
 }
@@ -133,9 +133,10 @@ TEST_F(InterpreterTest, OrientAndDeffontsizeReadTheScreen) {
     Console other(wide);
     Interpreter second(other, host);
     second.resetInterpreter();
-    tokenizeLine(second.lineBuffer, u"deffontsize");
-    second.readPtr = second.lineBuffer;
-    EXPECT_EQ(second.evalExpression(), 20);
+    InterpreterPeer secondPeer{second};
+    tokenizeLine(secondPeer.lineBuffer, u"deffontsize");
+    secondPeer.readPtr = secondPeer.lineBuffer;
+    EXPECT_EQ(secondPeer.evalExpression(), 20);
 }
 
 TEST_F(InterpreterTest, PointFunctionsReadThePlaneOrTheBackground) {
@@ -181,7 +182,7 @@ TEST_F(InterpreterTest, InputBrokenOffYieldsZero) {
     // Ctrl-C without a break goes on with 0; at the end of the input the break stops the run.
     EXPECT_EQ(session({u"10 A=7:A=input:?A"}, {u"run", u"\x03"}), u"OK\n? 0\nOK\n");
     EXPECT_EQ(session({u"run"}), u"OK\n? Break in 10\nOK\n");
-    EXPECT_EQ(interp.globalVars[0], 0);
+    EXPECT_EQ(peer.globalVars[0], 0);
 }
 
 TEST_F(InterpreterTest, FailedRightHandSideStoresNothing) {

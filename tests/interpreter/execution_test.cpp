@@ -34,13 +34,13 @@ TEST_F(InterpreterTest, StatementsNeedNoSeparatorAndOnlyStatementsStart) {
         {u"if 1 then 150", u"Line Number 150 not Found in 0\n"},
     };
     for (const auto& [line, output] : cases) {
-        interp.clearRunState();
+        peer.clearRunState();
         EXPECT_EQ(exec(line), output) << std::string(line, line + std::u16string(line).size());
     }
     // RETURN empties a stack that holds only loops.
-    interp.clearRunState();
+    peer.clearRunState();
     EXPECT_EQ(exec(u"for I=1 to 2:return"), u"Stack Underflow in 0\n");
-    EXPECT_EQ(interp.stackDepth, 0);
+    EXPECT_EQ(peer.stackDepth, 0);
 }
 
 TEST_F(InterpreterTest, EndNewAndExitPostTheirRequests) {
@@ -99,7 +99,7 @@ TEST_F(InterpreterTest, ForNextSemantics) {
         {u"for I=1 to 2:for J=1 to 2:?I;J;\" \";:next:next", u"11 12 21 22 "},
     };
     for (const auto& [line, output] : cases) {
-        interp.clearRunState();
+        peer.clearRunState();
         EXPECT_EQ(exec(line), output) << std::string(line, line + std::u16string(line).size());
     }
 }

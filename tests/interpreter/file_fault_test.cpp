@@ -117,7 +117,7 @@ class FileFaults : public InterpreterTest {
         SCOPED_TRACE(what);
         EXPECT_EQ(readBytes(dir.path / "p.tk"), old);
         EXPECT_EQ(filesIn(dir.path), 1u) << "a temporary file was left behind";
-        EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("p.tk"));
+        EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("p.tk"));
     }
 
     TempDir dir;
@@ -127,7 +127,7 @@ class FileFaults : public InterpreterTest {
 
 TEST_F(FileFaults, ADiskFillingUpAtAnyByteLeavesTheOldFile) {
     // The size of the new file, learnt from a save elsewhere that leaves the current name as it is.
-    ASSERT_TRUE(interp.saveProgramFile(dir.name("probe.tk").c_str()));
+    ASSERT_TRUE(peer.saveProgramFile(dir.name("probe.tk").c_str()));
     const long size = static_cast<long>(fs::file_size(dir.path / "probe.tk"));
     fs::remove(dir.path / "probe.tk");
 
@@ -217,7 +217,7 @@ TEST_F(FileFaults, OnlyARegularFileIsReplaced) {
     }
     ::close(sock);
     EXPECT_EQ(filesIn(dir.path), 1 + nodes.size()) << "a temporary file was left behind";
-    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("p.tk")) << "a failed save keeps the name";
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("p.tk")) << "a failed save keeps the name";
     EXPECT_EQ(readBytes(dir.path / "p.tk"), old);
 }
 
@@ -236,7 +236,7 @@ TEST_F(FileFaults, SavingThroughALinkWritesItsFileAndKeepsTheLink) {
     EXPECT_EQ(exec(u"save " + quoted(dir.name("chain.tk"))), u"");
     const Bytes saved = readBytes(dir.path / "p.tk");
     EXPECT_NE(saved, old) << "the file at the end of the links is written";
-    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("chain.tk"));
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("chain.tk"));
     EXPECT_EQ(exec(u"save " + quoted(dir.name("dangling.tk"))), u"");
     EXPECT_EQ(readBytes(dir.path / "sub" / "new.tk"), saved) << "a dangling link's file is created";
     EXPECT_EQ(exec(u"save " + quoted(dir.name("absolute.tk"))), u"");
@@ -251,7 +251,7 @@ TEST_F(FileFaults, SavingThroughALinkWritesItsFileAndKeepsTheLink) {
         EXPECT_EQ(kindOf(dir.path / link), S_IFLNK) << link << " is no longer a link";
     EXPECT_EQ(filesIn(dir.path), 10u) << "a temporary file was left behind";
     EXPECT_EQ(filesIn(dir.path / "sub"), 3u) << "a temporary file was left behind";
-    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("absolute.tk"));
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("absolute.tk"));
 }
 
 TEST_F(FileFaults, AReplacedFileKeepsItsOwnerGroupAndMode) {
@@ -276,7 +276,7 @@ TEST_F(FileFaults, AReadErrorHalfWayIsALoadError) {
     // /proc/self/mem is a regular file whose first bytes cannot be read.
     if (!fs::exists("/proc/self/mem")) GTEST_SKIP() << "no /proc here";
     EXPECT_EQ(session({u"load \"/proc/self/mem\""}), u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n");
-    EXPECT_EQ(interp.program.usedBytes, 2) << "LOAD resets first";
+    EXPECT_EQ(peer.program.usedBytes, 2) << "LOAD resets first";
     for (const char16_t* line : {u"10 PRINT 1", u"20 PRINT 2"}) enter(line);
     EXPECT_EQ(session({u"run \"/proc/self/mem\""}), u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n")
         << "nothing runs";
@@ -297,7 +297,7 @@ TEST_F(FileFaults, AReadErrorHalfWayIsALoadError) {
     view.forget();
     interp.breakRequested.store(
         0); // the last session's input ran dry with a break; taking up a request clears it
-    EXPECT_FALSE(interp.readProgramSource(failing));
+    EXPECT_FALSE(peer.readProgramSource(failing));
     EXPECT_EQ(view.transcript, LOAD_ERROR);
     EXPECT_EQ(list(), u"10 print 10\n15 print 15\n20 print 20\n");
 }
@@ -326,7 +326,7 @@ TEST_F(FileFaults, AFolderWithoutWritePermissionRefusesTheSave) {
         // No gtest assertions in the child: its answer is the exit status.
         if (exec(u"save") != u"Save Error in 0\n") return 1;
         if (exec(u"save " + quoted(dir.name("new.tk"))) != u"Save Error in 0\n") return 2;
-        if (std::u16string(interp.currentFileName) != dir.name("p.tk")) return 3;
+        if (std::u16string(peer.currentFileName) != dir.name("p.tk")) return 3;
         return 0;
     });
     EXPECT_EQ(status, 0);
@@ -352,7 +352,7 @@ TEST_F(FileFaults, ARealDiskFillingUpLeavesTheOldFile) {
     EXPECT_EQ(exec(u"save"), u"Save Error in 0\n");
     EXPECT_EQ(readBytes(disk / "big.tk"), small);
     EXPECT_EQ(filesIn(disk), 1u) << "a temporary file was left behind";
-    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("disk/big.tk"));
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("disk/big.tk"));
     // Room again: the same save succeeds and loads back.
     for (int n = 100; n < 160; ++n) enter(u16(std::to_string(n)));
     EXPECT_EQ(exec(u"save"), u"");
@@ -371,7 +371,7 @@ TEST_F(FileFaults, AFileThatVanishedCannotBeLoaded) {
     EXPECT_EQ(session({u"run 70"}), u"OK\nFile Not Found or Load Error in 0\nOK\n")
         << "the load happens in the loop, after the run has stopped";
     EXPECT_EQ(list(), u"") << "LOAD resets first";
-    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("p.tk")) << "and records the name first";
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("p.tk")) << "and records the name first";
     // A link whose file has gone.
     fs::create_symlink(dir.path / "gone.tk", dir.path / "link.tk");
     EXPECT_EQ(session({u"run " + quoted(dir.name("link.tk"))}),
@@ -400,7 +400,7 @@ TEST_F(FileFaults, AFileWithoutReadPermissionCannotBeLoaded) {
         if (area() != program) return 2;
         if (session({u"load " + quoted(dir.name("p.tk"))}) != u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n")
             return 3;
-        if (interp.program.usedBytes != 2) return 4;
+        if (peer.program.usedBytes != 2) return 4;
         return 0;
     });
     EXPECT_EQ(status, 0);

@@ -19,7 +19,7 @@ class FuzzRegression : public InterpreterTest {
         enter(source);
         const std::uint16_t number = load16(typed->data() + 2);
         view.forget();
-        interp.listLines(nullptr, number, number);
+        peer.listLines(nullptr, number, number);
         std::u16string listed = view.transcript;
         ASSERT_FALSE(listed.empty());
         listed.pop_back(); // the line's LF

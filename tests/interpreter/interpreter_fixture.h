@@ -6,6 +6,7 @@
 #include "console.h"
 #include "console/fake_view.h"
 #include "interpreter.h"
+#include "interpreter/interpreter_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -87,27 +88,27 @@ class InterpreterTest : public ::testing::Test {
 
     // Tokenises source into lineBuffer (as the direct loop would, quietly) and points readPtr at it.
     void load(const std::u16string& source) {
-        ASSERT_TRUE(tokenizeLine(interp.lineBuffer, source.c_str())) << "does not tokenise";
-        interp.readPtr = interp.lineBuffer;
+        ASSERT_TRUE(tokenizeLine(peer.lineBuffer, source.c_str())) << "does not tokenise";
+        peer.readPtr = peer.lineBuffer;
     }
 
     // The value of an expression evaluated in direct mode; the transcript tells whether it failed.
     std::int16_t eval(const std::u16string& expression) {
-        interp.errorFlag = 0;
+        peer.errorFlag = 0;
         load(expression);
         if (HasFatalFailure()) return 0;
-        return interp.evalExpression();
+        return peer.evalExpression();
     }
 
     // Runs one typed line in direct mode (no loop around it); returns what it gave the console.
     std::u16string exec(const std::u16string& line) {
         view.forget();
-        interp.errorFlag = 0;
-        interp.directMode = 1;
+        peer.errorFlag = 0;
+        peer.directMode = 1;
         interp.breakRequested.store(0); // as the direct loop does when it takes up a typed line
         load(line);
         if (HasFatalFailure()) return {};
-        interp.executeStatements();
+        peer.executeStatements();
         return view.transcript;
     }
 
@@ -126,9 +127,9 @@ class InterpreterTest : public ::testing::Test {
         for (const auto& line : program) enter(line);
         view.forget();
         host.answers.assign(typed.begin(), typed.end());
-        interp.runRequest = RunRequest::None;
-        interp.errorFlag = 0;
-        interp.directMode = 1; // as after start-up, even when the last session ended inside a run
+        peer.runRequest = RunRequest::None;
+        peer.errorFlag = 0;
+        peer.directMode = 1; // as after start-up, even when the last session ended inside a run
         interp.interpreterLoop();
         return view.transcript;
     }
@@ -136,30 +137,31 @@ class InterpreterTest : public ::testing::Test {
 
     // Enters one program line as the direct loop does, outside any session.
     void enter(const std::u16string& line) {
-        interp.errorFlag = 0;
+        peer.errorFlag = 0;
         load(line);
         if (HasFatalFailure()) return;
-        ASSERT_EQ(interp.lineBuffer[1], TOK_DECIMAL) << "not a program line";
-        interp.storeLine();
-        interp.clearRunState();
+        ASSERT_EQ(peer.lineBuffer[1], TOK_DECIMAL) << "not a program line";
+        peer.storeLine();
+        peer.clearRunState();
     }
 
     // What LIST shows of the whole program.
     std::u16string list() {
         view.forget();
-        interp.listLines(nullptr, 1, 32767);
+        peer.listLines(nullptr, 1, 32767);
         return view.transcript;
     }
 
     static std::u16string u16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
     // The program area from offset 0 through the end marker.
-    Bytes area() const { return Bytes(interp.program.area, interp.program.area + interp.program.usedBytes); }
+    Bytes area() const { return Bytes(peer.program.area, peer.program.area + peer.program.usedBytes); }
 
     FakeView view;
     Console console{view};
     FakeHost host;
     Interpreter interp{console, host};
+    InterpreterPeer peer{interp};
 };
 
 // A fresh folder per test, removed with everything in it afterwards.

@@ -46,9 +46,9 @@ TEST_F(InterpreterTest, ListingWritesKeywordsInLowerCaseAndUnknownBytesInHex) {
     EXPECT_EQ(list(),
               u"10 print \"Hi\";A\n20 ?0x1f:'ok \uFF21\n30 for I=7 to 10 step -1:next\n40 remark \"\u3000\n"
               u"50 if a then 100\n60 A=orient or key 3 xor not waitkey\n70 B\n");
-    interp.program.findLine(70)[5] = 0xE0;
+    peer.program.findLine(70)[5] = 0xE0;
     EXPECT_EQ(exec(u"list 70"), u"70 [?e0?]\n");
-    interp.program.findLine(70)[5] = 0xA1;
+    peer.program.findLine(70)[5] = 0xA1;
     EXPECT_EQ(exec(u"list 70"), u"70 [?a1?]\n");
 }
 
@@ -79,7 +79,7 @@ TEST_F(InterpreterTest, SavedProgramLoadsBackToTheSameBytes) {
     const Bytes before = area();
     session({u"save " + quoted(dir.name("round.tk")), u"new", u"load " + quoted(dir.name("round.tk"))});
     EXPECT_EQ(area(), before);
-    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("round.tk"));
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("round.tk"));
 }
 
 TEST_F(InterpreterTest, SaveWithoutAnyNameIsAParameterError) {
@@ -96,7 +96,7 @@ TEST_F(InterpreterTest, FailedSaveLeavesEverythingAsItWas) {
     EXPECT_EQ(session({u"save " + quoted(dir.name("folder"))}), u"OK\nSave Error in 0\nOK\n");
     EXPECT_TRUE(fs::is_directory(dir.path / "folder"));
     EXPECT_TRUE(fs::is_empty(dir.path / "folder"));
-    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("good.tk"));
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("good.tk"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2)
         << "no file left over";
 }
@@ -124,7 +124,7 @@ TEST_F(InterpreterTest, SaveFailingHalfWayKeepsTheOldFile) {
     EXPECT_GE(disk.writes, 3);
     EXPECT_EQ(readBytes(dir.path / "p.tk"), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
-    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("p.tk"));
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("p.tk"));
 }
 
 TEST_F(InterpreterTest, FailedSaveInAReadOnlyFolderKeepsTheOldFile) {
@@ -139,7 +139,7 @@ TEST_F(InterpreterTest, FailedSaveInAReadOnlyFolderKeepsTheOldFile) {
     fs::permissions(dir.path, fs::perms::owner_all);
     EXPECT_EQ(readBytes(dir.path / "p.tk"), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
-    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("p.tk"));
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("p.tk"));
 }
 
 TEST_F(InterpreterTest, FileNamesLongerThan259UnitsAreRefused) {
@@ -228,7 +228,7 @@ TEST_F(InterpreterTest, UnreadableFilesReportALoadError) {
                       u"OK\n" + std::u16string(LOAD_ERROR) + u"OK\n1\n2\n");
     }
     EXPECT_EQ(list(), u"") << "LOAD and RUN reset before reading";
-    EXPECT_EQ(std::u16string(interp.currentFileName), dir.name("folder")) << "the name is recorded first";
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("folder")) << "the name is recorded first";
 }
 
 TEST_F(InterpreterTest, RunOfAFileResetsLoadsAndRuns) {

@@ -29,7 +29,7 @@ TEST_F(InterpreterTest, ErrorsNameTheLineTheyHappenedIn) {
     // After a stop in line 50, a typed syntax error still names 50 until a typed line has run.
     EXPECT_EQ(session({u"10 gosub 50", u"50 A=1/0"}, {u"run", u"hi", u"?1", u"hi"}),
               u"OK\nDivide by 0 in 50\nOK\nSyntax Error in 50\nhi\n1\nSyntax Error in 0\nhi\n");
-    EXPECT_EQ(interp.currentLineNumber, 0);
+    EXPECT_EQ(peer.currentLineNumber, 0);
 }
 
 TEST_F(InterpreterTest, TypingAProgramLineForgetsTheRun) {
@@ -44,10 +44,10 @@ TEST_F(InterpreterTest, FailedRequestStartsDirectModeOnce) {
 }
 
 TEST_F(InterpreterTest, NewForgetsTheFileNameAndTheTrace) {
-    interp.traceFlag = 1;
-    std::copy_n(u"x.tk", 5, interp.currentFileName);
+    peer.traceFlag = 1;
+    std::copy_n(u"x.tk", 5, peer.currentFileName);
     EXPECT_EQ(session({u"new", u"save"}), u"OK\nOK\nParameter Error in 0\nOK\n");
-    EXPECT_EQ(interp.traceFlag, 0);
+    EXPECT_EQ(peer.traceFlag, 0);
 }
 
 // Lines of a file being loaded; a break is raised (as Ctrl-C would, from the other thread) while line
@@ -74,11 +74,11 @@ class BreakingSource : public LineSource {
 };
 
 TEST_F(InterpreterTest, BreakWhileAFileLoadsStopsTheLoadAndARaisedBreakBeforeItStopsNothing) {
-    interp.loadingFlag = 1;
+    peer.loadingFlag = 1;
     BreakingSource source({u"10 ?\"ran\"", u"20 ?\"on\"", u"?\"direct\""}, 1, interp.breakRequested);
-    interp.directLoop(&source);
+    peer.directLoop(&source);
     EXPECT_EQ(view.transcript, u"Break in 0\n");
-    EXPECT_EQ(interp.errorFlag, 1);
+    EXPECT_EQ(peer.errorFlag, 1);
     EXPECT_EQ(list(), u"10 ?\"ran\"\n20 ?\"on\"\n"); // the direct line after it never ran
 
     // A break raised before the command is taken up (the menu raises one before it types RUN "file", a

@@ -76,7 +76,7 @@ class StoreModel : public InterpreterTest {
             }
             std::u16string text;
         } memory;
-        EXPECT_TRUE(interp.listLines(&memory, 1, 32767));
+        EXPECT_TRUE(peer.listLines(&memory, 1, 32767));
         return memory.text;
     }
 
@@ -84,7 +84,7 @@ class StoreModel : public InterpreterTest {
     void expectAgreement(const std::string& step) {
         SCOPED_TRACE(step);
         const Bytes expected = expectedArea();
-        ASSERT_EQ(interp.program.usedBytes, expected.size());
+        ASSERT_EQ(peer.program.usedBytes, expected.size());
         ASSERT_EQ(area(), expected);
         // The listing follows from the bytes; checking it now and then keeps the test quick.
         ++checks;
@@ -95,15 +95,15 @@ class StoreModel : public InterpreterTest {
             ASSERT_EQ(list(), expectedListing()) << "LIST on the console";
         }
         // The array fills the rest of the area: its last element exists, the one after it does not.
-        const int last = (AREA - interp.program.usedBytes) / 2 - 1;
+        const int last = (AREA - peer.program.usedBytes) / 2 - 1;
         ASSERT_GE(last, 0);
-        interp.errorFlag = 0;
-        EXPECT_EQ(interp.arrayElement(last), interp.program.area + interp.program.usedBytes + 2 * last);
-        EXPECT_EQ(interp.errorFlag, 0);
+        peer.errorFlag = 0;
+        EXPECT_EQ(peer.arrayElement(last), peer.program.area + peer.program.usedBytes + 2 * last);
+        EXPECT_EQ(peer.errorFlag, 0);
         view.forget();
-        EXPECT_EQ(interp.arrayElement(last + 1), nullptr);
+        EXPECT_EQ(peer.arrayElement(last + 1), nullptr);
         EXPECT_EQ(view.transcript, u"Out of Array Subscription in 0\n");
-        interp.errorFlag = 0;
+        peer.errorFlag = 0;
     }
 
     // A body whose listing is the text itself (keywords in lower case, plain literals, no letters in a row,
@@ -193,7 +193,7 @@ TEST_F(StoreModel, RandomEditsAgreeWithASortedMap) {
         for (int i = 0; i < 1500; ++i) {
             step(i);
             if (HasFatalFailure()) return;
-            peak = std::max<std::size_t>(peak, interp.program.usedBytes);
+            peak = std::max<std::size_t>(peak, peer.program.usedBytes);
         }
         EXPECT_GT(outOfMemory, 0) << "the run never filled the store (seed " << seed << ")";
         EXPECT_GT(model.size(), 50u);
@@ -261,7 +261,7 @@ TEST_F(StoreModel, TheLastBytesOfTheAreaAreUsedExactly) {
     EXPECT_EQ(type(fits), u"");
     model[n] = fits;
     expectAgreement("full to the last byte");
-    EXPECT_EQ(interp.program.usedBytes, AREA - 2);
+    EXPECT_EQ(peer.program.usedBytes, AREA - 2);
     // The array keeps its one element; replacing the last line by a longer one is refused whole.
     EXPECT_EQ(exec(u"@(0)=5:?@(0)"), u"5\n");
     EXPECT_EQ(exec(u"?@(1)"), u"Out of Array Subscription in 0\n");

@@ -15,8 +15,8 @@ TEST_F(InterpreterTest, ShortExpressionsAgreeWithTheOperatorLoop) {
         for (int a : values) {
             for (int b : values) {
                 if (b == 0 && std::u16string(op) == u"/") continue;
-                interp.globalVars['A' - 'A'] = static_cast<std::int16_t>(a);
-                interp.localsPtr['b' - 'a'] = static_cast<std::int16_t>(b);
+                peer.globalVars['A' - 'A'] = static_cast<std::int16_t>(a);
+                peer.localsPtr['b' - 'a'] = static_cast<std::int16_t>(b);
                 // Brackets send both operands through the loop; literals and variables take the short way.
                 const std::u16string opText(op);
                 std::u16string slowText = u"(A)";
@@ -32,7 +32,7 @@ TEST_F(InterpreterTest, ShortExpressionsAgreeWithTheOperatorLoop) {
                 const std::int16_t fast = eval(fastText);
                 EXPECT_EQ(fast, slow)
                     << a << " " << std::string(op, op + std::u16string(op).size()) << " " << b;
-                EXPECT_EQ(*interp.readPtr, TOK_END) << "the whole line is the expression";
+                EXPECT_EQ(*peer.readPtr, TOK_END) << "the whole line is the expression";
             }
         }
     }
@@ -47,14 +47,14 @@ TEST_F(InterpreterTest, ChainsOfOperatorsAgreeWithTheOperatorLoop) {
         for (const char16_t* op2 : operators) {
             for (int a : values) {
                 for (int b : values) {
-                    interp.globalVars[0] = static_cast<std::int16_t>(a);
-                    interp.localsPtr[1] = static_cast<std::int16_t>(b);
+                    peer.globalVars[0] = static_cast<std::int16_t>(a);
+                    peer.localsPtr[1] = static_cast<std::int16_t>(b);
                     const std::u16string o1(op1), o2(op2);
                     const std::int16_t slow = eval(u"(A)" + o1 + u"(b)" + o2 + u"(3)" + o1 + u"(A)");
                     const std::int16_t fast = eval(u"A" + o1 + u"b" + o2 + u"3" + o1 + u"A");
                     EXPECT_EQ(fast, slow) << a << " " << std::string(o1.begin(), o1.end()) << " " << b << " "
                                           << std::string(o2.begin(), o2.end());
-                    EXPECT_EQ(*interp.readPtr, TOK_END);
+                    EXPECT_EQ(*peer.readPtr, TOK_END);
                 }
             }
         }

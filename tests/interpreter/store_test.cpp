@@ -8,10 +8,10 @@ TEST_F(InterpreterTest, WorkedExampleLeavesTheseAreaBytes) {
     enter(u"10 PRINT \"Hi\";A");
     EXPECT_EQ(area(), (Bytes{0x0A, 0x00, 0x12, 0x00, 0x20, 0x81, 0x20, 0x03, 0x48, 0x00,
                              0x69, 0x00, 0x00, 0x00, 0x3B, 0x41, 0xFF, 0x0D, 0x00, 0x00}));
-    EXPECT_EQ(interp.program.usedBytes, 20);
-    EXPECT_EQ(interp.arrayElement(0), interp.program.area + 20);
-    EXPECT_NE(interp.arrayElement(24565), nullptr);
-    EXPECT_EQ(interp.arrayElement(24566), nullptr);
+    EXPECT_EQ(peer.program.usedBytes, 20);
+    EXPECT_EQ(peer.arrayElement(0), peer.program.area + 20);
+    EXPECT_NE(peer.arrayElement(24565), nullptr);
+    EXPECT_EQ(peer.arrayElement(24566), nullptr);
 }
 
 TEST_F(InterpreterTest, LinesInsertReplaceAndDeleteInOrder) {
@@ -23,14 +23,14 @@ TEST_F(InterpreterTest, LinesInsertReplaceAndDeleteInOrder) {
     EXPECT_EQ(list(), u"10 A\n20 B=12345+6789\n30 C\n");
     enter(u"20 b");
     EXPECT_EQ(list(), u"10 A\n20 b\n30 C\n");
-    const auto before = interp.program.usedBytes;
+    const auto before = peer.program.usedBytes;
     enter(u"20  \t ");
     EXPECT_EQ(list(), u"10 A\n30 C\n");
-    EXPECT_EQ(interp.program.usedBytes, before - 8);
+    EXPECT_EQ(peer.program.usedBytes, before - 8);
     enter(u"10");
     enter(u"30");
     EXPECT_EQ(area(), (Bytes{0, 0}));
-    EXPECT_EQ(interp.program.usedBytes, 2);
+    EXPECT_EQ(peer.program.usedBytes, 2);
 }
 
 TEST_F(InterpreterTest, RefusedLinesChangeNothing) {
@@ -54,15 +54,15 @@ TEST_F(InterpreterTest, LineStartingWithALiteralIsStoredWhole) {
 // Fills the area with long remark lines, then finds a line whose length lands exactly on the 0xC000 edge.
 TEST_F(InterpreterTest, OutOfMemoryAtTheEdgeLeavesTheProgramUnchanged) {
     const std::u16string filler(100, u'x');
-    for (int n = 1; interp.program.usedBytes < PROGRAM_AREA_BYTES - 300; ++n)
+    for (int n = 1; peer.program.usedBytes < PROGRAM_AREA_BYTES - 300; ++n)
         enter(u16(std::to_string(n)) + u" '" + filler);
     // A remark of k units makes a record whose length grows by 2 per unit.
     auto lineOf = [&](int k) { return u"30000 '" + std::u16string(static_cast<std::size_t>(k), u'y'); };
     auto lengthOf = [&](int k) {
         load(lineOf(k));
-        return static_cast<int>(skipToLineEnd(interp.lineBuffer + 4) - interp.lineBuffer + 1);
+        return static_cast<int>(skipToLineEnd(peer.lineBuffer + 4) - peer.lineBuffer + 1);
     };
-    const int room = PROGRAM_AREA_BYTES - interp.program.usedBytes;
+    const int room = PROGRAM_AREA_BYTES - peer.program.usedBytes;
     int k = 0;
     while (lengthOf(k) < room) ++k;
     ASSERT_EQ(lengthOf(k), room);
@@ -74,9 +74,9 @@ TEST_F(InterpreterTest, OutOfMemoryAtTheEdgeLeavesTheProgramUnchanged) {
     EXPECT_EQ(area(), before);
 
     enter(lineOf(k - 1));
-    EXPECT_EQ(interp.program.usedBytes, 0xBFFE);
-    ASSERT_NE(interp.arrayElement(0), nullptr);
-    EXPECT_EQ(interp.arrayElement(1), nullptr);
+    EXPECT_EQ(peer.program.usedBytes, 0xBFFE);
+    ASSERT_NE(peer.arrayElement(0), nullptr);
+    EXPECT_EQ(peer.arrayElement(1), nullptr);
 
     // Replacing with a line one unit longer would reach the edge as well.
     const Bytes full = area();
@@ -87,8 +87,8 @@ TEST_F(InterpreterTest, OutOfMemoryAtTheEdgeLeavesTheProgramUnchanged) {
 }
 
 TEST_F(InterpreterTest, ArrayBoundsFollowTheProgramAndSurviveNew) {
-    ASSERT_NE(interp.arrayElement(24574), nullptr);
-    EXPECT_EQ(interp.arrayElement(24574), interp.program.area + PROGRAM_AREA_BYTES - 2);
+    ASSERT_NE(peer.arrayElement(24574), nullptr);
+    EXPECT_EQ(peer.arrayElement(24574), peer.program.area + PROGRAM_AREA_BYTES - 2);
     EXPECT_EQ(session({u"@(24574)=5", u"@(24575)=1", u"@(-1)=1", u"@(9)=77:print @(0);@[9];@(9];@[24574)"}),
               u"OK\nOut of Array Subscription in 0\nOK\nOut of Array Subscription in 0\nOK\n077775\n");
     // A new line of 18 bytes covers @(0)..@(8): the old @(9) is now @(0). NEW exposes the old record.

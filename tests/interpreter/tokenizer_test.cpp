@@ -74,14 +74,14 @@ TEST_F(InterpreterTest, SyntaxErrorsOfTheTokenizer) {
 }
 
 TEST_F(InterpreterTest, TokenizerReportsThroughTheDirectLoopUnlessQuiet) {
-    std::copy_n(u"PRINT hi", 9, interp.sourceLine);
-    interp.currentLineNumber = 7;
-    EXPECT_FALSE(interp.tokenizeSource(true));
-    EXPECT_EQ(interp.errorFlag, 0);
+    std::copy_n(u"PRINT hi", 9, peer.sourceLine);
+    peer.currentLineNumber = 7;
+    EXPECT_FALSE(peer.tokenizeSource(true));
+    EXPECT_EQ(peer.errorFlag, 0);
     EXPECT_EQ(view.transcript, u"");
-    EXPECT_FALSE(interp.tokenizeSource(false));
-    EXPECT_EQ(interp.errorFlag, 1);
-    EXPECT_EQ(interp.runRequest, RunRequest::Stop);
+    EXPECT_FALSE(peer.tokenizeSource(false));
+    EXPECT_EQ(peer.errorFlag, 1);
+    EXPECT_EQ(peer.runRequest, RunRequest::Stop);
     EXPECT_EQ(view.transcript, u"Syntax Error in 7\nPRINT hi\n");
     EXPECT_EQ(view.count("beep"), 1);
 }

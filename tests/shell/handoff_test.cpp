@@ -2,6 +2,7 @@
 // drains the window's message queue by hand and calls the handlers. Every wait is on the condition itself
 // (a posted message, a change of the screen) and gives up after a generous time, failing the test.
 #include "handoff.h"
+#include "interpreter/interpreter_peer.h"
 #include "interpreter_thread.h"
 #include "paste.h"
 
@@ -154,6 +155,7 @@ class HandoffTest : public ::testing::Test {
     Console console{window};
     InputHandoff handoff{console, window, window};
     Interpreter interpreter{console, handoff};
+    InterpreterPeer peer{interpreter};
     InterpreterThread thread{interpreter, handoff, window};
 };
 
@@ -266,7 +268,7 @@ TEST_F(HandoffTest, ExitClosesTheWindow) {
     ASSERT_TRUE(m.has_value());
     EXPECT_EQ(m->kind, Message::Close);
     thread.stop();
-    EXPECT_EQ(interpreter.runRequest, RunRequest::Exit);
+    EXPECT_EQ(peer.runRequest, RunRequest::Exit);
 }
 
 TEST_F(HandoffTest, OrientWaitsForTheScreenToTurn) {
@@ -367,7 +369,7 @@ TEST_P(HandoffEndingTest, WakesAndJoinsTheThread) {
     const auto start = Clock::now();
     thread.stop();
     EXPECT_LT(Clock::now() - start, 2s);
-    EXPECT_EQ(interpreter.runRequest, RunRequest::Exit);
+    EXPECT_EQ(peer.runRequest, RunRequest::Exit);
     EXPECT_FALSE(shows(e.running + std::u16string(u"never")));
     // Messages still queued for the closing window change nothing.
     handoff.handleInputRequest(InputMode::Line);
