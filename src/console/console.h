@@ -1,6 +1,7 @@
 #pragma once
 // The one console: the screen model, character output and scrolling, sizing, and the graphics plane.
 // The interpreter prints through it; the line editor edits it; a view shows it.
+#include "console_transcript.h"
 #include "console_view.h"
 #include "graphics_plane.h"
 #include "text_screen.h"
@@ -16,7 +17,8 @@ class Console {
   public:
     // Does not call the view (which may not be finished yet); resetConsole brings the model to its known
     // state.
-    explicit Console(ConsoleView& view);
+    // The transcript, when given, hears what is printed (the batch console's standard output).
+    explicit Console(ConsoleView& view, ConsoleTranscript* transcript = nullptr);
 
     // Guards the screen model and the plane's pixels against a painter on another thread. Every public
     // operation takes it; a view reads the model while holding it.
@@ -26,7 +28,9 @@ class Console {
     GraphicsPlane plane;
     // The input hand-off's line buffer; clearing the screen empties it.
     char16_t inputLine[INPUT_LINE_UNITS] = {};
-    // Caret state, kept by the input hand-off; scrolling moves caretRow up with the text.
+    // Caret state, set by the caret steps (caret.h) for the input hand-off; scrolling moves caretRow up with
+    // the text. The line and the caret live beside the cells because they change with them under one lock:
+    // CLS empties the line, a scroll carries the caret, and every host draws the caret from here.
     std::int32_t caretColumn = 0;
     std::int32_t caretRow = -1;
     std::int32_t caretOn = 0;
@@ -89,6 +93,7 @@ class Console {
     void measureFont();
 
     ConsoleView& view_;
+    ConsoleTranscript* transcript_;
 };
 
 } // namespace tavik

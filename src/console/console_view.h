@@ -1,7 +1,7 @@
 #pragma once
 // What the console model asks of whatever shows it. The model calls these after it has changed; a view reads
 // the model back (under Console::lock) to draw. Every request has a harmless default so that a view overrides
-// only what it shows: the window draws, the batch console writes the transcript.
+// only what it shows. What was printed, as opposed to what is shown, goes to a ConsoleTranscript.
 #include "layout.h"
 
 namespace tavik {
@@ -26,12 +26,6 @@ class ConsoleView {
     virtual void plotPixel(int /*x*/, int /*y*/) {}                   // one enlarged plane pixel
     virtual void beep() {}
     virtual void cursorMoved() {} // the input method's composition window follows the cursor
-
-    // Transcript: what the console was given to show, as it was given (used by the batch console).
-    virtual void transcriptChar(char16_t /*c*/) {}
-    virtual void transcriptNewLine() {}
-    virtual void transcriptTab(int /*fromColumn*/, int /*toColumn*/) {}
-    virtual void transcriptBackspace() {}
 };
 
 } // namespace tavik

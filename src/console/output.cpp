@@ -48,7 +48,7 @@ void Console::storeCell(char16_t c, int protect) {
 
 void Console::putCharCell(char16_t c, int protect) {
     storeCell(c, protect);
-    view_.transcriptChar(c);
+    if (transcript_) transcript_->transcriptChar(c);
     advanceCell();
 }
 
@@ -77,7 +77,7 @@ void Console::advanceLine() {
 void Console::newLine() {
     Guard guard(lock);
     advanceLine();
-    view_.transcriptNewLine();
+    if (transcript_) transcript_->transcriptNewLine();
 }
 
 void Console::tabForward() {
@@ -90,12 +90,12 @@ void Console::tabForward() {
     }
     const int stop = (column + TAB_WIDTH) / TAB_WIDTH * TAB_WIDTH;
     setCursor(stop, screen.cursorRow);
-    view_.transcriptTab(column, stop);
+    if (transcript_) transcript_->transcriptTab(column, stop);
 }
 
 void Console::eraseBack() {
     Guard guard(lock);
-    view_.transcriptBackspace();
+    if (transcript_) transcript_->transcriptBackspace();
     const int column = screen.cursorColumn;
     const int row = screen.cursorRow;
     if (column == 0 && row <= 0) return;

@@ -15,7 +15,7 @@ int gridCount(int count) {
 
 } // namespace
 
-Console::Console(ConsoleView& view) : view_(view) {}
+Console::Console(ConsoleView& view, ConsoleTranscript* transcript) : view_(view), transcript_(transcript) {}
 
 void Console::clearRow(int row) {
     Guard guard(lock);

@@ -23,8 +23,7 @@ constexpr std::uint8_t OP_GE = T_END;
 
 // left op right, wrapped; op is an operator's byte or one of the codes above. A division by 0 is the
 // caller's to rule out. The one table of what the operators do.
-inline std::int16_t applyOperator(std::uint8_t op, std::int16_t left,
-                                                         std::int16_t right) {
+inline std::int16_t applyOperator(std::uint8_t op, std::int16_t left, std::int16_t right) {
     switch (op) {
     case '+': return wrap(left + right);
     case '-': return wrap(left - right);

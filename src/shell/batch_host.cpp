@@ -611,7 +611,7 @@ int runBatchSession(std::istream& in, std::ostream& out, std::ostream& err, cons
     // The console and the interpreter are large: they live on the heap.
     auto view = std::make_unique<BatchView>(out, options.width, options.height);
     view->setFlushAtNewLine(options.outputIsTerminal);
-    auto console = std::make_unique<Console>(*view);
+    auto console = std::make_unique<Console>(*view, view.get());
     auto host = std::make_unique<BatchHost>(*console, *view, in, options.inputIsTerminal);
     auto interpreter = std::make_unique<Interpreter>(*console, *host);
     host->setBreakFlag(&interpreter->breakRequested);

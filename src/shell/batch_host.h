@@ -65,7 +65,7 @@ class FdOutputBuffer : public std::streambuf {
 };
 
 // The virtual screen and the transcript writer.
-class BatchView : public ConsoleView {
+class BatchView : public ConsoleView, public ConsoleTranscript {
   public:
     explicit BatchView(std::ostream& out, int width = BATCH_DEFAULT_WIDTH, int height = BATCH_DEFAULT_HEIGHT);
     ~BatchView() override;

@@ -34,7 +34,7 @@ class ConsoleTest : public ::testing::Test {
     }
 
     FakeView view;
-    Console console{view};
+    Console console{view, &view};
 };
 
 } // namespace tavik::test

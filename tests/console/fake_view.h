@@ -2,6 +2,7 @@
 // A console view that shows nothing and remembers what it was asked: the drawing requests as short event
 // strings, and the transcript as the batch console would write it. Cells are square at the font height
 // unless a fixed cell size is given.
+#include "console_transcript.h"
 #include "console_view.h"
 
 #include <algorithm>
@@ -10,7 +11,7 @@
 
 namespace tavik::test {
 
-class FakeView : public ConsoleView {
+class FakeView : public ConsoleView, public ConsoleTranscript {
   public:
     FakeView(int width = 480, int height = 640)
         : width_(width), height_(height), client_{0, 0, width, height} {}

@@ -158,7 +158,7 @@ class InterpreterTest : public ::testing::Test {
     Bytes area() const { return Bytes(peer.program.area, peer.program.area + peer.program.usedBytes); }
 
     FakeView view;
-    Console console{view};
+    Console console{view, &view};
     FakeHost host;
     Interpreter interp{console, host};
     InterpreterPeer peer{interp};

@@ -18,7 +18,7 @@ namespace {
 // A batch console over in-memory streams.
 struct Rig {
     explicit Rig(std::string input, bool inputIsTerminal = false)
-        : in(std::move(input)), view(out), console(view), host(console, view, in, inputIsTerminal) {
+        : in(std::move(input)), view(out), console(view, &view), host(console, view, in, inputIsTerminal) {
         host.setBreakFlag(&breakFlag);
     }
 
@@ -243,7 +243,7 @@ struct PipeRig {
         input = std::make_unique<FdInputBuffer>(fds[0]);
         in = std::make_unique<std::istream>(input.get());
         view = std::make_unique<BatchView>(out);
-        console = std::make_unique<Console>(*view);
+        console = std::make_unique<Console>(*view, view.get());
         host = std::make_unique<BatchHost>(*console, *view, *in);
         host->setBreakFlag(&breakFlag);
         struct sigaction action {};
