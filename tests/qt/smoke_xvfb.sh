@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The real program on a virtual X display: it starts and shows its window, a line typed on the keyboard
+# The real program on a virtual X display: it starts on a display with no other client (five times: the fault it guards against was a race), it starts and shows its window, a line typed on the keyboard
 # runs (the program it stores is saved to a file), the window shows the grey margins and dark text on
 # white, a second start exits 0 and leaves one window, a second start with a FILE (a relative name, from
 # another folder) has the first window run it, a listing pasted from the clipboard (Shift+Insert; when
@@ -33,6 +33,15 @@ fail() {
     echo "smoke test failed: $*" >&2
     exit 1
 }
+
+# Before any other client: the program's check of the display must not leave the server without a client
+# while the window connects, or the server resets meanwhile and the window dies with status 134.
+mkdir -m 700 "$work/alone"
+for _ in 1 2 3 4 5; do
+    status=0
+    XDG_RUNTIME_DIR="$work/alone" timeout 1.5 "$tavikwm" </dev/null >/dev/null 2>&1 || status=$?
+    [[ $status == 124 ]] || fail "a start on a display with no other client ended with status $status"
+done
 
 "$tavikwm" &
 first=$!

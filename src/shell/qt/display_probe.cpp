@@ -15,6 +15,16 @@ namespace tavik {
 
 namespace {
 
+// The probe's own X connection, kept open until the toolkit has made its own: an X server with no client
+// left resets itself (Xvfb does by default), and a connection made during that reset is refused, which
+// the toolkit answers by ending the process.
+struct HeldConnection {
+    void* library = nullptr;
+    void* connection = nullptr;
+    void (*disconnect)(void*) = nullptr;
+};
+HeldConnection held;
+
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
@@ -55,6 +65,11 @@ bool xDisplayOpens(std::string& why) {
                    : error == 6 ? ": no such screen"
                                 : ": no X server answers, or it refused the connection");
         }
+        if (opened) {
+            releaseDisplayProbe();
+            held = {xcb, connection, disconnect};
+            return true;
+        }
         if (connection != nullptr) disconnect(connection);
     }
     dlclose(xcb);
@@ -91,6 +106,12 @@ bool waylandDisplayOpens(std::string& why) {
 }
 
 } // namespace
+
+void releaseDisplayProbe() {
+    if (held.connection != nullptr) held.disconnect(held.connection);
+    if (held.library != nullptr) dlclose(held.library);
+    held = {};
+}
 
 bool displayCanOpen(std::string& why) {
     const std::string platform = environment("QT_QPA_PLATFORM");

@@ -9,4 +9,7 @@ namespace tavik {
 // True when a window can open; otherwise false, with why in one line (no trailing full stop).
 bool displayCanOpen(std::string& why);
 
+// Closes the connection an X probe that succeeded keeps open; called once the toolkit is connected.
+void releaseDisplayProbe();
+
 } // namespace tavik

@@ -1,6 +1,7 @@
 #include "window_app.h"
 
 #include "app_icon.h"
+#include "display_probe.h"
 #include "main_window.h"
 #include "single_instance.h"
 
@@ -17,6 +18,7 @@ int runWindow(const CommandLine& commandLine) {
     static char name[] = "tavikwm";
     static char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
+    releaseDisplayProbe();
     QApplication::setApplicationName(QStringLiteral("tavikWM"));
     QApplication::setDesktopFileName(QStringLiteral("tavikwm"));
     QApplication::setWindowIcon(applicationIcon());
