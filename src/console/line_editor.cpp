@@ -34,8 +34,8 @@ bool cursorInGrid(const TextScreen& s) {
 } // namespace
 
 int LineEditor::editKey(char16_t ch) {
-    Guard guard(console_.lock);
-    TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    TextScreen& s = console_.screen_;
     switch (ch) {
     case ENTER: {
         const int row = collectLine();
@@ -59,8 +59,8 @@ int LineEditor::editKey(char16_t ch) {
 }
 
 void LineEditor::moveCursorKey(int vk) {
-    Guard guard(console_.lock);
-    const TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    const TextScreen& s = console_.screen_;
     const int column = s.cursorColumn;
     const int row = s.cursorRow;
     switch (vk) {
@@ -87,8 +87,8 @@ void LineEditor::moveCursorKey(int vk) {
 }
 
 void LineEditor::insertChar(char16_t ch) {
-    Guard guard(console_.lock);
-    TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    TextScreen& s = console_.screen_;
     if (!cursorInGrid(s)) return;
     const int last = s.columns - 1;
     for (;;) {
@@ -141,14 +141,14 @@ void LineEditor::insertChar(char16_t ch) {
         s.cellProtected[i] = 0;
         if (cc == last) s.rowContinues[cr] = 1;
         moveCursorKey(VK_RIGHT);
-        console_.view().invalidateRows(cr, lastRow);
+        console_.damageRows(cr, lastRow);
         return;
     }
 }
 
 void LineEditor::deleteChar() {
-    Guard guard(console_.lock);
-    TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    TextScreen& s = console_.screen_;
     if (!cursorInGrid(s)) return;
     const int last = s.columns - 1;
     const int firstRow = s.cursorRow;
@@ -167,13 +167,13 @@ void LineEditor::deleteChar() {
         ++r;
         start = 0;
     }
-    console_.view().invalidateRows(firstRow, r);
+    console_.damageRows(firstRow, r);
 }
 
 int LineEditor::collectLine() {
-    Guard guard(console_.lock);
-    TextScreen& s = console_.screen;
-    char16_t* out = console_.inputLine;
+    Guard guard(console_.lock_);
+    TextScreen& s = console_.screen_;
+    char16_t* out = console_.inputLine_;
     int n = 0;
     int r = s.cursorRow;
     if (r < 0 || r >= s.rows) {

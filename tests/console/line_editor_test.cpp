@@ -21,10 +21,10 @@ class LineEditorTest : public ConsoleTest {
         int r = 0, c = 0;
         for (char16_t ch : text) {
             if (ch == u'+' || ch == u'/') {
-                console.screen.rowContinues[r++] = ch == u'+';
+                ConsolePeer(console).screen.rowContinues[r++] = ch == u'+';
                 c = 0;
             } else {
-                console.screen.cellChar[TextScreen::cellIndex(c++, r)] = ch == u'.' ? u' ' : ch;
+                ConsolePeer(console).screen.cellChar[TextScreen::cellIndex(c++, r)] = ch == u'.' ? u' ' : ch;
             }
         }
         console.setCursor(cursorColumn, cursorRow);
@@ -32,7 +32,7 @@ class LineEditorTest : public ConsoleTest {
     }
     std::u16string grid() const {
         std::u16string text;
-        for (int r = 0; r < console.screen.rows; ++r) {
+        for (int r = 0; r < console.screen().rows; ++r) {
             if (r > 0) text += continues(r - 1) ? u'+' : u'/';
             for (char16_t ch : rowText(r)) text += ch == u' ' ? u'.' : ch;
         }
@@ -123,24 +123,24 @@ TEST_F(LineEditorTest, BackspaceDeletesAndJoinsRows) {
 TEST_F(LineEditorTest, EnterSubmitsTheLogicalLineWithoutPromptsAndTrailingBlanks) {
     setGrid(u"PRINT+.1*2./.....", 2, 1);
     EXPECT_EQ(editor.editKey(u'\r'), 1);
-    EXPECT_EQ(std::u16string(console.inputLine), u"PRINT 1*2");
+    EXPECT_EQ(std::u16string(console.inputLine()), u"PRINT 1*2");
     expectCursor(0, 2);
 
     console.clearScreen();
     console.putProtectedString(u"? ");
     type(u"\r");
-    EXPECT_EQ(std::u16string(console.inputLine), u"");
+    EXPECT_EQ(std::u16string(console.inputLine()), u"");
     console.putProtectedString(u"? ");
     type(u"12\r");
-    EXPECT_EQ(std::u16string(console.inputLine), u"12");
+    EXPECT_EQ(std::u16string(console.inputLine()), u"12");
 
     // Ideographic spaces: trailing ones go, inner ones stay; a never-written inner cell is a blank.
     setGrid(u"A\u3000B\u3000\u3000/", 0, 0);
     editor.collectLine();
-    EXPECT_EQ(std::u16string(console.inputLine), u"A\u3000B");
-    console.screen.cellChar[TextScreen::cellIndex(1, 0)] = 0;
+    EXPECT_EQ(std::u16string(console.inputLine()), u"A\u3000B");
+    ConsolePeer(console).screen.cellChar[TextScreen::cellIndex(1, 0)] = 0;
     editor.collectLine();
-    EXPECT_EQ(std::u16string(console.inputLine), u"A B");
+    EXPECT_EQ(std::u16string(console.inputLine()), u"A B");
 }
 
 TEST_F(LineEditorTest, ASubmittedLineStopsAt255Units) {
@@ -148,7 +148,7 @@ TEST_F(LineEditorTest, ASubmittedLineStopsAt255Units) {
     for (int i = 0; i < 350; ++i) editor.editKey(static_cast<char16_t>(u'0' + i % 10));
     console.setCursor(7, 1);
     EXPECT_EQ(editor.collectLine(), 2);
-    const std::u16string line = console.inputLine;
+    const std::u16string line = console.inputLine();
     ASSERT_EQ(line.size(), 255u);
     EXPECT_EQ(line.substr(250), u"01234");
     type(u"\r");
@@ -189,22 +189,22 @@ TEST_F(LineEditorTest, TheCaretBlinksFollowsTheCursorAndScrollsWithTheText) {
     placeCaret(console);
     EXPECT_EQ(view.count("drawCell"), 0); // first shown at the first tick
     caretTick(console);
-    EXPECT_EQ(console.caretOn, 1);
+    EXPECT_EQ(console.caretOn(), 1);
     EXPECT_EQ(view.count("drawCell 3 1"), 1);
     EXPECT_EQ(view.count("repaintNow"), 1);
     console.setCursor(4, 1);
     view.forget();
     caretTick(console); // the old cell shows plain, then the caret shows at the new one
-    EXPECT_EQ(console.caretOn, 1);
+    EXPECT_EQ(console.caretOn(), 1);
     EXPECT_EQ(view.events,
               (std::vector<std::string>{"drawCell 3 1", "repaintNow", "drawCell 4 1", "repaintNow"}));
 
     console.scrollUp();
     console.scrollUp();
-    EXPECT_EQ(console.caretRow, -1);
+    EXPECT_EQ(console.caretRow(), -1);
     view.forget();
     hideCaret(console); // scrolled off the top: nothing to draw
-    EXPECT_EQ(console.caretOn, 0);
+    EXPECT_EQ(console.caretOn(), 0);
     EXPECT_TRUE(view.events.empty());
 }
 
