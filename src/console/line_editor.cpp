@@ -1,5 +1,6 @@
 #include "line_editor.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace tavik {
@@ -203,6 +204,59 @@ int LineEditor::collectLine() {
     }
     out[n] = 0;
     return r;
+}
+
+namespace {
+
+// The first and last rows of the logical line through row.
+int lineFirstRow(const TextScreen& s, int row) {
+    while (row > 0 && s.rowContinues[row - 1]) --row;
+    return row;
+}
+int lineLastRow(const TextScreen& s, int row) {
+    while (row < s.rows - 1 && s.rowContinues[row]) ++row;
+    return row;
+}
+
+} // namespace
+
+void LineEditor::editKeyDown(int vk) {
+    Guard guard(console_.lock);
+    TextScreen& s = console_.screen;
+    switch (vk) {
+    case VK_HOME:
+    case VK_END: {
+        if (!cursorInGrid(s)) return;
+        const int first = lineFirstRow(s, s.cursorRow);
+        const int last = lineLastRow(s, s.cursorRow);
+        // Cells are counted along the line, row after row.
+        const int cells = (last - first + 1) * s.columns;
+        auto at = [&](int k) { return TextScreen::cellIndex(k % s.columns, first + k / s.columns); };
+        int home = 0;
+        while (home < cells && s.cellProtected[at(home)]) ++home;
+        if (home == cells) return; // a line of prompt cells only: nowhere to type
+        int target = home;
+        if (vk == VK_END) {
+            int end = cells;
+            while (end > 0 && isBlank(s.cellChar[at(end - 1)])) --end;
+            // After a full line the cursor stays on its last cell: the next row is another line.
+            target = std::max(home, std::min(end, cells - 1));
+        }
+        console_.setCursor(target % s.columns, first + target / s.columns);
+        return;
+    }
+    case VK_DELETE: deleteChar(); return;
+    default: moveCursorKey(vk); return;
+    }
+}
+
+bool LineEditor::placeCursor(int column, int row) {
+    Guard guard(console_.lock);
+    const TextScreen& s = console_.screen;
+    if (column < 0 || column >= s.columns || row < 0 || row >= s.rows) return false;
+    if (s.cellProtected[TextScreen::cellIndex(column, row)]) return false;
+    console_.setCursor(column, row);
+    return true;
 }
 
 } // namespace tavik
