@@ -105,11 +105,11 @@ void LineEditor::insertChar(char16_t ch) {
             ++lastRow;
         }
 
-        // Grow before the last row fills. A character landing in the last cell of the last row grows it too:
-        // the row below would otherwise join the line with whatever text it holds.
+        // Grow before the last row fills: when one of its last two cells holds text. A character typed into
+        // the last cell of a row whose end is blank grows nothing: that row then continues into the next,
+        // which joins the line with the text it holds.
         const bool full = !isBlank(s.cellChar[TextScreen::cellIndex(last, lastRow)]) ||
-                          (last > 0 && !isBlank(s.cellChar[TextScreen::cellIndex(last - 1, lastRow)])) ||
-                          (cr == lastRow && cc == last);
+                          (last > 0 && !isBlank(s.cellChar[TextScreen::cellIndex(last - 1, lastRow)]));
         if (full) {
             if (lastRow == s.rows - 1) {
                 // Scrolling carries the line up only when the region reaches the grid's bottom and the

@@ -66,11 +66,21 @@ TEST_F(LineEditorTest, InsertionReflowsAndGrowsTheLine) {
     type(u"D");
     EXPECT_EQ(grid(), u"ABCD./XYZ../.....");
 
-    // A character landing in the last cell never joins the row below with its old text.
+    // The last cell with the two before the end blank: no growth, and the row below joins the line with its
+    // text, which the next character pushes along.
     setGrid(u"AB.../XYZ../.....", 4, 0);
-    type(u"x\t");
-    EXPECT_EQ(grid(), u"AB..x+\t..../.....");
+    type(u"x");
+    EXPECT_EQ(grid(), u"AB..x+XYZ../.....");
+    expectCursor(0, 1);
+    EXPECT_EQ(view.count("invalidateRows 0 0"), 1);
+    editor.collectLine();
+    EXPECT_EQ(std::u16string(console.inputLine), u"AB  xXYZ");
+    type(u"\t");
+    EXPECT_EQ(grid(), u"AB..x+\tXYZ./.....");
     expectCursor(1, 1);
+    setGrid(u"AB.../XYZ../.....", 3, 0); // the cell before the last: the same
+    type(u"x");
+    EXPECT_EQ(grid(), u"AB.x./XYZ../.....");
 }
 
 TEST_F(LineEditorTest, AFullGridRingsOrScrolls) {
