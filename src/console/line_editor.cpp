@@ -221,8 +221,8 @@ int lineLastRow(const TextScreen& s, int row) {
 } // namespace
 
 void LineEditor::editKeyDown(int vk) {
-    Guard guard(console_.lock);
-    TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    TextScreen& s = console_.screen_;
     switch (vk) {
     case VK_HOME:
     case VK_END: {
@@ -251,8 +251,8 @@ void LineEditor::editKeyDown(int vk) {
 }
 
 bool LineEditor::placeCursor(int column, int row) {
-    Guard guard(console_.lock);
-    const TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    const TextScreen& s = console_.screen_;
     if (column < 0 || column >= s.columns || row < 0 || row >= s.rows) return false;
     if (s.cellProtected[TextScreen::cellIndex(column, row)]) return false;
     console_.setCursor(column, row);

@@ -74,7 +74,7 @@ TEST_F(LineEditorTest, InsertionReflowsAndGrowsTheLine) {
     expectCursor(0, 1);
     EXPECT_EQ(view.count("invalidateRows 0 0"), 1);
     editor.collectLine();
-    EXPECT_EQ(std::u16string(console.inputLine), u"AB  xXYZ");
+    EXPECT_EQ(std::u16string(console.inputLine()), u"AB  xXYZ");
     type(u"\t");
     EXPECT_EQ(grid(), u"AB..x+\tXYZ./.....");
     expectCursor(1, 1);
@@ -198,8 +198,8 @@ TEST_F(LineEditorTest, HomeClearAndCursorKeysUseTheWholeGrid) {
 TEST_F(LineEditorTest, HomeEndAndDeleteEditTheLogicalLine) {
     // Home: the line's first cell after the prompt, from any of its rows; End: after its last non-blank cell.
     setGrid(u"?.ABC+DE.../.....", 3, 1);
-    console.screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
-    console.screen.cellProtected[TextScreen::cellIndex(1, 0)] = 1;
+    ConsolePeer(console).screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
+    ConsolePeer(console).screen.cellProtected[TextScreen::cellIndex(1, 0)] = 1;
     editor.editKeyDown(VK_HOME);
     expectCursor(2, 0);
     editor.editKeyDown(VK_END);
@@ -209,7 +209,7 @@ TEST_F(LineEditorTest, HomeEndAndDeleteEditTheLogicalLine) {
 
     // A line with only its prompt: End is Home. A blank line: both go to its first cell.
     setGrid(u"?..../...../.....", 4, 0);
-    console.screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
+    ConsolePeer(console).screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
     editor.editKeyDown(VK_END);
     expectCursor(1, 0);
     setGrid(u"ABCDE/...../.....", 3, 1);
@@ -241,8 +241,8 @@ TEST_F(LineEditorTest, HomeEndAndDeleteEditTheLogicalLine) {
 
 TEST_F(LineEditorTest, AClickPlacesTheCursorOnAnyCellButPromptsAndOutsideTheGrid) {
     setGrid(u"?.AB./...../.....", 0, 2);
-    console.screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
-    console.screen.cellProtected[TextScreen::cellIndex(1, 0)] = 1;
+    ConsolePeer(console).screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
+    ConsolePeer(console).screen.cellProtected[TextScreen::cellIndex(1, 0)] = 1;
     EXPECT_TRUE(editor.placeCursor(3, 0));
     expectCursor(3, 0);
     EXPECT_TRUE(editor.placeCursor(3, 1)); // blank cells and rows far from any text are fine
