@@ -227,7 +227,7 @@ PixelRect ConsoleRenderer::planeBand(const TextScreen& screen, const PixelRect& 
 }
 
 void ConsoleRenderer::paintAll(QImage& image, const Console& console, const PixelRect& client) {
-    const TextScreen& s = console.screen;
+    const TextScreen& s = console.screen();
     const PixelRect k = gridRect(s, client);
     const PixelRect c{0, 0, client.width(), client.height()};
     // The margins, the plane's band and the cells cover every pixel (the cells may reach one pixel past the
@@ -245,12 +245,12 @@ void ConsoleRenderer::paintAll(QImage& image, const Console& console, const Pixe
 
 QRect ConsoleRenderer::paintCell(QImage& image, const Console& console, const PixelRect& client, int column,
                                  int row) {
-    const TextScreen& s = console.screen;
+    const TextScreen& s = console.screen();
     if (column < 0 || column >= s.columns || row < 0 || row >= s.rows || row < s.firstTextRow) return {};
     configureGlyphs(s);
     const PixelRect cell = toDevice(cellRect(s, gridRect(s, client), column, row));
     const int i = TextScreen::cellIndex(column, row);
-    const bool caret = console.caretOn != 0 && column == console.caretColumn && row == console.caretRow;
+    const bool caret = console.caretOn() != 0 && column == console.caretColumn() && row == console.caretRow();
     const Colour fore = caret ? s.cellBack[i] : s.cellFore[i];
     const Colour back = caret ? s.cellFore[i] : s.cellBack[i];
     blitCell(image, cell, glyphs_.cell(glyphFor(s.cellChar[i]), fore, back));
@@ -258,7 +258,7 @@ QRect ConsoleRenderer::paintCell(QImage& image, const Console& console, const Pi
 }
 
 QRect ConsoleRenderer::paintRow(QImage& image, const Console& console, const PixelRect& client, int row) {
-    const TextScreen& s = console.screen;
+    const TextScreen& s = console.screen();
     if (row < 0 || row >= s.rows || row < s.firstTextRow) return {};
     // The row's cells that were never drawn are drawn together first.
     configureGlyphs(s);
@@ -266,7 +266,8 @@ QRect ConsoleRenderer::paintRow(QImage& image, const Console& console, const Pix
     const int columns = std::min(s.columns, GRID_CAPACITY);
     for (int column = 0; column < columns; ++column) {
         const int i = TextScreen::cellIndex(column, row);
-        const bool caret = console.caretOn != 0 && column == console.caretColumn && row == console.caretRow;
+        const bool caret =
+            console.caretOn() != 0 && column == console.caretColumn() && row == console.caretRow();
         keys[static_cast<std::size_t>(column)] = {glyphFor(s.cellChar[i]),
                                                   caret ? s.cellBack[i] : s.cellFore[i],
                                                   caret ? s.cellFore[i] : s.cellBack[i]};
@@ -287,8 +288,8 @@ QRect ConsoleRenderer::paintRow(QImage& image, const Console& console, const Pix
 }
 
 QRect ConsoleRenderer::paintPlane(QImage& image, const Console& console, const PixelRect& client) {
-    const TextScreen& s = console.screen;
-    const GraphicsPlane& plane = console.plane;
+    const TextScreen& s = console.screen();
+    const GraphicsPlane& plane = console.plane();
     if (!plane.exists || s.firstTextRow <= 0) return {};
     const PixelRect band = planeBand(s, gridRect(s, client));
     const PlaneFit fit = fitPlane(band, plane.width, plane.height);
@@ -314,8 +315,8 @@ QRect ConsoleRenderer::paintPlane(QImage& image, const Console& console, const P
 
 QRect ConsoleRenderer::paintPlanePixel(QImage& image, const Console& console, const PixelRect& client, int x,
                                        int y) {
-    const TextScreen& s = console.screen;
-    const GraphicsPlane& plane = console.plane;
+    const TextScreen& s = console.screen();
+    const GraphicsPlane& plane = console.plane();
     if (!plane.contains(x, y) || s.firstTextRow <= 0) return {};
     const PlaneFit fit = fitPlane(planeBand(s, gridRect(s, client)), plane.width, plane.height);
     if (fit.scaleX <= 0 || fit.scaleY <= 0) return {};

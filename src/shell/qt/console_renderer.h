@@ -67,7 +67,7 @@ void blitCell(QImage& image, int x, int y, const QImage& cell);
 // by a pixel, and a cell never draws over the next one.
 void blitCell(QImage& image, const PixelRect& to, const QImage& cell);
 
-// Everything here reads the console's model: the caller holds console.lock. `client` is the client area
+// Everything here reads the console's model: the caller holds console.lock(). `client` is the client area
 // the image stands for (its top-left is the image's (0, 0)), in the layout's logical pixels; the image has
 // the screen's device pixels: `scale` of them to a logical pixel, so that glyphs, caret and plane are drawn
 // as finely as the screen shows them. The rectangles returned are in the image's pixels.

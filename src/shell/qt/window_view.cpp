@@ -65,7 +65,7 @@ void WindowView::spoilRow(int row) {
     rowSpoiled_[static_cast<std::size_t>(row)] = true;
     anyRowSpoiled_ = true;
     // Rows under the plane show the picture, not their text.
-    if (console_ != nullptr && row < console_->screen.firstTextRow) planeSpoiled_ = true;
+    if (console_ != nullptr && row < console_->screen().firstTextRow) planeSpoiled_ = true;
 }
 
 void WindowView::drawCell(int column, int row) {
@@ -147,7 +147,7 @@ QRect WindowView::bringUpToDate() {
 
 QRect WindowView::cellRect(int column, int row) const {
     if (console_ == nullptr) return {};
-    const TextScreen& s = console_->screen;
+    const TextScreen& s = console_->screen();
     const PixelRect grid = consoleRect(clientRect(), s.cellWidth, s.cellHeight, s.columns, s.rows);
     return QRect(grid.left + column * s.cellWidth, grid.top + row * s.cellHeight, s.cellWidth, s.cellHeight);
 }
