@@ -115,7 +115,7 @@ void benchRepaint() {
         const auto start = Clock::now();
         {
             Guard guard(console.lock());
-            window.view().invalidateAll();
+            console.damageAll();
         }
         widget.repaint();
         return msSince(start);
@@ -123,7 +123,7 @@ void benchRepaint() {
     auto renderOnly = [&] {
         const auto start = Clock::now();
         Guard guard(console.lock());
-        window.view().invalidateAll();
+        console.damageAll();
         window.view().bringUpToDate();
         return msSince(start);
     };

@@ -207,7 +207,7 @@ TEST_F(WindowPaintTest, CaretScrolledOffTheTopMarksNoCell) {
     }
     {
         std::lock_guard<std::recursive_mutex> guard(window->console().lock());
-        window->view().invalidateAll();
+        window->console().damageAll();
     }
     const QImage image = grabConsole();
     // No cell of the grid is drawn inverted: the cells of blank rows are all white.
@@ -233,7 +233,7 @@ TEST_F(WindowPaintTest, GclsAfterBcolorFillsThePlaneAndClosingGivesTheRowsBack) 
     const int hiddenRow = rowShowing(u"HIDDEN");
     ASSERT_GE(hiddenRow, 0);
     typeLine("graph 6,4,4:bcolor 0,255,0:gcls:bcolor 255,255,255");
-    const PlaneFit fit = fitPlane(ConsoleRenderer::planeBand(screen(), consoleRect()), 4, 4);
+    const PlaneFit fit = window->console().geometry().fit;
     QImage image = grabConsole();
     EXPECT_EQ(pixelAt(image, fit.picture.left + 1, fit.picture.top + 1), 0x00FF00u);
     // The text under the plane is kept and shows again once the plane is gone.
@@ -328,7 +328,7 @@ TEST_F(WindowPaintTest, PainterAndPlottingInterpreterShareThePlaneSafely) {
         ASSERT_FALSE(image.isNull());
     }
     ASSERT_TRUE(waitForPrompt(before));
-    const PlaneFit fit = fitPlane(ConsoleRenderer::planeBand(screen(), consoleRect()), 64, 16);
+    const PlaneFit fit = window->console().geometry().fit;
     EXPECT_EQ(pixelAt(grabConsole(), fit.picture.right - 1, fit.picture.bottom - 1), BLACK);
 }
 
