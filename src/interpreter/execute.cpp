@@ -33,7 +33,7 @@ enum ByteAction : std::uint8_t {
 
 constexpr std::array<std::uint8_t, 256> makeByteActions() {
     std::array<std::uint8_t, 256> a{};
-    for (int b = T_IF; b <= T_PSET; ++b) a[b] = ACT_STATEMENT;
+    for (int b = T_IF; b <= T_DELETE; ++b) a[b] = ACT_STATEMENT;
     for (int b = 'A'; b <= 'Z'; ++b) a[b] = ACT_GLOBAL;
     for (int b = 'a'; b <= 'z'; ++b) a[b] = ACT_LOCAL;
     a[TOK_END] = ACT_END;
@@ -63,7 +63,7 @@ const Interpreter::Statement Interpreter::StatementTable[STATEMENT_COUNT] = {
     &Interpreter::stExit,   &Interpreter::stPrint,   &Interpreter::stWaitms, &Interpreter::stWidth,
     &Interpreter::stTron,   &Interpreter::stTroff,   &Interpreter::stOrient, &Interpreter::stFcolor,
     &Interpreter::stBcolor, &Interpreter::stConsole, &Interpreter::stGraph,  &Interpreter::stGcls,
-    &Interpreter::stPset,
+    &Interpreter::stPset,   &Interpreter::stAuto,    &Interpreter::stRenum,  &Interpreter::stDelete,
 };
 
 [[gnu::always_inline]] inline void Interpreter::gotoLine(std::uint16_t n) {

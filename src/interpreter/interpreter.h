@@ -114,6 +114,10 @@ class Interpreter {
     // Where CONT resumes: the statement that was about to run when the stored program last stopped or left
     // for the typed line (written then, not before every statement).
     ResumePoint contPoint;
+    // AUTO: while on, each line the console asks for in direct mode comes with autoNext typed already.
+    bool autoOn = false;
+    std::uint16_t autoNext = 10;
+    std::uint16_t autoStep = 10;
     // Counts the typed lines read into lineBuffer, so that a resume position in a line since replaced is
     // known. Never 0.
     std::uint32_t lineGeneration = 1;
@@ -291,6 +295,9 @@ class Interpreter {
     void stGraph();
     void stGcls();
     void stPset();
+    void stAuto();
+    void stRenum();
+    void stDelete();
 
     void report(const char16_t* message);
     // Every message of the interpreter's own (an error, a break) reaches the console here, between the host's
@@ -327,6 +334,15 @@ class Interpreter {
         return p >= lineBuffer && p < lineBuffer + LINE_BUFFER_BYTES;
     }
     void reportEdit(ProgramStore::Edit result);
+    // AUTO's part of the direct loop: the next number (or that line's listing) typed before a line request,
+    // and what the answer makes of AUTO; true when the answer ended it (errorFlag set to come back with OK).
+    void typeAutoLine();
+    bool autoEnds();
+    void autoStored();
+    // DELETE and RENUM changed the program: as an edited line does, forget the run, but read on in the line.
+    void afterProgramEdit();
+    // An optional line number literal at readPtr: its value in n, or false with readPtr unmoved.
+    bool readLineNumber(std::uint16_t& n);
     void requestFile(RunRequest request);
     // Remembers p, in the stored program, as the place CONT resumes.
     void keepContinuePoint(const std::uint8_t* p) {

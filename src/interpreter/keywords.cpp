@@ -1,15 +1,17 @@
 // The keyword lists, one per first letter. Order matters: the first entry whose name matches wins, so
-// "orient" is tried before "or" and "tron" before "troff"'s shorter rivals.
+// "orient" is tried before "or" and "tron" before "troff"'s shorter rivals. The editing commands come last
+// in their lists, where they can only match text that matched no keyword before.
 #include "tokens.h"
 
 namespace tavik {
 namespace {
 
-const KeywordEntry listA[] = {{T_AND, u"and"}, {T_ABS, u"abs"}, {0, nullptr}};
+const KeywordEntry listA[] = {{T_AND, u"and"}, {T_ABS, u"abs"}, {T_AUTO, u"auto"}, {0, nullptr}};
 const KeywordEntry listB[] = {{T_BREAK, u"break"}, {T_BCOLOR, u"bcolor"}, {0, nullptr}};
 const KeywordEntry listC[] = {
     {T_CHR, u"chr"}, {T_CLS, u"cls"}, {T_CONT, u"cont"}, {T_CONSOLE, u"console"}, {0, nullptr}};
-const KeywordEntry listD[] = {{T_DEBUG, u"debug"}, {T_DEFFONTSIZE, u"deffontsize"}, {0, nullptr}};
+const KeywordEntry listD[] = {
+    {T_DEBUG, u"debug"}, {T_DEFFONTSIZE, u"deffontsize"}, {T_DELETE, u"delete"}, {0, nullptr}};
 const KeywordEntry listE[] = {{T_END, u"end"}, {T_EXIT, u"exit"}, {0, nullptr}};
 const KeywordEntry listF[] = {{T_FOR, u"for"}, {T_FCOLOR, u"fcolor"}, {0, nullptr}};
 const KeywordEntry listG[] = {
@@ -23,7 +25,8 @@ const KeywordEntry listO[] = {{T_ORIENT, u"orient"}, {T_OR, u"or"}, {0, nullptr}
 const KeywordEntry listP[] = {{T_PRINT, u"print"},   {T_PSET, u"pset"},     {T_POINTR, u"pointr"},
                               {T_POINTG, u"pointg"}, {T_POINTB, u"pointb"}, {0, nullptr}};
 const KeywordEntry listR[] = {{T_REM, u"rem"}, {T_RETURN, u"return"},       {T_RND, u"rnd"},
-                              {T_RUN, u"run"}, {T_RANDOMIZE, u"randomize"}, {0, nullptr}};
+                              {T_RUN, u"run"}, {T_RANDOMIZE, u"randomize"}, {T_RENUM, u"renum"},
+                              {0, nullptr}};
 const KeywordEntry listS[] = {
     {T_STEP, u"step"}, {T_SAVE, u"save"}, {T_SCREENPEEK, u"screenpeek"}, {0, nullptr}};
 const KeywordEntry listT[] = {{T_THEN, u"then"}, {T_TO, u"to"},       {T_TICK, u"tick"},

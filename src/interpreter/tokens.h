@@ -48,6 +48,10 @@ enum Token : std::uint8_t {
     T_GRAPH,
     T_GCLS,
     T_PSET,
+    // The direct-mode editing commands.
+    T_AUTO,
+    T_RENUM,
+    T_DELETE,
     T_AND = 0xB0,
     T_OR = 0xB1,
     T_XOR = 0xB2,
@@ -70,7 +74,7 @@ enum Token : std::uint8_t {
     T_STEP = 0xF3,
 };
 
-constexpr int STATEMENT_COUNT = T_PSET - T_IF + 1; // 33
+constexpr int STATEMENT_COUNT = T_DELETE - T_IF + 1; // 36
 
 // The bytes after which a statement's optional operands are absent: a separator, the line's end, a remark.
 inline bool endsStatement(std::uint8_t b) {
