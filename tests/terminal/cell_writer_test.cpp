@@ -48,8 +48,8 @@ class CellWriterTest : public ::testing::Test {
 };
 
 TEST_F(CellWriterTest, EveryCellTakesTwoColumnsWhateverItsCharacter) {
-    ASSERT_EQ(console.screen.columns, 12);
-    ASSERT_EQ(console.screen.rows, 12);
+    ASSERT_EQ(console.screen().columns, 12);
+    ASSERT_EQ(console.screen().rows, 12);
     console.clearScreen();
     // ASCII drawn as full-width forms; a narrow accented letter and a narrow quote padded with a blank;
     // a wide kana as itself; a control code and a lone surrogate as blanks.

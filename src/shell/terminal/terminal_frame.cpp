@@ -166,8 +166,8 @@ void composeBar(TerminalFrame& frame) {
 } // namespace
 
 void composeConsole(const Console& console, const TerminalTraits& traits, bool caret, TerminalFrame& frame) {
-    std::lock_guard<std::recursive_mutex> guard(console.lock);
-    const TextScreen& s = console.screen;
+    std::lock_guard<std::recursive_mutex> guard(console.lock());
+    const TextScreen& s = console.screen();
     const int screenRows = std::max(frame.rows() - 1, 0);
     frame.fill(0, 0, frame.columns(), screenRows, MARGIN_GREY);
     frame.cursorVisible = false;
@@ -180,17 +180,17 @@ void composeConsole(const Console& console, const TerminalTraits& traits, bool c
 
     // The rows the plane covers show the picture, sampled twice per terminal cell, one above the other.
     const int planeRows = s.firstTextRow;
-    if (console.plane.exists && planeRows > 0) {
+    if (console.plane().exists && planeRows > 0) {
         const PixelRect band{grid.left, grid.top, grid.right, grid.top + planeRows * s.cellHeight};
-        const PlaneFit fit = fitPlane(band, console.plane.width, console.plane.height);
+        const PlaneFit fit = fitPlane(band, console.plane().width, console.plane().height);
         const int quarter = TERMINAL_CELL_PIXELS / 4;
         for (int row = std::max(top, 0); row < std::min(top + planeRows, screenRows); ++row) {
             const int y = row * TERMINAL_CELL_PIXELS;
             for (int column = std::max(left, 0); column < std::min(left + 2 * s.columns, frame.columns());
                  ++column) {
                 const int x = column * halfCell + halfCell / 2;
-                const Colour upper = planeSample(console.plane, fit, x, y + quarter);
-                const Colour lower = planeSample(console.plane, fit, x, y + 3 * quarter);
+                const Colour upper = planeSample(console.plane(), fit, x, y + quarter);
+                const Colour lower = planeSample(console.plane(), fit, x, y + 3 * quarter);
                 if (traits.unicode)
                     frame.put(column, row, UPPER_HALF_BLOCK, 1, upper, lower);
                 else

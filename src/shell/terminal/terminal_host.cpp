@@ -166,11 +166,11 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
 
     // --- ConsoleView and ScreenPort: from either thread ---
     int screenWidth() const override {
-        Guard guard(console_->lock);
+        Guard guard(console_->lock());
         return screenWidth_;
     }
     int screenHeight() const override {
-        Guard guard(console_->lock);
+        Guard guard(console_->lock());
         return screenHeight_;
     }
     PixelRect clientRect() const override { return {0, 0, screenWidth_, screenHeight_}; }
@@ -323,7 +323,7 @@ void TerminalHost::readSize() {
         columns_ = size.ws_col;
         rows_ = size.ws_row;
     }
-    Guard guard(console_->lock);
+    Guard guard(console_->lock());
     // The window's resize: the screen takes the terminal's shape, the grid keeps its cells and is centred
     // anew.
     screenWidth_ = terminalScreenWidth(columns_);
@@ -508,7 +508,7 @@ void TerminalHost::suspend() {
 void TerminalHost::render() {
     dirty_.store(false);
     {
-        Guard guard(console_->lock);
+        Guard guard(console_->lock());
         frame_.resize(columns_, rows_);
         composeConsole(*console_, traits_, handoff_->inputActive() && !overlay_.open(), frame_);
     }
