@@ -141,12 +141,7 @@ void Interpreter::stAuto() {
 void Interpreter::typeAutoLine() {
     // The number starts a fresh row, so that nothing printed or left there joins the line.
     if (console.cursorColumn() != 0) console.newLine();
-    {
-        std::lock_guard<std::recursive_mutex> hold(console.lock);
-        const int row = console.cursorRow();
-        console.clearRow(row);
-        console.view().invalidateRows(row, row);
-    }
+    console.clearRow(console.cursorRow());
     LineText text;
     if (const std::uint8_t* r = program.findLine(autoNext)) {
         // An existing line shows as LIST shows it, to be edited or entered as it is.
