@@ -2,7 +2,7 @@
 // and the GOTO, GOSUB, THEN and RUN targets that name its lines, DELETE takes out a range of lines. In a
 // stored program they are a syntax error: a program never edits itself.
 #include "console.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 namespace tavik {
 
