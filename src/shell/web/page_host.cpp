@@ -337,6 +337,15 @@ EMSCRIPTEN_KEEPALIVE void tavik_key_down(int virtualKey) {
 EMSCRIPTEN_KEEPALIVE void tavik_key_up(int virtualKey) {
     if (machine && !switchedOff) machine->handoff.handleKeyUp(virtualKey);
 }
+// A click or tap at (x, y) of the screen, in its pixels: the cell there becomes the cursor while a line is
+// asked. 1 when it moved.
+EMSCRIPTEN_KEEPALIVE int tavik_press(int x, int y) {
+    if (!machine || switchedOff) return 0;
+    const ConsoleGeometry g = machine->console.geometry();
+    int column = 0, row = 0;
+    if (!cellAtPixel(g.grid, g.cellWidth, g.cellHeight, g.columns, g.rows, x, y, column, row)) return 0;
+    return machine->handoff.handleCellClick(column, row) ? 1 : 0;
+}
 EMSCRIPTEN_KEEPALIVE void tavik_focus_lost() {
     if (machine) machine->handoff.handleFocusLost();
 }
