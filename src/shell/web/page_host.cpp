@@ -76,13 +76,8 @@ class PageHost final : public ConsoleView,
         pageMeasureFont(fontHeight, &w, &h);
         return {std::max(w, 1), std::max(h, 1)};
     }
-    // Every drawing request asks for a frame; the frame draws the console's damage.
-    void drawCell(int, int) override { pageScheduleFrame(); }
-    void invalidateRows(int, int) override { pageScheduleFrame(); }
-    void invalidateAll() override { pageScheduleFrame(); }
-    void repaintNow() override { pageScheduleFrame(); }
-    void scrollRegionUp(int, int) override { pageScheduleFrame(); }
-    void plotPixel(int, int) override { pageScheduleFrame(); }
+    // A frame draws the console's damage.
+    void damaged() override { pageScheduleFrame(); }
     void beep() override { pageBeep(); }
     void cursorMoved() override { pageScheduleFrame(); }
 
