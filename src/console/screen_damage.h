@@ -38,8 +38,10 @@ struct ScreenDamage {
         return rows[static_cast<std::size_t>(r)];
     }
 
+    // Once everything is to be drawn there is nothing to add; a console that no host draws (the batch
+    // console) so pays one test for each change.
     void cells(int r, int left, int right) {
-        if (r < 0 || r >= DAMAGE_ROWS || left >= right) return;
+        if (all || r < 0 || r >= DAMAGE_ROWS || left >= right) return;
         Span& s = rows[static_cast<std::size_t>(r)];
         s.left = static_cast<std::int16_t>(std::min<int>(s.left, std::max(left, 0)));
         s.right = static_cast<std::int16_t>(std::max<int>(s.right, std::min(right, DAMAGE_ROWS)));
@@ -47,12 +49,16 @@ struct ScreenDamage {
     }
     void cell(int column, int r) { cells(r, column, column + 1); }
     void planePixel(int x, int y) {
+        if (all) return;
         PixelRect& p = planePixels;
-        if (p.width() <= 0) {
+        if (p.right <= p.left) {
             p = {x, y, x + 1, y + 1};
             return;
         }
-        p = {std::min(p.left, x), std::min(p.top, y), std::max(p.right, x + 1), std::max(p.bottom, y + 1)};
+        if (x < p.left) p.left = x;
+        if (x >= p.right) p.right = x + 1;
+        if (y < p.top) p.top = y;
+        if (y >= p.bottom) p.bottom = y + 1;
     }
     // Adds what another record names.
     void add(const ScreenDamage& other) {
