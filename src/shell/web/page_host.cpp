@@ -222,6 +222,7 @@ std::array<std::uint32_t, GRID_CAPACITY * 4> rowCells{};
 // The page's picture of the layout, refreshed by tavik_layout.
 std::array<std::int32_t, 32> layout{};
 std::vector<std::uint8_t> planeRgba;
+std::vector<std::uint8_t> programBytes;
 std::string utf8Text;
 
 std::string toUtf8(std::u16string_view text) {
@@ -412,6 +413,25 @@ EMSCRIPTEN_KEEPALIVE const char* tavik_texts() {
     utf8Text = toUtf8(ABOUT_CAPTION) + "\n" + toUtf8(aboutVersionText()) + "\n" + toUtf8(ABOUT_NOTICE) +
                "\n" + toUtf8(BREAK_LABEL) + "\n" + toUtf8(MENU_LABEL) + "\n" + toUtf8(NOT_ONE_LINE_TEXT) +
                "\n" + toUtf8(PASTE_LABEL) + "\n" + toUtf8(COPY_SCREEN_LABEL) + "\n" + menuText();
+    return utf8Text.c_str();
+}
+// The program as SAVE would write it, for a link: tavik_program_file_size bytes at the address returned.
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* tavik_program_file() {
+    programBytes.clear();
+    if (machine) {
+        for (const char16_t unit : machine->interpreter.programFileText()) {
+            programBytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+            programBytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+        }
+    }
+    return programBytes.data();
+}
+EMSCRIPTEN_KEEPALIVE int tavik_program_file_size() {
+    return static_cast<int>(programBytes.size());
+}
+// The name the program was last loaded from or saved under, as UTF-8; "" when there is none.
+EMSCRIPTEN_KEEPALIVE const char* tavik_current_file() {
+    utf8Text = machine ? toUtf8(machine->interpreter.currentFile()) : std::string();
     return utf8Text.c_str();
 }
 // The page's window was resized by the user: portrait stays portrait unless a program turned it.
