@@ -44,15 +44,15 @@ bool InputHandoff::requestInput(char16_t* buffer, int capacity, InputMode mode) 
         if (!inputReady_) return brokenOff();
         inputReady_ = false;
         {
-            ConsoleGuard guard(console_.lock);
-            const char16_t* answer = console_.inputLine;
+            ConsoleGuard guard(console_.lock());
+            const char16_t* answer = console_.inputLine();
             int n = 0;
             while (n < capacity - 1 && answer[n] != 0) {
                 buffer[n] = answer[n];
                 ++n;
             }
             std::fill(buffer + n, buffer + capacity, u'\0');
-            console_.inputLine[0] = 0;
+            console_.setInputLine(u"");
         }
         inputConsumed_ = pump_ == nullptr;
     }
@@ -117,9 +117,8 @@ void InputHandoff::completeInput() {
 
 void InputHandoff::answerWith(char16_t code) {
     {
-        ConsoleGuard guard(console_.lock);
-        console_.inputLine[0] = code;
-        console_.inputLine[1] = 0;
+        ConsoleGuard guard(console_.lock());
+        console_.setInputLine(std::u16string_view(&code, 1));
     }
     completeInput();
 }
@@ -215,9 +214,14 @@ void InputHandoff::handleKeyDown(int virtualKey) {
         answerWith(static_cast<char16_t>(virtualKey & 0xFFFF));
         endRequest();
         break;
-    case InputMode::Line: editor_.moveCursorKey(virtualKey); break;
+    case InputMode::Line: editor_.editKeyDown(virtualKey); break;
     case InputMode::Char: break;
     }
+}
+
+bool InputHandoff::handleCellClick(int column, int row) {
+    if (closing_.load() || !inputActive_ || inputMode_ != InputMode::Line) return false;
+    return editor_.placeCursor(column, row);
 }
 
 void InputHandoff::handleKeyUp(int virtualKey) {

@@ -122,28 +122,28 @@ class HandoffTest : public ::testing::Test {
         type(u"\r");
     }
     std::u16string row(int r) {
-        std::lock_guard<std::recursive_mutex> hold(console.lock);
+        std::lock_guard<std::recursive_mutex> hold(console.lock());
         std::u16string text;
-        for (int c = 0; c < console.screen.columns; ++c)
-            text += console.screen.cellChar[TextScreen::cellIndex(c, r)];
+        for (int c = 0; c < console.screen().columns; ++c)
+            text += console.screen().cellChar[TextScreen::cellIndex(c, r)];
         return text.substr(0, text.find_last_not_of(u' ') + 1);
     }
     // Anywhere on the screen, also where the text wraps from one row into the next.
     bool shows(std::u16string_view text) {
-        std::lock_guard<std::recursive_mutex> hold(console.lock);
+        std::lock_guard<std::recursive_mutex> hold(console.lock());
         std::u16string all;
-        for (int r = 0; r < console.screen.rows; ++r)
-            for (int c = 0; c < console.screen.columns; ++c)
-                all += console.screen.cellChar[TextScreen::cellIndex(c, r)];
+        for (int r = 0; r < console.screen().rows; ++r)
+            for (int c = 0; c < console.screen().columns; ++c)
+                all += console.screen().cellChar[TextScreen::cellIndex(c, r)];
         return all.find(text) != std::u16string::npos;
     }
     // Consecutive rows holding these texts.
     bool showsRows(std::initializer_list<std::u16string_view> texts) {
-        std::lock_guard<std::recursive_mutex> hold(console.lock);
+        std::lock_guard<std::recursive_mutex> hold(console.lock());
         std::u16string all;
         for (const auto text : texts) {
             all += text;
-            all.append(static_cast<std::size_t>(console.screen.columns) - text.size(), u' ');
+            all.append(static_cast<std::size_t>(console.screen().columns) - text.size(), u' ');
         }
         return shows(all.substr(0, all.find_last_not_of(u' ') + 1));
     }
@@ -163,12 +163,12 @@ TEST_F(HandoffTest, TypedLinesRunWhileTheCaretBlinks) {
     ASSERT_TRUE(pumpUntilOpen());
     EXPECT_TRUE(window.timerRunning);
     handoff.handleTimer();
-    EXPECT_EQ(console.caretOn, 1); // the interpreter waits: nobody else writes it
+    EXPECT_EQ(console.caretOn(), 1); // the interpreter waits: nobody else writes it
     type(u"print 1+2");
     handoff.handleKeyDown(0x25); // Enter takes the whole line wherever the cursor stands
     type(u"\r");
     EXPECT_FALSE(window.timerRunning);
-    EXPECT_EQ(console.caretOn, 0);
+    EXPECT_EQ(console.caretOn(), 0);
     ASSERT_TRUE(pumpUntilOpen());
     EXPECT_TRUE(showsRows({u"print 1+2", u"3"}));
 
@@ -195,6 +195,39 @@ TEST_F(HandoffTest, WaitkeyAndWaitcharTakeOnlyTheirOwnKind) {
     EXPECT_TRUE(handoff.keyDown(0x41));
     handoff.handleFocusLost();
     EXPECT_FALSE(handoff.keyDown(0x41));
+}
+
+TEST_F(HandoffTest, ClicksAndTheEditingKeysActOnlyOnAnOpenLineRequest) {
+    ASSERT_TRUE(pumpUntilOpen());
+    // Under "OK", on row 2: a click on the 2, Delete, Home, End.
+    type(u"rint 23");
+    EXPECT_TRUE(handoff.handleCellClick(5, 2));
+    handoff.handleKeyDown(VK_DELETE);
+    handoff.handleKeyDown(VK_HOME);
+    type(u"p");
+    handoff.handleKeyDown(VK_END);
+    type(u"4\r");
+    ASSERT_TRUE(pumpUntilOpen());
+    EXPECT_TRUE(showsRows({u"print 34", u"34"}));
+
+    // A character or key request, and a running program, take no click; the key codes go to WAITKEY.
+    enter(u"10 A=WAITCHAR:B=WAITKEY:C=WAITKEY:D=WAITKEY:PRINT A;\"/\";B;\"/\";C;\"/\";D");
+    enter(u"cls:run");
+    ASSERT_TRUE(pumpUntilOpen());
+    ASSERT_EQ(handoff.inputMode(), InputMode::Char);
+    EXPECT_FALSE(handoff.handleCellClick(0, 0));
+    handoff.handleKeyDown(VK_HOME); // ignored in char mode, as every key is
+    handoff.handleChar(u'z');
+    for (int vk : {VK_HOME, VK_END, VK_DELETE}) {
+        ASSERT_TRUE(pumpUntilOpen());
+        ASSERT_EQ(handoff.inputMode(), InputMode::Key);
+        EXPECT_FALSE(handoff.handleCellClick(0, 0));
+        handoff.handleKeyDown(vk);
+    }
+    EXPECT_TRUE(waitFor(u"122/36/35/46"));
+    ASSERT_TRUE(pumpUntilOpen());
+    handoff.handleChar(BREAK_CHAR);
+    EXPECT_FALSE(handoff.handleCellClick(0, 0)); // the request was answered: nothing is open
 }
 
 TEST_F(HandoffTest, BreakStopsALoopingProgramOrAWaitingWaitkey) {

@@ -99,7 +99,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     resize(options.width, options.height);
     column->activate();
     {
-        Guard guard(console_->lock);
+        Guard guard(console_->lock());
         view_->setGeometry(width(), height(), consoleWidget_->width(), consoleWidget_->height());
         console_->clearScreen();
     }
@@ -267,17 +267,17 @@ void MainWindow::stopCaretTimer() {
 // ScreenPort, on the interpreter thread
 
 int MainWindow::screenWidth() const {
-    Guard guard(console_->lock);
+    Guard guard(console_->lock());
     return view_->screenWidth();
 }
 
 int MainWindow::screenHeight() const {
-    Guard guard(console_->lock);
+    Guard guard(console_->lock());
     return view_->screenHeight();
 }
 
 void MainWindow::changeOrientation(int displayOrientation) {
-    Guard guard(console_->lock);
+    Guard guard(console_->lock());
     const int w = view_->screenWidth();
     const int h = view_->screenHeight();
     const int smaller = std::min(w, h);
@@ -369,7 +369,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (about_) about_->setGeometry(rect());
     // The console's area follows in its own resize; a change of the window alone is a new screen size.
-    Guard guard(console_->lock);
+    Guard guard(console_->lock());
     view_->setGeometry(width(), height(), consoleWidget_->width(), consoleWidget_->height());
 }
 
