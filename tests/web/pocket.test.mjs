@@ -24,6 +24,14 @@ async function openFile(page, name, lines) {
   await (await chooser).setFiles({ name, mimeType: 'application/octet-stream', buffer: programBytes(lines) });
   await waitForScreen(page, /^OK\n\n/);
 }
+// Waits until what fn gives in the page (it may be async, as waitForFunction's may not) is true.
+async function until(page, fn, arg, timeout = 20000) {
+  const end = Date.now() + timeout;
+  while (!(await page.evaluate(fn, arg))) {
+    if (Date.now() > end) throw new Error(`never true: ${fn}`);
+    await page.waitForTimeout(50);
+  }
+}
 // Share Link's link, the box that shows it closed again.
 async function sharedLink(page) {
   await menu(page, 'Share Link');
@@ -185,11 +193,10 @@ describe('offline', () => {
     const browser = await launch();
     try {
       const page = await openPage(browser.context, own.url);
-      await page.waitForFunction(async () => (await navigator.serviceWorker.ready) && navigator.serviceWorker.controller,
-                                 null, { timeout: 20000 });
+      await until(page, async () => (await caches.keys()).length === 1 && !!navigator.serviceWorker.controller);
       await enter(page, '10 print "kept offline"');
-      await enter(page, 'save "OFF.TK"');
-      await waitForScreen(page, /^save "OFF\.TK"\n$/m);
+      await enter(page, 'save "OFF.TK":print "saved"');
+      await waitForScreen(page, /^saved$/m);
       await browser.context.setOffline(true);
       own.server.closeAllConnections();
       await new Promise((resolve) => own.server.close(resolve));
@@ -217,20 +224,22 @@ describe('offline', () => {
     const caches = (page) => page.evaluate(async () => (await caches.keys()).filter((k) => k.startsWith('tavikWM-')));
     try {
       const page = await openPage(browser.context, own.url);
-      await page.waitForFunction(async () => (await caches.keys()).length === 1 &&
-                                             navigator.serviceWorker.controller, null, { timeout: 20000 });
+      await until(page, async () => (await caches.keys()).length === 1 && !!navigator.serviceWorker.controller);
       const [first] = await caches(page);
       appendFileSync(join(dir, 'page.css'), '\n/* deployed again */\n');
       execFileSync(process.env.TAVIK_CMAKE || 'cmake',
                    [`-DSITE=${dir}`, `-DTEMPLATE=${new URL('../../src/shell/web/sw.js.in', import.meta.url).pathname}`,
                     '-P', new URL('../../src/shell/web/site_version.cmake', import.meta.url).pathname]);
       await page.evaluate(async () => (await navigator.serviceWorker.getRegistration()).update());
-      await page.waitForFunction(async (old) => {
+      await until(page, async (old) => {
         const names = (await caches.keys()).filter((k) => k.startsWith('tavikWM-'));
         return names.length === 1 && names[0] !== old;
-      }, first, { timeout: 20000 });
-      const css = await page.evaluate(async () => (await (await caches.match('page.css')).text()));
-      assert.match(css, /deployed again/);
+      }, first);
+      const css = await page.evaluate(async () => {
+        const names = await caches.keys();
+        return [names, await (await (await caches.open(names[0])).match('page.css')).text()];
+      });
+      assert.match(css[1], /deployed again/, JSON.stringify(css[0]));
       await page.close();
     } finally {
       await browser.close();
@@ -275,8 +284,8 @@ describe('a program by link', () => {
     const other = await openPage(browser.context, shown);
     await waitForScreen(other, /^10 rem ABC/m);
     await waitForScreen(other, /^100 print "i=";I:return\n$/m);
-    await enter(other, 'save "BACK.TK"');
-    await waitForScreen(other, /^save "BACK\.TK"\n$/m);
+    await enter(other, 'save "BACK.TK":print "saved"');
+    await waitForScreen(other, /^saved$/m);
     const back = await other.evaluate(() => [...window.Module.FS.readFile('/tavik/BACK.TK')]);
     assert.deepEqual(Buffer.from(back), programBytes(PROGRAM));
     await enter(other, 'cls:run');
@@ -298,7 +307,8 @@ describe('a program by link', () => {
     await enter(page, 'cls:list');
     await waitForScreen(page, /^10 print "mine"\n$/m);
     // Saved, it is replaced without a question.
-    await enter(page, 'save "MINE.TK"');
+    await enter(page, 'save "MINE.TK":print "saved"');
+    await waitForScreen(page, /^saved$/m);
     await page.evaluate(() => { location.hash = ''; });
     await page.evaluate((hash) => { location.hash = hash; }, new URL(link).hash);
     await waitForScreen(page, /^list\n10 print "two"\n$/m);
