@@ -79,6 +79,11 @@ FdOutputBuffer::int_type FdOutputBuffer::overflow(int_type c) {
     return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
 }
 
+bool steersTerminal(char32_t c) {
+    if (c < 0x20) return c != 0x0A && c != 0x09 && c != 0x08;
+    return (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // BatchView
 
@@ -91,7 +96,7 @@ BatchView::~BatchView() {
 }
 
 void BatchView::putCodePoint(char32_t cp) {
-    appendUtf8(cp, sink());
+    appendUtf8(replaceControls_ && steersTerminal(cp) ? REPLACEMENT_CHARACTER : cp, sink());
 }
 
 void BatchView::dropPendingSurrogate() {
@@ -379,7 +384,9 @@ bool BatchHost::requestInput(char16_t* buffer, int capacity, InputMode mode) {
 
         if (f == Fill::Ready) {
             if (mode == InputMode::Line) {
-                answer(line.data(), line.size());
+                const std::u16string whole = typedAlready_ + line;
+                typedAlready_.clear();
+                answer(whole.data(), whole.size());
                 // As typing and Enter would leave it; a terminal has shown the typing already.
                 if (inputIsTerminal_) view_.setTranscriptMuted(true);
                 console_.echoTyped(line.c_str());
@@ -396,10 +403,12 @@ bool BatchHost::requestInput(char16_t* buffer, int capacity, InputMode mode) {
         // Interrupted: Ctrl-C answers the open request, as the BREAK key does; another signal just resumes
         // the wait.
         if (breakFlag_ != nullptr && breakFlag_->load() != 0) {
+            typedAlready_.clear();
             answer(&breakChar, 1);
             return true;
         }
     }
+    typedAlready_.clear();
     answer(&breakChar, 1);
     if (breakFlag_ != nullptr) breakFlag_->store(1);
     return false;
@@ -479,7 +488,7 @@ const char* refusal(const char16_t* line, bool& withText) {
 
 } // namespace
 
-bool checkScript(std::string_view bytes, const std::string& file, std::ostream& err) {
+bool checkScript(std::string_view bytes, const std::string& file, std::ostream& err, bool replaceControls) {
     ScriptSource source(bytes);
     ProgramLineReader lines(source);
     char16_t line[PROGRAM_LINE_UNITS];
@@ -495,7 +504,11 @@ bool checkScript(std::string_view bytes, const std::string& file, std::ostream& 
             const char16_t* text = line[0] == 0xFEFF ? line + 1 : line;
             std::size_t n = textLength(text);
             if (n > 0 && text[n - 1] == CARRIAGE_RETURN) --n;
-            err << ": " << utf8FromUtf16(text, n);
+            std::u16string shown(text, n);
+            if (replaceControls)
+                for (char16_t& u : shown)
+                    if (steersTerminal(u)) u = static_cast<char16_t>(REPLACEMENT_CHARACTER);
+            err << ": " << utf8FromUtf16(shown.data(), shown.size());
         }
         err << '\n';
     }
@@ -575,7 +588,8 @@ ScriptRead readScript(const std::string& file, std::string& bytes, const std::at
 
 // FILE run as RUN "FILE" runs it, once it has been read and checked whole. Only what the program writes
 // goes to the output; the message that stops the run goes to err, and gives the status.
-int runScript(Interpreter& interpreter, BatchView& view, const std::string& file, std::ostream& err) {
+int runScript(Interpreter& interpreter, BatchView& view, const std::string& file, std::ostream& err,
+              bool errorIsTerminal) {
     const std::u16string name = utf16FromUtf8(file);
     std::string bytes;
     // A name too long for any program file is refused whole, never cut to another name.
@@ -590,7 +604,7 @@ int runScript(Interpreter& interpreter, BatchView& view, const std::string& file
         err << file << ": File Not Found or Load Error in 0\n";
         return 1;
     }
-    if (!checkScript(bytes, file, err)) return 1;
+    if (!checkScript(bytes, file, err, errorIsTerminal)) return 1;
 
     ScriptSource lines(bytes);
     interpreter.resetInterpreter();
@@ -611,6 +625,7 @@ int runBatchSession(std::istream& in, std::ostream& out, std::ostream& err, cons
     // The console and the interpreter are large: they live on the heap.
     auto view = std::make_unique<BatchView>(out, options.width, options.height);
     view->setFlushAtNewLine(options.outputIsTerminal);
+    view->setReplaceControls(options.outputIsTerminal);
     auto console = std::make_unique<Console>(*view, view.get());
     auto host = std::make_unique<BatchHost>(*console, *view, in, options.inputIsTerminal);
     auto interpreter = std::make_unique<Interpreter>(*console, *host);
@@ -623,7 +638,7 @@ int runBatchSession(std::istream& in, std::ostream& out, std::ostream& err, cons
 
     int status = 0;
     if (options.file) {
-        status = runScript(*interpreter, *view, *options.file, err);
+        status = runScript(*interpreter, *view, *options.file, err, options.errorIsTerminal);
     } else {
         interpreter->startInterpreter();
         interpreter->interpreterLoop(); // returns on EXIT or at the end of the input
@@ -645,6 +660,7 @@ int runBatch(const BatchOptions& options) {
     BatchOptions o = options;
     o.inputIsTerminal = isatty(STDIN_FILENO) == 1;
     o.outputIsTerminal = isatty(STDOUT_FILENO) == 1;
+    o.errorIsTerminal = isatty(STDERR_FILENO) == 1;
     return runBatchSession(in, out, std::cerr, o);
 }
 

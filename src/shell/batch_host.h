@@ -90,6 +90,9 @@ class BatchView : public ConsoleView, public ConsoleTranscript {
     void setTranscriptMuted(bool muted) { muted_ = muted; }
     // Flush at every new line: for a terminal, where the text should appear as it is printed.
     void setFlushAtNewLine(bool on) { flushAtNewLine_ = on; }
+    // For a terminal: the characters that would steer it instead of being shown (see steersTerminal) are
+    // written as U+FFFD. A pipe or file gets every character as it is.
+    void setReplaceControls(bool on) { replaceControls_ = on; }
 
     // Writes what is buffered. A high surrogate still waiting for its partner stays pending.
     void flush();
@@ -137,7 +140,13 @@ class BatchView : public ConsoleView, public ConsoleTranscript {
     char16_t pendingHigh_ = 0;
     bool muted_ = false;
     bool flushAtNewLine_ = false;
+    bool replaceControls_ = false;
 };
+
+// A character that a terminal takes as a command or that turns the direction of the text around it: the
+// C0 controls but the line feed, tab and backspace the transcript writes, DEL, the C1 controls and the
+// bidirectional embeddings, overrides and isolates.
+bool steersTerminal(char32_t c);
 
 // The keyboard, clock and screen of the batch console.
 class BatchHost : public Host {
@@ -161,6 +170,8 @@ class BatchHost : public Host {
     bool inputClosed() override;
     void messageBegins(bool isBreak) override { view_.beginMessage(isBreak); }
     void messageEnds() override { view_.endMessage(); }
+    // Shown already; the next line read goes after it.
+    void lineTypedAlready(const char16_t* text) override { typedAlready_ = text; }
 
   private:
     enum class Fill { Ready, End, Interrupted };
@@ -185,6 +196,8 @@ class BatchHost : public Host {
     std::size_t head_ = 0;
     bool atStartOfInput_ = true;
     bool ended_ = false;
+    // Text standing before the next line read (AUTO's number).
+    std::u16string typedAlready_;
     // A character request took a CR as Enter: an LF right after it belongs to the same line end.
     bool skipLineFeed_ = false;
 };
@@ -211,7 +224,8 @@ class ScriptSource final : public LineSource {
 // Checks a script as the loader would take it. Each line the loader would refuse (a syntax error, line
 // number 0, a direct line that begins with a number) is written to err as "FILE:N: MESSAGE"; true when
 // there is none.
-bool checkScript(std::string_view bytes, const std::string& file, std::ostream& err);
+bool checkScript(std::string_view bytes, const std::string& file, std::ostream& err,
+                 bool replaceControls = false);
 
 // The largest script read: more is no program, and a device that never ends must not fill the memory.
 constexpr std::size_t SCRIPT_MAX_BYTES = std::size_t{64} << 20;
@@ -223,6 +237,7 @@ struct BatchOptions {
     std::optional<std::string> file;
     bool inputIsTerminal = false;
     bool outputIsTerminal = false;
+    bool errorIsTerminal = false; // a refused line of FILE is shown on it without its controls
     // Install the Ctrl-C handler (a break; a second within one second ends the process with 130).
     bool handleInterrupt = false;
 };
