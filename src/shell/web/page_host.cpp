@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 // --- the page's side, in page.js (Module.tavik) ---
@@ -145,12 +146,19 @@ class PageHost final : public ConsoleView,
     // The saved file goes into the browser's folder first, then takes the target's place here: a save the
     // browser refuses leaves both the folder and the file as they were. Only the folder lasts, so a name
     // outside it is refused rather than saved for this page's life alone.
+    // The page's files live in memory until the browser's folder takes them (rename): there is no disk
+    // for a file or a folder to be synced to.
+    int flush(std::FILE* file) override { return std::fflush(file); }
+    bool syncFolder(const std::filesystem::path&) override { return true; }
     bool rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
         std::error_code error;
         const std::filesystem::path target = std::filesystem::absolute(to, error).lexically_normal();
         if (error) return false;
         const std::filesystem::path relative = target.lexically_relative(FOLDER);
         if (relative.empty() || *relative.begin() == "..") return false;
+        // The page's file system starts with the umask 0777, so the saved file came without any mode bits
+        // and could not be read back; the browser's folder keeps no modes: every file is the user's.
+        if (::chmod(from.c_str(), 0644) != 0) return false;
         std::FILE* file = std::fopen(from.c_str(), "rb");
         if (!file) return false;
         std::string bytes;
@@ -440,6 +448,8 @@ int main(int argc, char** argv) {
         width = std::clamp(std::atoi(argv[1]), 64, 4096);
         height = std::clamp(std::atoi(argv[2]), 64, 4096);
     }
+    // As a desktop's: the files the programs make are readable.
+    ::umask(022);
     std::error_code error;
     std::filesystem::create_directories(FOLDER, error);
     (void)::chdir(FOLDER);
