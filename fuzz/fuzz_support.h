@@ -111,11 +111,7 @@ class FuzzView : public ConsoleView {
     int screenHeight() const override { return 640; }
     PixelRect clientRect() const override { return {0, 0, 480, 640}; }
     CellSize measureFont(int fontHeight) override { return {fontHeight, fontHeight}; }
-    void drawCell(int, int) override { budget_.spend(); }
-    void invalidateRows(int, int) override { budget_.spend(); }
-    void invalidateAll() override { budget_.spend(); }
-    void scrollRegionUp(int, int) override { budget_.spend(); }
-    void plotPixel(int, int) override { budget_.spend(); }
+    void damaged() override { budget_.spend(); }
     void beep() override { budget_.spend(); }
 
   private:

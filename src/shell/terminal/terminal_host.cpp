@@ -179,12 +179,7 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     PixelRect clientRect() const override { return {0, 0, screenWidth_, screenHeight_}; }
     // The terminal's cell is fixed: every font height gives a console cell of two columns by one row.
     CellSize measureFont(int) override { return {TERMINAL_CELL_PIXELS, TERMINAL_CELL_PIXELS}; }
-    void drawCell(int, int) override { markDirty(); }
-    void invalidateRows(int, int) override { markDirty(); }
-    void invalidateAll() override { markDirty(); }
-    void repaintNow() override { markDirty(); }
-    void scrollRegionUp(int, int) override { markDirty(); }
-    void plotPixel(int, int) override { markDirty(); }
+    void damaged() override { markDirty(); }
     void beep() override {
         bell_.store(true);
         markDirty();
@@ -414,6 +409,13 @@ void TerminalHost::handleKey(const TerminalKey& key) {
     if (overlay_.open()) {
         const TerminalOverlay::Answer answer = overlay_.key(key);
         if (answer.command != 0) command(answer.command);
+        if (answer.nameGiven && answer.promptCommand == CMD_RENUMBER) {
+            if (const auto line = renumberCommandLine(answer.name))
+                typeCommand(*line);
+            else
+                overlay_.showMessage(RENUMBER_REFUSED_TEXT);
+            return;
+        }
         if (answer.nameGiven) fileCommand(answer.promptCommand, answer.name, false);
         if (answer.confirmed) fileCommand(answer.promptCommand, answer.name, true);
         return;
@@ -473,6 +475,7 @@ void TerminalHost::command(int id) {
     case CMD_RUN:
     case CMD_SAVE_AS: overlay_.askName(id); break;
     case CMD_SAVE: typeCommand(SAVE_COMMAND_LINE); break;
+    case CMD_RENUMBER: overlay_.askName(id, RENUMBER_DEFAULT); break;
     case CMD_EXIT: finish(0); break;
     case CMD_ABOUT: overlay_.openAbout(); break;
     case CMD_BREAK: typeCommand(u""); break;

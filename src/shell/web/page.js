@@ -368,6 +368,15 @@
   });
   keys.addEventListener('blur', () => { if (ready) Module._tavik_focus_lost(); });
   canvas.addEventListener('mousedown', (e) => { e.preventDefault(); keys.focus(); });
+  // A click or a tap on a cell places the cursor there while a line is asked (the mouse's primary button,
+  // a finger, a pen). Typed keys still waiting go first, so the click lands where they left the cursor.
+  canvas.addEventListener('pointerdown', (e) => {
+    if (!ready || switchedOff || !e.isPrimary || e.button !== 0) return;
+    drainTypeAhead();
+    const box = canvas.getBoundingClientRect();
+    Module._tavik_press(Math.floor((e.clientX - box.left) / cssScale), Math.floor((e.clientY - box.top) / cssScale));
+    keys.focus();
+  });
   document.addEventListener('visibilitychange', () => { if (!document.hidden) refreshFolder(); });
   window.addEventListener('focus', () => { keys.focus(); refreshFolder(); });
 
@@ -429,7 +438,17 @@
     0x8009: () => saveAs(),
     0x800A: () => { chooserVerb = VERB_RUN; $('chooser').click(); },
     0x8008: () => Module._tavik_switch_off(),
+    40007: () => renumber(),
   };
+  // Renumber... asks for RENUM's arguments, starting with the usual ones, and types the command.
+  function renumber() {
+    const [question, usual] = Module.UTF8ToString(Module._tavik_renumber_command(-1)).split('\n');
+    const answer = prompt(question.trim(), usual);
+    if (answer === null) return;
+    const line = Module.UTF8ToString(Module._tavik_renumber_command(putText(answer)));
+    if (line.startsWith('!')) alert(line.slice(1));
+    else typeCommand(line);
+  }
   function saveAs() {
     let name = prompt('Save as (a name in the browser\'s folder; the file is also downloaded):', 'PROGRAM.TK');
     if (name === null) return;

@@ -77,13 +77,8 @@ class PageHost final : public ConsoleView,
         pageMeasureFont(fontHeight, &w, &h);
         return {std::max(w, 1), std::max(h, 1)};
     }
-    // Every drawing request asks for a frame; the frame draws the console's damage.
-    void drawCell(int, int) override { pageScheduleFrame(); }
-    void invalidateRows(int, int) override { pageScheduleFrame(); }
-    void invalidateAll() override { pageScheduleFrame(); }
-    void repaintNow() override { pageScheduleFrame(); }
-    void scrollRegionUp(int, int) override { pageScheduleFrame(); }
-    void plotPixel(int, int) override { pageScheduleFrame(); }
+    // A frame draws the console's damage.
+    void damaged() override { pageScheduleFrame(); }
     void beep() override { pageBeep(); }
     void cursorMoved() override { pageScheduleFrame(); }
 
@@ -346,6 +341,15 @@ EMSCRIPTEN_KEEPALIVE void tavik_key_down(int virtualKey) {
 EMSCRIPTEN_KEEPALIVE void tavik_key_up(int virtualKey) {
     if (machine && !switchedOff) machine->handoff.handleKeyUp(virtualKey);
 }
+// A click or tap at (x, y) of the screen, in its pixels: the cell there becomes the cursor while a line is
+// asked. 1 when it moved.
+EMSCRIPTEN_KEEPALIVE int tavik_press(int x, int y) {
+    if (!machine || switchedOff) return 0;
+    const ConsoleGeometry g = machine->console.geometry();
+    int column = 0, row = 0;
+    if (!cellAtPixel(g.grid, g.cellWidth, g.cellHeight, g.columns, g.rows, x, y, column, row)) return 0;
+    return machine->handoff.handleCellClick(column, row) ? 1 : 0;
+}
 EMSCRIPTEN_KEEPALIVE void tavik_focus_lost() {
     if (machine) machine->handoff.handleFocusLost();
 }
@@ -387,6 +391,18 @@ EMSCRIPTEN_KEEPALIVE const char* tavik_file_command(int verb, int length) {
     } else {
         utf8Text = toUtf8(*line);
     }
+    return utf8Text.c_str();
+}
+// Renumber...: with a negative length the prompt and the arguments it starts with, a line each; else the
+// command line for the arguments in the buffer, as UTF-8, or the message that refuses them after a "!".
+EMSCRIPTEN_KEEPALIVE const char* tavik_renumber_command(int length) {
+    if (length < 0) {
+        utf8Text = toUtf8(RENUMBER_PROMPT) + "\n" + toUtf8(RENUMBER_DEFAULT);
+        return utf8Text.c_str();
+    }
+    length = std::clamp(length, 0, TEXT_UNITS);
+    const auto line = renumberCommandLine(std::u16string_view(textBuffer, static_cast<std::size_t>(length)));
+    utf8Text = line ? toUtf8(*line) : "!" + toUtf8(RENUMBER_REFUSED_TEXT);
     return utf8Text.c_str();
 }
 // Types clipboard text (length UTF-16 units at units) as the window's Paste does: "" when it was typed, else
