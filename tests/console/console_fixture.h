@@ -1,7 +1,7 @@
 #pragma once
 // A console on a 480 x 640 fake screen with 16-pixel cells, sized 20 x 20 and blank, the view's log emptied.
 #include "console.h"
-#include "fake_view.h"
+#include "support/fake_view.h"
 
 #include <gtest/gtest.h>
 
