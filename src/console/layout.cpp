@@ -12,6 +12,14 @@ PixelRect consoleRect(const PixelRect& client, int cellWidth, int cellHeight, in
     return {midX - halfWidth, midY - halfHeight, midX + halfWidth, midY + halfHeight};
 }
 
+bool cellAtPixel(const PixelRect& grid, int cellWidth, int cellHeight, int columns, int rows, int x, int y,
+                 int& column, int& row) {
+    if (cellWidth <= 0 || cellHeight <= 0 || x < grid.left || y < grid.top) return false;
+    column = (x - grid.left) / cellWidth;
+    row = (y - grid.top) / cellHeight;
+    return column < columns && row < rows;
+}
+
 int squareSide(int screenWidth, int screenHeight, const PixelRect& client) {
     int lost = (screenWidth - client.right) + client.left;
     if (lost == 0) lost = (screenHeight - client.bottom) + client.top;

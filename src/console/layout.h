@@ -25,6 +25,11 @@ struct PlaneFit {
 // The grid centred in the client area (halvings truncate, as on the handheld).
 PixelRect consoleRect(const PixelRect& client, int cellWidth, int cellHeight, int columns, int rows);
 
+// The cell (column, row) under the pixel (x, y) of a grid drawn from grid's top-left corner; false for a
+// pixel beside or beyond the grid's cells.
+bool cellAtPixel(const PixelRect& grid, int cellWidth, int cellHeight, int columns, int rows, int x, int y,
+                 int& column, int& row);
+
 // The largest square the client area offers on this screen: the smaller screen side less what the window
 // loses across (or, for a window as wide as the screen, down) it.
 int squareSide(int screenWidth, int screenHeight, const PixelRect& client);

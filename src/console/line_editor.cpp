@@ -1,5 +1,6 @@
 #include "line_editor.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace tavik {
@@ -104,11 +105,11 @@ void LineEditor::insertChar(char16_t ch) {
             ++lastRow;
         }
 
-        // Grow before the last row fills. A character landing in the last cell of the last row grows it too:
-        // the row below would otherwise join the line with whatever text it holds.
+        // Grow before the last row fills: when one of its last two cells holds text. A character typed into
+        // the last cell of a row whose end is blank grows nothing: that row then continues into the next,
+        // which joins the line with the text it holds.
         const bool full = !isBlank(s.cellChar[TextScreen::cellIndex(last, lastRow)]) ||
-                          (last > 0 && !isBlank(s.cellChar[TextScreen::cellIndex(last - 1, lastRow)])) ||
-                          (cr == lastRow && cc == last);
+                          (last > 0 && !isBlank(s.cellChar[TextScreen::cellIndex(last - 1, lastRow)]));
         if (full) {
             if (lastRow == s.rows - 1) {
                 // Scrolling carries the line up only when the region reaches the grid's bottom and the
@@ -203,6 +204,59 @@ int LineEditor::collectLine() {
     }
     out[n] = 0;
     return r;
+}
+
+namespace {
+
+// The first and last rows of the logical line through row.
+int lineFirstRow(const TextScreen& s, int row) {
+    while (row > 0 && s.rowContinues[row - 1]) --row;
+    return row;
+}
+int lineLastRow(const TextScreen& s, int row) {
+    while (row < s.rows - 1 && s.rowContinues[row]) ++row;
+    return row;
+}
+
+} // namespace
+
+void LineEditor::editKeyDown(int vk) {
+    Guard guard(console_.lock);
+    TextScreen& s = console_.screen;
+    switch (vk) {
+    case VK_HOME:
+    case VK_END: {
+        if (!cursorInGrid(s)) return;
+        const int first = lineFirstRow(s, s.cursorRow);
+        const int last = lineLastRow(s, s.cursorRow);
+        // Cells are counted along the line, row after row.
+        const int cells = (last - first + 1) * s.columns;
+        auto at = [&](int k) { return TextScreen::cellIndex(k % s.columns, first + k / s.columns); };
+        int home = 0;
+        while (home < cells && s.cellProtected[at(home)]) ++home;
+        if (home == cells) return; // a line of prompt cells only: nowhere to type
+        int target = home;
+        if (vk == VK_END) {
+            int end = cells;
+            while (end > 0 && isBlank(s.cellChar[at(end - 1)])) --end;
+            // After a full line the cursor stays on its last cell: the next row is another line.
+            target = std::max(home, std::min(end, cells - 1));
+        }
+        console_.setCursor(target % s.columns, first + target / s.columns);
+        return;
+    }
+    case VK_DELETE: deleteChar(); return;
+    default: moveCursorKey(vk); return;
+    }
+}
+
+bool LineEditor::placeCursor(int column, int row) {
+    Guard guard(console_.lock);
+    const TextScreen& s = console_.screen;
+    if (column < 0 || column >= s.columns || row < 0 || row >= s.rows) return false;
+    if (s.cellProtected[TextScreen::cellIndex(column, row)]) return false;
+    console_.setCursor(column, row);
+    return true;
 }
 
 } // namespace tavik

@@ -14,6 +14,10 @@ constexpr int VK_LEFT = 0x25;
 constexpr int VK_UP = 0x26;
 constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
+// The line-editing keys beside them; in key mode they are only codes.
+constexpr int VK_END = 0x23;
+constexpr int VK_HOME = 0x24;
+constexpr int VK_DELETE = 0x2E;
 
 // The longest line Enter submits, in UTF-16 units; inputLine holds it and its terminator.
 constexpr int SUBMITTED_LINE_UNITS = INPUT_LINE_UNITS - 1;
@@ -29,6 +33,13 @@ class LineEditor {
     int editKey(char16_t ch);
     // VK_LEFT/UP/RIGHT/DOWN move the cursor within the whole grid; other codes do nothing.
     void moveCursorKey(int vk);
+    // A key press in line mode: the cursor keys as moveCursorKey; Home to the logical line's first
+    // unprotected cell, End to just after its last non-blank cell, Delete removes the cell under the cursor
+    // and pulls the line up. Other codes do nothing.
+    void editKeyDown(int vk);
+    // A click or tap on the cell: the cursor moves there. Cells outside the grid and protected (prompt)
+    // cells are refused: false, and the cursor stays.
+    bool placeCursor(int column, int row);
 
     // The editing steps editKey uses.
     void insertChar(char16_t ch);

@@ -215,9 +215,14 @@ void InputHandoff::handleKeyDown(int virtualKey) {
         answerWith(static_cast<char16_t>(virtualKey & 0xFFFF));
         endRequest();
         break;
-    case InputMode::Line: editor_.moveCursorKey(virtualKey); break;
+    case InputMode::Line: editor_.editKeyDown(virtualKey); break;
     case InputMode::Char: break;
     }
+}
+
+bool InputHandoff::handleCellClick(int column, int row) {
+    if (closing_.load() || !inputActive_ || inputMode_ != InputMode::Line) return false;
+    return editor_.placeCursor(column, row);
 }
 
 void InputHandoff::handleKeyUp(int virtualKey) {

@@ -101,6 +101,10 @@ class InputHandoff : public Host {
     // A key press (Windows virtual-key code); also marks the key down for KEY().
     void handleKeyDown(int virtualKey);
     void handleKeyUp(int virtualKey);
+    // A primary click or tap on the console cell (column, row), which the host has found under the pointer:
+    // while a line request is open the cursor moves there, as the arrow keys would move it. True when it
+    // moved; protected prompt cells, cells outside the grid and every other state are refused.
+    bool handleCellClick(int column, int row);
     // The window lost the keyboard: no key is held any more.
     void handleFocusLost();
     // The caret timer ticked.

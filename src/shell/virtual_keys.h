@@ -1,6 +1,6 @@
 #pragma once
 // Windows virtual-key codes: what a key press is called when it reaches the console, whichever host read it.
-// The cursor keys the line editor acts on are the console's own (VK_LEFT..VK_DOWN).
+// The keys the line editor acts on are the console's own (VK_LEFT..VK_DOWN, VK_HOME, VK_END, VK_DELETE).
 #include "line_editor.h"
 
 namespace tavik {
@@ -15,10 +15,7 @@ constexpr int VK_ESCAPE = 0x1B;
 constexpr int VK_SPACE = 0x20;
 constexpr int VK_PRIOR = 0x21; // Page Up
 constexpr int VK_NEXT = 0x22;  // Page Down
-constexpr int VK_END = 0x23;
-constexpr int VK_HOME = 0x24;
 constexpr int VK_INSERT = 0x2D;
-constexpr int VK_DELETE = 0x2E;
 constexpr int VK_F1 = 0x70;
 
 } // namespace tavik

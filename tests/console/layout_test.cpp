@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using tavik::PixelRect;
 
 TEST(Layout, SquareSideAndDefaultFontHeight) {
@@ -18,6 +20,21 @@ TEST(Layout, ConsoleRectIsCentredWithTruncatingHalves) {
     EXPECT_EQ(tavik::consoleRect(client, 11, 11, 20, 20), (PixelRect{10, 24, 230, 244}));
     // 189 pixels of cells in 188: one pixel narrower than its cells.
     EXPECT_EQ(tavik::consoleRect(client, 9, 9, 21, 21), (PixelRect{26, 40, 214, 228}));
+}
+
+TEST(Layout, CellAtPixelFindsTheCellUnderAPointer) {
+    const PixelRect grid{26, 40, 214, 228}; // 21 x 21 cells of 9 pixels
+    int c = -1, r = -1;
+    EXPECT_TRUE(tavik::cellAtPixel(grid, 9, 9, 21, 21, 26, 40, c, r));
+    EXPECT_EQ(c, 0);
+    EXPECT_EQ(r, 0);
+    EXPECT_TRUE(tavik::cellAtPixel(grid, 9, 9, 21, 21, 26 + 9 * 20 + 8, 40 + 9 * 3 + 8, c, r));
+    EXPECT_EQ(c, 20);
+    EXPECT_EQ(r, 3);
+    // Beside the grid on each side, and a font not measured yet.
+    for (auto [x, y] : {std::pair{25, 50}, {50, 39}, {26 + 9 * 21, 50}, {50, 40 + 9 * 21}})
+        EXPECT_FALSE(tavik::cellAtPixel(grid, 9, 9, 21, 21, x, y, c, r)) << x << "," << y;
+    EXPECT_FALSE(tavik::cellAtPixel(grid, 0, 0, 21, 21, 30, 50, c, r));
 }
 
 TEST(Layout, FitPlaneUsesWholeIndependentFactors) {

@@ -4,6 +4,7 @@
 #include "console/console_fixture.h"
 
 #include <string>
+#include <utility>
 
 namespace tavik::test {
 namespace {
@@ -65,11 +66,21 @@ TEST_F(LineEditorTest, InsertionReflowsAndGrowsTheLine) {
     type(u"D");
     EXPECT_EQ(grid(), u"ABCD./XYZ../.....");
 
-    // A character landing in the last cell never joins the row below with its old text.
+    // The last cell with the two before the end blank: no growth, and the row below joins the line with its
+    // text, which the next character pushes along.
     setGrid(u"AB.../XYZ../.....", 4, 0);
-    type(u"x\t");
-    EXPECT_EQ(grid(), u"AB..x+\t..../.....");
+    type(u"x");
+    EXPECT_EQ(grid(), u"AB..x+XYZ../.....");
+    expectCursor(0, 1);
+    EXPECT_EQ(view.count("invalidateRows 0 0"), 1);
+    editor.collectLine();
+    EXPECT_EQ(std::u16string(console.inputLine), u"AB  xXYZ");
+    type(u"\t");
+    EXPECT_EQ(grid(), u"AB..x+\tXYZ./.....");
     expectCursor(1, 1);
+    setGrid(u"AB.../XYZ../.....", 3, 0); // the cell before the last: the same
+    type(u"x");
+    EXPECT_EQ(grid(), u"AB.x./XYZ../.....");
 }
 
 TEST_F(LineEditorTest, AFullGridRingsOrScrolls) {
@@ -182,6 +193,66 @@ TEST_F(LineEditorTest, HomeClearAndCursorKeysUseTheWholeGrid) {
     editor.moveCursorKey(VK_UP);
     type(u"Q");
     EXPECT_EQ(console.peekCell(0, 0), u'Q');
+}
+
+TEST_F(LineEditorTest, HomeEndAndDeleteEditTheLogicalLine) {
+    // Home: the line's first cell after the prompt, from any of its rows; End: after its last non-blank cell.
+    setGrid(u"?.ABC+DE.../.....", 3, 1);
+    console.screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
+    console.screen.cellProtected[TextScreen::cellIndex(1, 0)] = 1;
+    editor.editKeyDown(VK_HOME);
+    expectCursor(2, 0);
+    editor.editKeyDown(VK_END);
+    expectCursor(2, 1);
+    editor.editKeyDown(VK_END); // again: stays
+    expectCursor(2, 1);
+
+    // A line with only its prompt: End is Home. A blank line: both go to its first cell.
+    setGrid(u"?..../...../.....", 4, 0);
+    console.screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
+    editor.editKeyDown(VK_END);
+    expectCursor(1, 0);
+    setGrid(u"ABCDE/...../.....", 3, 1);
+    editor.editKeyDown(VK_END);
+    expectCursor(0, 1);
+    editor.editKeyDown(VK_HOME);
+    expectCursor(0, 1);
+
+    // A full line that ends the grid: End stays on its last cell, the only cell still in the line.
+    setGrid(u"...../ABCDE+FGHIJ", 1, 1);
+    editor.editKeyDown(VK_END);
+    expectCursor(4, 2);
+
+    // Delete takes the cell under the cursor and pulls the rest of the line up; the cursor stays.
+    setGrid(u"ABCDE+FG.../XY...", 3, 0);
+    editor.editKeyDown(VK_DELETE);
+    EXPECT_EQ(grid(), u"ABCEF+G..../XY...");
+    expectCursor(3, 0);
+    console.setCursor(1, 1);
+    editor.editKeyDown(VK_DELETE);
+    editor.editKeyDown(VK_DELETE);
+    EXPECT_EQ(grid(), u"ABCEF+G..../XY...");
+
+    // The arrows still move as before through the same entry; other codes do nothing.
+    console.setCursor(0, 1);
+    for (int vk : {VK_LEFT, VK_UP, 0x41}) editor.editKeyDown(vk);
+    expectCursor(4, 0);
+}
+
+TEST_F(LineEditorTest, AClickPlacesTheCursorOnAnyCellButPromptsAndOutsideTheGrid) {
+    setGrid(u"?.AB./...../.....", 0, 2);
+    console.screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
+    console.screen.cellProtected[TextScreen::cellIndex(1, 0)] = 1;
+    EXPECT_TRUE(editor.placeCursor(3, 0));
+    expectCursor(3, 0);
+    EXPECT_TRUE(editor.placeCursor(3, 1)); // blank cells and rows far from any text are fine
+    expectCursor(3, 1);
+    for (auto [c, r] : {std::pair{0, 0}, {1, 0}, {5, 0}, {-1, 1}, {0, 3}, {2, -1}}) {
+        EXPECT_FALSE(editor.placeCursor(c, r)) << c << "," << r;
+        expectCursor(3, 1);
+    }
+    type(u"x"); // typing goes where the click put the cursor
+    EXPECT_EQ(grid(), u"?.AB./...x./.....");
 }
 
 TEST_F(LineEditorTest, TheCaretBlinksFollowsTheCursorAndScrollsWithTheText) {

@@ -197,6 +197,39 @@ TEST_F(HandoffTest, WaitkeyAndWaitcharTakeOnlyTheirOwnKind) {
     EXPECT_FALSE(handoff.keyDown(0x41));
 }
 
+TEST_F(HandoffTest, ClicksAndTheEditingKeysActOnlyOnAnOpenLineRequest) {
+    ASSERT_TRUE(pumpUntilOpen());
+    // Under "OK", on row 2: a click on the 2, Delete, Home, End.
+    type(u"rint 23");
+    EXPECT_TRUE(handoff.handleCellClick(5, 2));
+    handoff.handleKeyDown(VK_DELETE);
+    handoff.handleKeyDown(VK_HOME);
+    type(u"p");
+    handoff.handleKeyDown(VK_END);
+    type(u"4\r");
+    ASSERT_TRUE(pumpUntilOpen());
+    EXPECT_TRUE(showsRows({u"print 34", u"34"}));
+
+    // A character or key request, and a running program, take no click; the key codes go to WAITKEY.
+    enter(u"10 A=WAITCHAR:B=WAITKEY:C=WAITKEY:D=WAITKEY:PRINT A;\"/\";B;\"/\";C;\"/\";D");
+    enter(u"cls:run");
+    ASSERT_TRUE(pumpUntilOpen());
+    ASSERT_EQ(handoff.inputMode(), InputMode::Char);
+    EXPECT_FALSE(handoff.handleCellClick(0, 0));
+    handoff.handleKeyDown(VK_HOME); // ignored in char mode, as every key is
+    handoff.handleChar(u'z');
+    for (int vk : {VK_HOME, VK_END, VK_DELETE}) {
+        ASSERT_TRUE(pumpUntilOpen());
+        ASSERT_EQ(handoff.inputMode(), InputMode::Key);
+        EXPECT_FALSE(handoff.handleCellClick(0, 0));
+        handoff.handleKeyDown(vk);
+    }
+    EXPECT_TRUE(waitFor(u"122/36/35/46"));
+    ASSERT_TRUE(pumpUntilOpen());
+    handoff.handleChar(BREAK_CHAR);
+    EXPECT_FALSE(handoff.handleCellClick(0, 0)); // the request was answered: nothing is open
+}
+
 TEST_F(HandoffTest, BreakStopsALoopingProgramOrAWaitingWaitkey) {
     enter(u"10 PRINT \"x\";:GOTO 10");
     enter(u"run");
