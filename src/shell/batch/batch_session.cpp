@@ -1,8 +1,10 @@
 #include "batch_session.h"
 
 #include "batch_input.h"
+#include "exit_status.h"
 #include "fd_streams.h"
 #include "interpreter.h"
+#include "machine.h"
 #include "script_check.h"
 #include "utf8.h"
 
@@ -20,19 +22,15 @@ namespace tavik {
 namespace {
 
 std::atomic<std::atomic<int>*> interruptTarget{nullptr};
-std::atomic<bool> interruptSeen{false};
-std::atomic<std::uint32_t> lastInterruptMs{0};
-static_assert(std::atomic<std::atomic<int>*>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
-                  std::atomic<std::uint32_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+DoubleBreak interrupts;
+static_assert(std::atomic<std::atomic<int>*>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
               "the Ctrl-C handler may touch lock-free atomics only");
 
 extern "C" void onInterrupt(int) {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const auto ms = static_cast<std::uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
-    if (interruptSeen.load() && ms - lastInterruptMs.load() < 1000) _exit(130);
-    lastInterruptMs.store(ms);
-    interruptSeen.store(true);
+    if (interrupts.endsProgram(ms)) _exit(EXIT_BREAK);
     if (std::atomic<int>* target = interruptTarget.load()) target->store(1);
 }
 
@@ -99,13 +97,13 @@ int runScript(Interpreter& interpreter, BatchView& view, const std::string& file
                                 : readScript(file, bytes, interpreter.breakRequested);
     if (read == ScriptRead::Broken) {
         err << file << ": Break in 0\n";
-        return 130;
+        return EXIT_BREAK;
     }
     if (read == ScriptRead::Failed) {
         err << file << ": File Not Found or Load Error in 0\n";
-        return 1;
+        return EXIT_ERROR;
     }
-    if (!checkScript(bytes, file, err)) return 1;
+    if (!checkScript(bytes, file, err)) return EXIT_ERROR;
 
     ScriptSource lines(bytes);
     interpreter.resetInterpreter();
@@ -114,10 +112,10 @@ int runScript(Interpreter& interpreter, BatchView& view, const std::string& file
     interpreter.runUntilDirect(&lines); // to the end of the run, or EXIT
     view.setHoldMessages(false);
     const auto stop = view.takeHeldMessage();
-    if (!stop || view.failed()) return 0;
+    if (!stop || view.failed()) return EXIT_NORMAL;
     view.flush(); // what the program wrote comes before the message that ends it
     err << file << ": " << stop->text << '\n';
-    return stop->isBreak ? 130 : 1;
+    return stop->isBreak ? EXIT_BREAK : EXIT_ERROR;
 }
 
 } // namespace
@@ -126,28 +124,26 @@ int runBatchSession(std::istream& in, std::ostream& out, std::ostream& err, cons
     // The console and the interpreter are large: they live on the heap.
     auto view = std::make_unique<BatchView>(out, options.width, options.height);
     view->setFlushAtNewLine(options.outputIsTerminal);
-    auto console = std::make_unique<Console>(*view, view.get());
-    auto host = std::make_unique<BatchHost>(*console, *view, in, options.inputIsTerminal);
-    auto interpreter = std::make_unique<Interpreter>(*console, *host);
-    host->setBreakFlag(&interpreter->breakRequested);
+    auto machine =
+        std::make_unique<Machine<BatchHost>>(*view, view.get(), *view, in, options.inputIsTerminal);
     // A failed write stops the run at its next statement, and every wait gives up.
-    view->setOnFailure([&flag = interpreter->breakRequested] { flag.store(1); });
+    view->setOnFailure([&flag = machine->interpreter.breakRequested] { flag.store(1); });
 
     std::optional<InterruptHandler> interrupt;
-    if (options.handleInterrupt) interrupt.emplace(&interpreter->breakRequested);
+    if (options.handleInterrupt) interrupt.emplace(&machine->interpreter.breakRequested);
 
-    int status = 0;
+    int status = EXIT_NORMAL;
     if (options.file) {
-        status = runScript(*interpreter, *view, *options.file, err);
+        status = runScript(machine->interpreter, *view, *options.file, err);
     } else {
-        interpreter->startInterpreter();
-        interpreter->interpreterLoop(); // returns on EXIT or at the end of the input
+        machine->start();
+        machine->interpreter.interpreterLoop(); // returns on EXIT or at the end of the input
     }
     interrupt.reset();
     view->finish();
     if (view->failed()) {
         err << "tavikwm: standard output: " << view->failureText() << '\n';
-        return 1;
+        return EXIT_ERROR;
     }
     return status;
 }

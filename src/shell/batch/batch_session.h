@@ -18,14 +18,15 @@ struct BatchOptions {
     std::optional<std::string> file;
     bool inputIsTerminal = false;
     bool outputIsTerminal = false;
-    // Install the Ctrl-C handler (a break; a second within one second ends the process with 130).
+    // Install the Ctrl-C handler (a break; a second within DOUBLE_BREAK_MS ends the process with EXIT_BREAK).
     bool handleInterrupt = false;
 };
 
 // Runs the batch console over the given streams until EXIT, the end of the input or (with a file) the end of
-// the run, and returns the process's exit status: 0 a normal end, 1 an error stopped the script or the
-// output failed, 130 a break stopped the script. Everything written has been flushed when it returns.
-// err receives the script's refused lines and the message that stopped it, and a failure of the output.
+// the run, and returns the process's exit status: EXIT_NORMAL, EXIT_ERROR when an error stopped the script
+// or the output failed, EXIT_BREAK when a break stopped the script. Everything written has been flushed when
+// it returns. err receives the script's refused lines and the message that stopped it, and a failure of the
+// output.
 int runBatchSession(std::istream& in, std::ostream& out, std::ostream& err, const BatchOptions& options);
 
 // The same on standard input and output.
