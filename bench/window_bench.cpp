@@ -12,6 +12,7 @@
 //             with TAVIKWM, also the real program started with a file that exits at once    goal < 300 ms
 #include "batch_session.h"
 #include "main_window.h"
+#include "support/console_peer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -94,18 +95,18 @@ void benchRepaint() {
     waitUntil([&] { return window.windowHandle() != nullptr && window.windowHandle()->isExposed(); });
     tavik::Console& console = window.console();
     auto fill = [&](int salt) {
-        Guard guard(console.lock);
+        Guard guard(console.lock());
         console.setConsoleSize(100, 100, 16);
         for (int row = 0; row < 100; ++row) {
             for (int column = 0; column < 100; ++column) {
                 const int i = tavik::TextScreen::cellIndex(column, row);
                 // Cold: a different kanji and colour in every cell. Warm: text in two colours.
-                console.screen.cellChar[i] =
+                tavik::ConsolePeer(console).screen.cellChar[i] =
                     salt == 0 ? static_cast<std::uint16_t>(0x21 + (column + row) % 90)
                               : static_cast<std::uint16_t>(0x4E00 + (salt * 10007 + i) % 20000);
-                console.screen.cellFore[i] =
+                tavik::ConsolePeer(console).screen.cellFore[i] =
                     salt == 0 ? (row % 2 ? 0x0000FF : 0) : static_cast<tavik::Colour>(i * 97 + salt);
-                console.screen.cellBack[i] = 0xFFFFFF;
+                tavik::ConsolePeer(console).screen.cellBack[i] = 0xFFFFFF;
             }
         }
     };
@@ -113,16 +114,16 @@ void benchRepaint() {
     auto repaintAll = [&] {
         const auto start = Clock::now();
         {
-            Guard guard(console.lock);
-            window.view().invalidateAll();
+            Guard guard(console.lock());
+            console.damageAll();
         }
         widget.repaint();
         return msSince(start);
     };
     auto renderOnly = [&] {
         const auto start = Clock::now();
-        Guard guard(console.lock);
-        window.view().invalidateAll();
+        Guard guard(console.lock());
+        console.damageAll();
         window.view().bringUpToDate();
         return msSince(start);
     };
@@ -135,7 +136,7 @@ void benchRepaint() {
     std::vector<double> emptied;
     for (int i = 0; i < 5; ++i) {
         {
-            Guard guard(console.lock);
+            Guard guard(console.lock());
             window.view().renderer().glyphs() = tavik::GlyphCache();
         }
         emptied.push_back(repaintAll());
@@ -199,11 +200,11 @@ Timing printInWindow(const std::string& file) {
     {
         // The figure only counts when the whole run went by: its last line shows on the screen.
         tavik::Console& console = window.console();
-        Guard guard(console.lock);
+        Guard guard(console.lock());
         bool reached = false;
-        for (int row = 0; row < console.screen.rows; ++row) {
+        for (int row = 0; row < console.screen().rows; ++row) {
             std::u16string text;
-            for (int column = 0; column < console.screen.columns; ++column)
+            for (int column = 0; column < console.screen().columns; ++column)
                 text.push_back(static_cast<char16_t>(console.peekCell(column, row)));
             while (!text.empty() && text.back() == u' ') text.pop_back();
             if (text == u"line 10000") reached = true;

@@ -16,8 +16,8 @@ void BM_WriteTextScrolling(benchmark::State& state) {
     for (int i = 0; i < 100; ++i) console->putString(line.c_str()); // the screen is full from here on
     for (auto _ : state) console->putString(line.c_str());
     state.SetItemsProcessed(state.iterations());
-    state.counters["columns"] = console->screen.columns;
-    state.counters["rows"] = console->screen.rows;
+    state.counters["columns"] = console->screen().columns;
+    state.counters["rows"] = console->screen().rows;
 }
 BENCHMARK(BM_WriteTextScrolling);
 

@@ -11,36 +11,37 @@ using Guard = std::lock_guard<std::recursive_mutex>;
 } // namespace
 
 void placeCaret(Console& console) {
-    Guard guard(console.lock);
-    console.caretColumn = console.screen.cursorColumn;
-    console.caretRow = console.screen.cursorRow;
+    Guard guard(console.lock_);
+    console.caretColumn_ = console.screen_.cursorColumn;
+    console.caretRow_ = console.screen_.cursorRow;
 }
 
 void caretTick(Console& console) {
-    Guard guard(console.lock);
-    const TextScreen& s = console.screen;
-    if (s.cursorColumn != console.caretColumn || s.cursorRow != console.caretRow) {
-        console.caretOn = 0;
+    Guard guard(console.lock_);
+    const TextScreen& s = console.screen_;
+    if (s.cursorColumn != console.caretColumn_ || s.cursorRow != console.caretRow_) {
+        console.caretOn_ = 0;
         redrawCaretCell(console);
-        console.caretColumn = s.cursorColumn;
-        console.caretRow = s.cursorRow;
+        console.caretColumn_ = s.cursorColumn;
+        console.caretRow_ = s.cursorRow;
     }
-    console.caretOn = console.caretOn ? 0 : 1;
+    console.caretOn_ = console.caretOn_ ? 0 : 1;
     redrawCaretCell(console);
 }
 
 void hideCaret(Console& console) {
-    Guard guard(console.lock);
-    console.caretOn = 0;
+    Guard guard(console.lock_);
+    console.caretOn_ = 0;
     redrawCaretCell(console);
 }
 
 void redrawCaretCell(Console& console) {
-    Guard guard(console.lock);
-    const TextScreen& s = console.screen;
-    const int column = console.caretColumn;
-    const int row = console.caretRow;
+    Guard guard(console.lock_);
+    const TextScreen& s = console.screen_;
+    const int column = console.caretColumn_;
+    const int row = console.caretRow_;
     if (row < s.firstTextRow || row < 0 || row >= s.rows || column < 0 || column >= s.columns) return;
+    console.damage_.cell(column, row);
     console.view().drawCell(column, row);
     console.view().repaintNow();
 }

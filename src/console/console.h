@@ -4,14 +4,67 @@
 #include "console_transcript.h"
 #include "console_view.h"
 #include "graphics_plane.h"
+#include "screen_damage.h"
 #include "text_screen.h"
 
 #include <cstdint>
 #include <mutex>
+#include <string_view>
 
 namespace tavik {
 
 constexpr int INPUT_LINE_UNITS = 256;
+static_assert(DAMAGE_ROWS == GRID_CAPACITY);
+
+// How one cell is drawn: its code, the glyph the glyph map gives it, and its colours with the caret's
+// inversion applied.
+struct CellLook {
+    std::uint16_t code = 0;
+    char16_t glyph = 0;
+    Colour fore = 0;
+    Colour back = 0;
+    bool operator==(const CellLook&) const = default;
+};
+
+// Whether the caret is drawn as its cell in swapped colours, or left to a cursor of the host's own (a
+// terminal's).
+enum class CaretLook { Inverted, Plain };
+
+// Where everything is, in the view's client area: the grid, its cells, and the graphics plane's band with
+// the picture enlarged into it.
+struct ConsoleGeometry {
+    int columns = 0;
+    int rows = 0;
+    int cellWidth = 1;
+    int cellHeight = 1;
+    int fontHeight = 0;
+    // Rows above this one are under the plane and are not drawn as text.
+    int firstTextRow = 0;
+    int cursorColumn = 0;
+    int cursorRow = 0;
+    PixelRect client;
+    PixelRect grid;
+    // The plane shows: it exists and covers rows. Otherwise the band is empty and the fit all zero.
+    bool planeShown = false;
+    int planeWidth = 0;
+    int planeHeight = 0;
+    PixelRect band;
+    // Whole enlargement factors and the centred picture; a factor of 0 shows no picture, only the frame.
+    PlaneFit fit;
+
+    PixelRect cellRect(int column, int row) const {
+        const int left = grid.left + column * cellWidth;
+        const int top = grid.top + row * cellHeight;
+        return {left, top, left + cellWidth, top + cellHeight};
+    }
+    // The enlarged plane pixel (x, y) in the client area.
+    PixelRect planePixelRect(int x, int y) const {
+        const int left = fit.picture.left + x * fit.scaleX;
+        const int top = fit.picture.top + y * fit.scaleY;
+        return {left, top, left + fit.scaleX, top + fit.scaleY};
+    }
+    bool textRow(int row) const { return row >= firstTextRow && row < rows && row >= 0; }
+};
 
 class Console {
   public:
@@ -20,20 +73,32 @@ class Console {
     // The transcript, when given, hears what is printed (the batch console's standard output).
     explicit Console(ConsoleView& view, ConsoleTranscript* transcript = nullptr);
 
-    // Guards the screen model and the plane's pixels against a painter on another thread. Every public
-    // operation takes it; a view reads the model while holding it.
-    mutable std::recursive_mutex lock;
+    // Guards the screen model, the plane's pixels, the caret and the damage against a painter on another
+    // thread. Every public operation takes it; a host holds it while it reads the model to draw.
+    std::recursive_mutex& lock() const { return lock_; }
 
-    TextScreen screen;
-    GraphicsPlane plane;
-    // The input hand-off's line buffer; clearing the screen empties it.
-    char16_t inputLine[INPUT_LINE_UNITS] = {};
-    // Caret state, set by the caret steps (caret.h) for the input hand-off; scrolling moves caretRow up with
-    // the text. The line and the caret live beside the cells because they change with them under one lock:
-    // CLS empties the line, a scroll carries the caret, and every host draws the caret from here.
-    std::int32_t caretColumn = 0;
-    std::int32_t caretRow = -1;
-    std::int32_t caretOn = 0;
+    // The model, read under lock().
+    const TextScreen& screen() const { return screen_; }
+    const GraphicsPlane& plane() const { return plane_; }
+    // The input hand-off's line buffer (the line editor fills it on Enter); clearing the screen empties it.
+    const char16_t* inputLine() const { return inputLine_; }
+    // Puts an answer into the line buffer, cut to what it holds.
+    void setInputLine(std::u16string_view text);
+    // Caret state, set by the caret steps (caret.h) for the input hand-off.
+    int caretColumn() const { return caretColumn_; }
+    int caretRow() const { return caretRow_; }
+    int caretOn() const { return caretOn_; }
+
+    // --- drawing ---
+    // What changed since the last call, which resets it; the host that draws calls this each time it draws.
+    ScreenDamage takeDamage();
+    // Everything is to be drawn again: the host's own area moved or was lost.
+    void damageAll();
+    // One cell as it is drawn; a cell outside the grid in use looks like code 0 in black on black.
+    CellLook cellLook(int column, int row, CaretLook caret = CaretLook::Inverted) const;
+    // The row's cells in use (at most GRID_CAPACITY of them) into looks; returns how many.
+    int rowLook(int row, CellLook* looks, CaretLook caret = CaretLook::Inverted) const;
+    ConsoleGeometry geometry() const;
 
     ConsoleView& view() { return view_; }
 
@@ -91,9 +156,29 @@ class Console {
     // transcript.
     void advanceLine();
     void measureFont();
+    // The line editor changes cells itself: whole rows of a logical line at once.
+    void damageRows(int firstRow, int lastRow);
+
+    friend class LineEditor;
+    friend struct ConsolePeer;
+    friend void placeCaret(Console&);
+    friend void caretTick(Console&);
+    friend void hideCaret(Console&);
+    friend void redrawCaretCell(Console&);
 
     ConsoleView& view_;
     ConsoleTranscript* transcript_;
+
+    mutable std::recursive_mutex lock_;
+    TextScreen screen_;
+    GraphicsPlane plane_;
+    ScreenDamage damage_;
+    char16_t inputLine_[INPUT_LINE_UNITS] = {};
+    // The line and the caret live beside the cells because they change with them under one lock: CLS empties
+    // the line, a scroll carries the caret up with the text, and every host draws the caret from here.
+    std::int32_t caretColumn_ = 0;
+    std::int32_t caretRow_ = -1;
+    std::int32_t caretOn_ = 0;
 };
 
 } // namespace tavik

@@ -12,60 +12,63 @@ using Guard = std::lock_guard<std::recursive_mutex>;
 } // namespace
 
 bool Console::openPlane(int rowsCovered, int width, int height) {
-    Guard guard(lock);
+    Guard guard(lock_);
     resetLayout();
     if (rowsCovered == 0) return true;
     // The graph statement checks these; a plane that left no text row, or of no size, is never made.
-    if (rowsCovered < 0 || rowsCovered >= screen.rows || width < 1 || height < 1 || width > PLANE_MAX_SIDE ||
+    if (rowsCovered < 0 || rowsCovered >= screen_.rows || width < 1 || height < 1 || width > PLANE_MAX_SIDE ||
         height > PLANE_MAX_SIDE)
         return false;
     try {
-        plane.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+        plane_.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
     } catch (const std::bad_alloc&) {
         // Without pixels there is no plane, and the rows stay with the text.
-        plane.pixels = {};
+        plane_.pixels = {};
         return false;
     }
-    plane.exists = true;
-    plane.width = width;
-    plane.height = height;
-    screen.firstTextRow = rowsCovered;
+    plane_.exists = true;
+    plane_.width = width;
+    plane_.height = height;
+    screen_.firstTextRow = rowsCovered;
     clearPlane();
-    setScrollRegion(rowsCovered, screen.rows - rowsCovered);
+    setScrollRegion(rowsCovered, screen_.rows - rowsCovered);
     return true;
 }
 
 void Console::closePlane() {
-    Guard guard(lock);
-    if (!plane.exists) return;
-    plane.pixels = {}; // gives the memory back, not just the size
-    plane.exists = false;
-    plane.width = 0;
-    plane.height = 0;
-    screen.firstTextRow = 0;
+    Guard guard(lock_);
+    if (!plane_.exists) return;
+    plane_.pixels = {}; // gives the memory back, not just the size
+    plane_.exists = false;
+    plane_.width = 0;
+    plane_.height = 0;
+    screen_.firstTextRow = 0;
+    damage_.all = true;
 }
 
 void Console::clearPlane() {
-    Guard guard(lock);
-    if (!plane.exists) return;
-    std::fill(plane.pixels.begin(), plane.pixels.end(), screen.background);
+    Guard guard(lock_);
+    if (!plane_.exists) return;
+    std::fill(plane_.pixels.begin(), plane_.pixels.end(), screen_.background);
+    damage_.all = true;
     view_.invalidateAll();
     view_.repaintNow();
 }
 
 void Console::plotPoint(int x, int y) {
-    Guard guard(lock);
+    Guard guard(lock_);
     // A point off the bitmap changes nothing and shows nothing (not even outside the picture).
-    if (!plane.contains(x, y)) return;
-    plane.pixels[static_cast<std::size_t>(y) * plane.width + x] = screen.foreground;
+    if (!plane_.contains(x, y)) return;
+    plane_.pixels[static_cast<std::size_t>(y) * plane_.width + x] = screen_.foreground;
+    damage_.planePixel(x, y);
     view_.plotPixel(x, y);
 }
 
 Colour Console::pointColour(int x, int y) const {
-    Guard guard(lock);
-    if (!plane.exists) return screen.background;
-    if (!plane.contains(x, y)) return INVALID_COLOUR;
-    return plane.at(x, y);
+    Guard guard(lock_);
+    if (!plane_.exists) return screen_.background;
+    if (!plane_.contains(x, y)) return INVALID_COLOUR;
+    return plane_.at(x, y);
 }
 
 } // namespace tavik

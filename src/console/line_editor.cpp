@@ -35,8 +35,8 @@ bool cursorInGrid(const TextScreen& s) {
 } // namespace
 
 int LineEditor::editKey(char16_t ch) {
-    Guard guard(console_.lock);
-    TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    TextScreen& s = console_.screen_;
     switch (ch) {
     case ENTER: {
         const int row = collectLine();
@@ -60,8 +60,8 @@ int LineEditor::editKey(char16_t ch) {
 }
 
 void LineEditor::moveCursorKey(int vk) {
-    Guard guard(console_.lock);
-    const TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    const TextScreen& s = console_.screen_;
     const int column = s.cursorColumn;
     const int row = s.cursorRow;
     switch (vk) {
@@ -88,8 +88,8 @@ void LineEditor::moveCursorKey(int vk) {
 }
 
 void LineEditor::insertChar(char16_t ch) {
-    Guard guard(console_.lock);
-    TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    TextScreen& s = console_.screen_;
     if (!cursorInGrid(s)) return;
     const int last = s.columns - 1;
     for (;;) {
@@ -142,14 +142,14 @@ void LineEditor::insertChar(char16_t ch) {
         s.cellProtected[i] = 0;
         if (cc == last) s.rowContinues[cr] = 1;
         moveCursorKey(VK_RIGHT);
-        console_.view().invalidateRows(cr, lastRow);
+        console_.damageRows(cr, lastRow);
         return;
     }
 }
 
 void LineEditor::deleteChar() {
-    Guard guard(console_.lock);
-    TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    TextScreen& s = console_.screen_;
     if (!cursorInGrid(s)) return;
     const int last = s.columns - 1;
     const int firstRow = s.cursorRow;
@@ -168,13 +168,13 @@ void LineEditor::deleteChar() {
         ++r;
         start = 0;
     }
-    console_.view().invalidateRows(firstRow, r);
+    console_.damageRows(firstRow, r);
 }
 
 int LineEditor::collectLine() {
-    Guard guard(console_.lock);
-    TextScreen& s = console_.screen;
-    char16_t* out = console_.inputLine;
+    Guard guard(console_.lock_);
+    TextScreen& s = console_.screen_;
+    char16_t* out = console_.inputLine_;
     int n = 0;
     int r = s.cursorRow;
     if (r < 0 || r >= s.rows) {
@@ -221,8 +221,8 @@ int lineLastRow(const TextScreen& s, int row) {
 } // namespace
 
 void LineEditor::editKeyDown(int vk) {
-    Guard guard(console_.lock);
-    TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    TextScreen& s = console_.screen_;
     switch (vk) {
     case VK_HOME:
     case VK_END: {
@@ -251,8 +251,8 @@ void LineEditor::editKeyDown(int vk) {
 }
 
 bool LineEditor::placeCursor(int column, int row) {
-    Guard guard(console_.lock);
-    const TextScreen& s = console_.screen;
+    Guard guard(console_.lock_);
+    const TextScreen& s = console_.screen_;
     if (column < 0 || column >= s.columns || row < 0 || row >= s.rows) return false;
     if (s.cellProtected[TextScreen::cellIndex(column, row)]) return false;
     console_.setCursor(column, row);

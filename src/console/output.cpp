@@ -13,7 +13,7 @@ constexpr int TAB_WIDTH = 8;
 } // namespace
 
 void Console::writeText(const char16_t* text, int protect) {
-    Guard guard(lock);
+    Guard guard(lock_);
     if (text == nullptr) return;
     for (; *text != 0; ++text) {
         switch (*text) {
@@ -28,22 +28,23 @@ void Console::writeText(const char16_t* text, int protect) {
 }
 
 void Console::echoTyped(const char16_t* text) {
-    Guard guard(lock);
+    Guard guard(lock_);
     if (text == nullptr) return;
     for (; *text != 0; ++text) putCharCell(*text, 0);
 }
 
 void Console::storeCell(char16_t c, int protect) {
-    const int column = screen.cursorColumn;
-    const int row = screen.cursorRow;
-    if (column < 0 || column >= screen.columns || row < 0 || row >= screen.rows) return;
+    const int column = screen_.cursorColumn;
+    const int row = screen_.cursorRow;
+    if (column < 0 || column >= screen_.columns || row < 0 || row >= screen_.rows) return;
     const int i = TextScreen::cellIndex(column, row);
-    screen.cellChar[i] = c;
-    screen.cellProtected[i] = protect;
-    screen.cellFore[i] = screen.foreground;
-    screen.cellBack[i] = screen.background;
+    screen_.cellChar[i] = c;
+    screen_.cellProtected[i] = protect;
+    screen_.cellFore[i] = screen_.foreground;
+    screen_.cellBack[i] = screen_.background;
+    damage_.cell(column, row);
     // Rows under the graphics plane keep their text hidden until the plane closes.
-    if (row >= screen.firstTextRow) view_.drawCell(column, row);
+    if (row >= screen_.firstTextRow) view_.drawCell(column, row);
 }
 
 void Console::putCharCell(char16_t c, int protect) {
@@ -53,10 +54,10 @@ void Console::putCharCell(char16_t c, int protect) {
 }
 
 void Console::advanceCell() {
-    const int column = screen.cursorColumn;
-    const int row = screen.cursorRow;
-    if (column + 1 >= screen.columns) {
-        if (row >= 0 && row < GRID_CAPACITY) screen.rowContinues[row] = 1;
+    const int column = screen_.cursorColumn;
+    const int row = screen_.cursorRow;
+    if (column + 1 >= screen_.columns) {
+        if (row >= 0 && row < GRID_CAPACITY) screen_.rowContinues[row] = 1;
         advanceLine();
     } else {
         setCursor(column + 1, row);
@@ -64,8 +65,8 @@ void Console::advanceCell() {
 }
 
 void Console::advanceLine() {
-    const int row = screen.cursorRow;
-    const int bottom = screen.scrollTop + screen.scrollHeight;
+    const int row = screen_.cursorRow;
+    const int bottom = screen_.scrollTop + screen_.scrollHeight;
     if (row + 1 >= bottom) {
         scrollUp();
         setCursor(0, bottom - 1);
@@ -75,32 +76,32 @@ void Console::advanceLine() {
 }
 
 void Console::newLine() {
-    Guard guard(lock);
+    Guard guard(lock_);
     advanceLine();
     if (transcript_) transcript_->transcriptNewLine();
 }
 
 void Console::tabForward() {
-    Guard guard(lock);
-    const int column = screen.cursorColumn;
+    Guard guard(lock_);
+    const int column = screen_.cursorColumn;
     // The test is on column + TAB_WIDTH, not on the stop: near the right edge a tab starts a new line.
-    if (column + TAB_WIDTH >= screen.columns) {
+    if (column + TAB_WIDTH >= screen_.columns) {
         newLine();
         return;
     }
     const int stop = (column + TAB_WIDTH) / TAB_WIDTH * TAB_WIDTH;
-    setCursor(stop, screen.cursorRow);
+    setCursor(stop, screen_.cursorRow);
     if (transcript_) transcript_->transcriptTab(column, stop);
 }
 
 void Console::eraseBack() {
-    Guard guard(lock);
+    Guard guard(lock_);
     if (transcript_) transcript_->transcriptBackspace();
-    const int column = screen.cursorColumn;
-    const int row = screen.cursorRow;
+    const int column = screen_.cursorColumn;
+    const int row = screen_.cursorRow;
     if (column == 0 && row <= 0) return;
     const bool overRowStart = column == 0;
-    const int targetColumn = overRowStart ? screen.columns - 1 : column - 1;
+    const int targetColumn = overRowStart ? screen_.columns - 1 : column - 1;
     const int targetRow = overRowStart ? row - 1 : row;
     setCursor(targetColumn, targetRow);
     // The blank is written as any character is and advances the cursor: from the last column that marks the
@@ -112,27 +113,32 @@ void Console::eraseBack() {
 }
 
 void Console::scrollUp() {
-    Guard guard(lock);
-    const int top = screen.scrollTop;
-    const int height = screen.scrollHeight;
+    Guard guard(lock_);
+    const int top = screen_.scrollTop;
+    const int height = screen_.scrollHeight;
     const int last = top + height - 1;
     if (top < 0 || height < 1 || last >= GRID_CAPACITY) return;
 
-    std::copy(screen.rowContinues + top + 1, screen.rowContinues + last + 1, screen.rowContinues + top);
+    std::copy(screen_.rowContinues + top + 1, screen_.rowContinues + last + 1, screen_.rowContinues + top);
     // Columns are stored row after row, so each column's part of the region moves up as one block.
-    for (int column = 0; column < screen.columns; ++column) {
+    for (int column = 0; column < screen_.columns; ++column) {
         const int from = TextScreen::cellIndex(column, top + 1);
         const int to = TextScreen::cellIndex(column, top);
         const int count = height - 1;
-        std::copy(screen.cellChar + from, screen.cellChar + from + count, screen.cellChar + to);
-        std::copy(screen.cellProtected + from, screen.cellProtected + from + count,
-                  screen.cellProtected + to);
-        std::copy(screen.cellFore + from, screen.cellFore + from + count, screen.cellFore + to);
-        std::copy(screen.cellBack + from, screen.cellBack + from + count, screen.cellBack + to);
+        std::copy(screen_.cellChar + from, screen_.cellChar + from + count, screen_.cellChar + to);
+        std::copy(screen_.cellProtected + from, screen_.cellProtected + from + count,
+                  screen_.cellProtected + to);
+        std::copy(screen_.cellFore + from, screen_.cellFore + from + count, screen_.cellFore + to);
+        std::copy(screen_.cellBack + from, screen_.cellBack + from + count, screen_.cellBack + to);
     }
+    // Every row of the region shows other text now (clearRow marks the last).
+    for (int row = top; row < last; ++row) damage_.cells(row, 0, screen_.columns);
     clearRow(last);
-    // The caret stays on the text it was on, even when that leaves the top.
-    --caretRow;
+    // The caret stays on the text it was on, even when that leaves the top (or the region, which leaves
+    // its old cell to be drawn plain).
+    if (caretOn_ != 0) damage_.cell(caretColumn_, caretRow_);
+    --caretRow_;
+    if (caretOn_ != 0) damage_.cell(caretColumn_, caretRow_);
     view_.scrollRegionUp(top, height);
 }
 

@@ -29,11 +29,11 @@ std::u16string rowText(const TextScreen& screen, int row) {
 }
 
 std::u16string screenText(const Console& console) {
-    std::lock_guard<std::recursive_mutex> guard(console.lock);
+    std::lock_guard<std::recursive_mutex> guard(console.lock());
     std::u16string text;
-    const int rows = std::min<int>(console.screen.rows, GRID_CAPACITY);
+    const int rows = std::min<int>(console.screen().rows, GRID_CAPACITY);
     for (int r = 0; r < rows; ++r) {
-        text += rowText(console.screen, r);
+        text += rowText(console.screen(), r);
         text += u'\n';
     }
     return text;

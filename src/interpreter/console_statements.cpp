@@ -1,7 +1,7 @@
 // The statements through which a program talks to the console, the graphics plane and the device.
 // Operands are parsed before any range is tested, so a syntax error wins over a parameter error.
 #include "console.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 namespace tavik {
 
@@ -9,6 +9,11 @@ bool Interpreter::atEndOfStatement() {
     const std::uint8_t b = nextSignificantByte();
     --readPtr;
     return endsStatement(b);
+}
+
+// DEBUG prints as PRINT does.
+void Interpreter::stDebug() {
+    stPrint();
 }
 
 void Interpreter::stPrint() {

@@ -1,7 +1,7 @@
 // BREAK, REM, CONT, TRON/TROFF and the statements that only post a request to the loop (END, NEW, EXIT, RUN).
 // The statements that steer the run (GOTO, GOSUB/RETURN, FOR/NEXT, IF) live with the engine in execute.cpp.
 #include "console.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 namespace tavik {
 

@@ -2,7 +2,7 @@
 // prints, sets errorFlag and asks the loop to stop; callers see the flag and unwind.
 #include "console.h"
 #include "format.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 namespace tavik {
 

@@ -3,7 +3,7 @@
 // Every value is 16-bit and wraps; relations give -1 or 0. After an error the value is meaningless and
 // errorFlag tells every caller to unwind.
 #include "console.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 #include <array>
 

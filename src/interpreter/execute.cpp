@@ -3,7 +3,7 @@
 // GOTO, GOSUB/RETURN with their local variables, FOR/NEXT on the shared seven-frame stack and IF/THEN are
 // here too, so that the engine runs them without a call through the table.
 #include "console.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 #include <array>
 
@@ -33,7 +33,7 @@ enum ByteAction : std::uint8_t {
 
 constexpr std::array<std::uint8_t, 256> makeByteActions() {
     std::array<std::uint8_t, 256> a{};
-    for (int b = T_IF; b <= T_PSET; ++b) a[b] = ACT_STATEMENT;
+    for (int b = FIRST_STATEMENT_TOKEN; b <= LAST_STATEMENT_TOKEN; ++b) a[b] = ACT_STATEMENT;
     for (int b = 'A'; b <= 'Z'; ++b) a[b] = ACT_GLOBAL;
     for (int b = 'a'; b <= 'z'; ++b) a[b] = ACT_LOCAL;
     a[TOK_END] = ACT_END;
@@ -55,15 +55,9 @@ constexpr std::array<std::uint8_t, 256> ByteActions = makeByteActions();
 } // namespace
 
 const Interpreter::Statement Interpreter::StatementTable[STATEMENT_COUNT] = {
-    &Interpreter::stIf,     &Interpreter::stPrint,   &Interpreter::stLocate, &Interpreter::stCls,
-    &Interpreter::stGoto,   &Interpreter::stGosub,   &Interpreter::stReturn, &Interpreter::stFor,
-    &Interpreter::stNext,   &Interpreter::stEnd,     &Interpreter::stBreak,  &Interpreter::stRem,
-    &Interpreter::stNew,    &Interpreter::stList,    &Interpreter::stRun,    &Interpreter::stCont,
-    &Interpreter::stSave,   &Interpreter::stLoad,    &Interpreter::stMerge,  &Interpreter::stRandomize,
-    &Interpreter::stExit,   &Interpreter::stPrint,   &Interpreter::stWaitms, &Interpreter::stWidth,
-    &Interpreter::stTron,   &Interpreter::stTroff,   &Interpreter::stOrient, &Interpreter::stFcolor,
-    &Interpreter::stBcolor, &Interpreter::stConsole, &Interpreter::stGraph,  &Interpreter::stGcls,
-    &Interpreter::stPset,
+#define TAVIK_STATEMENT_ENTRY(name, handler, spelling) &Interpreter::st##handler,
+    TAVIK_STATEMENTS(TAVIK_STATEMENT_ENTRY)
+#undef TAVIK_STATEMENT_ENTRY
 };
 
 [[gnu::always_inline]] inline void Interpreter::gotoLine(std::uint16_t n) {
@@ -275,7 +269,7 @@ void Interpreter::executeStatements() {
         case ACT_STATEMENT: {
             // Taken out first: GCC 12's bounds check misreads the index of a member-pointer call made
             // straight from the table, which stops every sanitized run.
-            const Statement statement = StatementTable[b - T_IF];
+            const Statement statement = StatementTable[b - FIRST_STATEMENT_TOKEN];
             (this->*statement)();
             break;
         }

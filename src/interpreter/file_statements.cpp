@@ -1,6 +1,6 @@
 // SAVE, LOAD, MERGE and the reading of a program file through the direct loop, as if its lines were typed.
 #include "format.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 #include "program_file.h"
 
 #include <cstring>

@@ -1,6 +1,6 @@
 // The built-in functions that read more than one factor: the point functions, screenpeek and input.
 #include "console.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 namespace tavik {
 

@@ -1,62 +1,78 @@
-// The keyword lists, one per first letter. Order matters: the first entry whose name matches wins, so
-// "orient" is tried before "or" and "tron" before "troff"'s shorter rivals.
+// The keyword lists, one per first letter, made at compile time from the one keyword list (statements.h).
+// The tokenizer takes the first entry whose name begins the typed word, so each list runs longest name first:
+// "orient" is tried before "or".
 #include "tokens.h"
+
+#include <array>
+#include <cstddef>
 
 namespace tavik {
 namespace {
 
-const KeywordEntry listA[] = {{T_AND, u"and"}, {T_ABS, u"abs"}, {0, nullptr}};
-const KeywordEntry listB[] = {{T_BREAK, u"break"}, {T_BCOLOR, u"bcolor"}, {0, nullptr}};
-const KeywordEntry listC[] = {
-    {T_CHR, u"chr"}, {T_CLS, u"cls"}, {T_CONT, u"cont"}, {T_CONSOLE, u"console"}, {0, nullptr}};
-const KeywordEntry listD[] = {{T_DEBUG, u"debug"}, {T_DEFFONTSIZE, u"deffontsize"}, {0, nullptr}};
-const KeywordEntry listE[] = {{T_END, u"end"}, {T_EXIT, u"exit"}, {0, nullptr}};
-const KeywordEntry listF[] = {{T_FOR, u"for"}, {T_FCOLOR, u"fcolor"}, {0, nullptr}};
-const KeywordEntry listG[] = {
-    {T_GOTO, u"goto"}, {T_GOSUB, u"gosub"}, {T_GRAPH, u"graph"}, {T_GCLS, u"gcls"}, {0, nullptr}};
-const KeywordEntry listI[] = {{T_IF, u"if"}, {T_INPUT, u"input"}, {0, nullptr}};
-const KeywordEntry listK[] = {{T_KEY, u"key"}, {0, nullptr}};
-const KeywordEntry listL[] = {{T_LOCATE, u"locate"}, {T_LIST, u"list"}, {T_LOAD, u"load"}, {0, nullptr}};
-const KeywordEntry listM[] = {{T_MERGE, u"merge"}, {0, nullptr}};
-const KeywordEntry listN[] = {{T_NEXT, u"next"}, {T_NOT, u"not"}, {T_NEW, u"new"}, {0, nullptr}};
-const KeywordEntry listO[] = {{T_ORIENT, u"orient"}, {T_OR, u"or"}, {0, nullptr}};
-const KeywordEntry listP[] = {{T_PRINT, u"print"},   {T_PSET, u"pset"},     {T_POINTR, u"pointr"},
-                              {T_POINTG, u"pointg"}, {T_POINTB, u"pointb"}, {0, nullptr}};
-const KeywordEntry listR[] = {{T_REM, u"rem"}, {T_RETURN, u"return"},       {T_RND, u"rnd"},
-                              {T_RUN, u"run"}, {T_RANDOMIZE, u"randomize"}, {0, nullptr}};
-const KeywordEntry listS[] = {
-    {T_STEP, u"step"}, {T_SAVE, u"save"}, {T_SCREENPEEK, u"screenpeek"}, {0, nullptr}};
-const KeywordEntry listT[] = {{T_THEN, u"then"}, {T_TO, u"to"},       {T_TICK, u"tick"},
-                              {T_TRON, u"tron"}, {T_TROFF, u"troff"}, {0, nullptr}};
-const KeywordEntry listW[] = {{T_WAITMS, u"waitms"},
-                              {T_WAITCHAR, u"waitchar"},
-                              {T_WAITKEY, u"waitkey"},
-                              {T_WIDTH, u"width"},
-                              {0, nullptr}};
-const KeywordEntry listX[] = {{T_XOR, u"xor"}, {0, nullptr}};
+constexpr std::size_t KEYWORD_COUNT = std::size(keyword_checks::AllKeywords);
 
-// The lister's reverse map, built once from the lists in letter order.
-struct NameByToken {
-    const char16_t* names[256] = {};
-    NameByToken() {
-        for (const KeywordEntry* list : KeywordTable) {
-            if (!list) continue;
-            for (const KeywordEntry* e = list; e->token != 0; ++e)
-                if (!names[e->token]) names[e->token] = e->name;
-        }
-    }
+constexpr int lengthOf(const char16_t* s) {
+    int n = 0;
+    while (s[n] != 0) ++n;
+    return n;
+}
+
+// All 26 lists in one array, each ended by {0, nullptr}; start[letter] is where a letter's list begins, or
+// -1.
+struct Lists {
+    std::array<KeywordEntry, KEYWORD_COUNT + 26> entries{};
+    std::array<int, 26> start{};
 };
+
+constexpr Lists makeLists() {
+    Lists l;
+    std::size_t n = 0;
+    for (int letter = 0; letter < 26; ++letter) {
+        l.start[letter] = -1;
+        const std::size_t first = n;
+        for (const keyword_checks::Code& k : keyword_checks::AllKeywords) {
+            if (k.spelling[0] != u'a' + letter) continue;
+            // Insertion by length, longest first; equal lengths keep the list's order.
+            std::size_t at = n++;
+            while (at > first && lengthOf(l.entries[at - 1].name) < lengthOf(k.spelling)) {
+                l.entries[at] = l.entries[at - 1];
+                --at;
+            }
+            l.entries[at] = {static_cast<std::uint16_t>(k.code), k.spelling};
+        }
+        if (n == first) continue;
+        l.start[letter] = static_cast<int>(first);
+        l.entries[n++] = {0, nullptr};
+    }
+    return l;
+}
+
+constexpr Lists lists = makeLists();
+
+// The lister's reverse map.
+constexpr std::array<const char16_t*, 256> makeNames() {
+    std::array<const char16_t*, 256> names{};
+    for (const keyword_checks::Code& k : keyword_checks::AllKeywords) names[k.code] = k.spelling;
+    return names;
+}
+
+constexpr std::array<const char16_t*, 256> names = makeNames();
+
+constexpr const KeywordEntry* listOf(int letter) {
+    return lists.start[letter] < 0 ? nullptr : &lists.entries[lists.start[letter]];
+}
 
 } // namespace
 
 const KeywordEntry* const KeywordTable[26] = {
-    listA, listB, listC, listD,   listE, listF, listG, nullptr, listI,   nullptr, listK, listL,   listM,
-    listN, listO, listP, nullptr, listR, listS, listT, nullptr, nullptr, listW,   listX, nullptr, nullptr,
+    listOf(0),  listOf(1),  listOf(2),  listOf(3),  listOf(4),  listOf(5),  listOf(6),
+    listOf(7),  listOf(8),  listOf(9),  listOf(10), listOf(11), listOf(12), listOf(13),
+    listOf(14), listOf(15), listOf(16), listOf(17), listOf(18), listOf(19), listOf(20),
+    listOf(21), listOf(22), listOf(23), listOf(24), listOf(25),
 };
 
 const char16_t* keywordName(std::uint8_t token) {
-    static const NameByToken map;
-    return map.names[token];
+    return names[token];
 }
 
 } // namespace tavik

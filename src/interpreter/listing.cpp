@@ -1,7 +1,7 @@
 // One detokeniser serves LIST and SAVE, so a saved file is exactly what LIST shows. Tokenising a listed
 // line gives back the stored bytes.
 #include "console.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 namespace tavik {
 

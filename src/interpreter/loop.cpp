@@ -2,7 +2,7 @@
 // the stored program, until EXIT.
 #include "console.h"
 #include "format.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 #include <cstring>
 #include <optional>

@@ -1,13 +1,13 @@
 // The interpreter's side of the program store: edits reported as the language reports them, the array, and
 // the two resets every run and every NEW go through.
 #include "console.h"
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 #include <cstring>
 
 namespace tavik {
 
-Interpreter::Interpreter(Console& c, Host& h) : console(c), host(h) {
+Interpreter::Interpreter(Console& c, Host& h) : InterpreterState(c, h) {
     std::memset(lineBuffer, 0, sizeof lineBuffer);
     lineBuffer[0] = TOK_FILLER;
     lineBuffer[1] = TOK_END;

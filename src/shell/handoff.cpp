@@ -44,15 +44,15 @@ bool InputHandoff::requestInput(char16_t* buffer, int capacity, InputMode mode) 
         if (!inputReady_) return brokenOff();
         inputReady_ = false;
         {
-            ConsoleGuard guard(console_.lock);
-            const char16_t* answer = console_.inputLine;
+            ConsoleGuard guard(console_.lock());
+            const char16_t* answer = console_.inputLine();
             int n = 0;
             while (n < capacity - 1 && answer[n] != 0) {
                 buffer[n] = answer[n];
                 ++n;
             }
             std::fill(buffer + n, buffer + capacity, u'\0');
-            console_.inputLine[0] = 0;
+            console_.setInputLine(u"");
         }
         inputConsumed_ = pump_ == nullptr;
     }
@@ -117,9 +117,8 @@ void InputHandoff::completeInput() {
 
 void InputHandoff::answerWith(char16_t code) {
     {
-        ConsoleGuard guard(console_.lock);
-        console_.inputLine[0] = code;
-        console_.inputLine[1] = 0;
+        ConsoleGuard guard(console_.lock());
+        console_.setInputLine(std::u16string_view(&code, 1));
     }
     completeInput();
 }

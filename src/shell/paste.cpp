@@ -45,8 +45,8 @@ PastePlan planPaste(std::u16string_view text, int lineLimit) {
 }
 
 int pasteLineLimit(const Console& console) {
-    std::lock_guard<std::recursive_mutex> guard(console.lock);
-    const int room = console.screen.columns * (console.screen.rows - 1) - 1;
+    std::lock_guard<std::recursive_mutex> guard(console.lock());
+    const int room = console.screen().columns * (console.screen().rows - 1) - 1;
     return std::clamp(room, 1, PASTE_LINE_UNITS);
 }
 

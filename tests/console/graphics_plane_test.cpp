@@ -9,10 +9,10 @@ TEST_F(Plane, OpenCoversTopRowsAndClearsToBackground) {
     console.setBackground(rgb(10, 20, 30));
     console.locate(5, 1);
     ASSERT_TRUE(console.openPlane(4, 120, 32));
-    EXPECT_TRUE(console.plane.exists);
-    EXPECT_EQ(console.screen.firstTextRow, 4);
-    EXPECT_EQ(console.screen.scrollTop, 4);
-    EXPECT_EQ(console.screen.scrollHeight, 16);
+    EXPECT_TRUE(console.plane().exists);
+    EXPECT_EQ(console.screen().firstTextRow, 4);
+    EXPECT_EQ(console.screen().scrollTop, 4);
+    EXPECT_EQ(console.screen().scrollHeight, 16);
     expectCursor(0, 4);
     EXPECT_EQ(console.pointColour(119, 31), rgb(10, 20, 30));
     EXPECT_GE(view.count("repaintNow"), 1);
@@ -60,16 +60,16 @@ TEST_F(Plane, ClearScreenLeavesPictureAndBlanksHiddenRows) {
 TEST_F(Plane, ResetLayoutGivesRowsBackWithTheirText) {
     ASSERT_TRUE(console.openPlane(4, 8, 8));
     console.setConsoleSize(30, 30, 16); // width leaves the plane alone
-    EXPECT_TRUE(console.plane.exists);
+    EXPECT_TRUE(console.plane().exists);
     console.locate(0, 1);
     console.putString(u"kept");
     view.forget();
     console.resetLayout();
-    EXPECT_FALSE(console.plane.exists);
-    EXPECT_TRUE(console.plane.pixels.empty());
-    EXPECT_EQ(console.screen.firstTextRow, 0);
-    EXPECT_EQ(console.screen.scrollTop, 0);
-    EXPECT_EQ(console.screen.scrollHeight, 30);
+    EXPECT_FALSE(console.plane().exists);
+    EXPECT_TRUE(console.plane().pixels.empty());
+    EXPECT_EQ(console.screen().firstTextRow, 0);
+    EXPECT_EQ(console.screen().scrollTop, 0);
+    EXPECT_EQ(console.screen().scrollHeight, 30);
     EXPECT_EQ(rowText(1).substr(0, 4), u"kept");
     EXPECT_EQ(view.events, (std::vector<std::string>{"invalidateAll", "repaintNow"}));
 }
@@ -77,14 +77,14 @@ TEST_F(Plane, ResetLayoutGivesRowsBackWithTheirText) {
 TEST_F(Plane, GraphZeroOrBadSizeLeavesNoPlane) {
     ASSERT_TRUE(console.openPlane(4, 8, 8));
     EXPECT_TRUE(console.openPlane(0, 8, 8));
-    EXPECT_FALSE(console.plane.exists);
-    EXPECT_EQ(console.screen.firstTextRow, 0);
+    EXPECT_FALSE(console.plane().exists);
+    EXPECT_EQ(console.screen().firstTextRow, 0);
     EXPECT_FALSE(console.openPlane(4, 0, 8));
     EXPECT_FALSE(console.openPlane(4, 8, PLANE_MAX_SIDE + 1));
     EXPECT_FALSE(console.openPlane(20, 8, 8));
-    EXPECT_FALSE(console.plane.exists);
-    EXPECT_EQ(console.screen.firstTextRow, 0);
-    EXPECT_EQ(console.screen.scrollHeight, 20);
+    EXPECT_FALSE(console.plane().exists);
+    EXPECT_EQ(console.screen().firstTextRow, 0);
+    EXPECT_EQ(console.screen().scrollHeight, 20);
 }
 
 } // namespace

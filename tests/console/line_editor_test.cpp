@@ -22,10 +22,10 @@ class LineEditorTest : public ConsoleTest {
         int r = 0, c = 0;
         for (char16_t ch : text) {
             if (ch == u'+' || ch == u'/') {
-                console.screen.rowContinues[r++] = ch == u'+';
+                ConsolePeer(console).screen.rowContinues[r++] = ch == u'+';
                 c = 0;
             } else {
-                console.screen.cellChar[TextScreen::cellIndex(c++, r)] = ch == u'.' ? u' ' : ch;
+                ConsolePeer(console).screen.cellChar[TextScreen::cellIndex(c++, r)] = ch == u'.' ? u' ' : ch;
             }
         }
         console.setCursor(cursorColumn, cursorRow);
@@ -33,7 +33,7 @@ class LineEditorTest : public ConsoleTest {
     }
     std::u16string grid() const {
         std::u16string text;
-        for (int r = 0; r < console.screen.rows; ++r) {
+        for (int r = 0; r < console.screen().rows; ++r) {
             if (r > 0) text += continues(r - 1) ? u'+' : u'/';
             for (char16_t ch : rowText(r)) text += ch == u' ' ? u'.' : ch;
         }
@@ -74,7 +74,7 @@ TEST_F(LineEditorTest, InsertionReflowsAndGrowsTheLine) {
     expectCursor(0, 1);
     EXPECT_EQ(view.count("invalidateRows 0 0"), 1);
     editor.collectLine();
-    EXPECT_EQ(std::u16string(console.inputLine), u"AB  xXYZ");
+    EXPECT_EQ(std::u16string(console.inputLine()), u"AB  xXYZ");
     type(u"\t");
     EXPECT_EQ(grid(), u"AB..x+\tXYZ./.....");
     expectCursor(1, 1);
@@ -134,24 +134,24 @@ TEST_F(LineEditorTest, BackspaceDeletesAndJoinsRows) {
 TEST_F(LineEditorTest, EnterSubmitsTheLogicalLineWithoutPromptsAndTrailingBlanks) {
     setGrid(u"PRINT+.1*2./.....", 2, 1);
     EXPECT_EQ(editor.editKey(u'\r'), 1);
-    EXPECT_EQ(std::u16string(console.inputLine), u"PRINT 1*2");
+    EXPECT_EQ(std::u16string(console.inputLine()), u"PRINT 1*2");
     expectCursor(0, 2);
 
     console.clearScreen();
     console.putProtectedString(u"? ");
     type(u"\r");
-    EXPECT_EQ(std::u16string(console.inputLine), u"");
+    EXPECT_EQ(std::u16string(console.inputLine()), u"");
     console.putProtectedString(u"? ");
     type(u"12\r");
-    EXPECT_EQ(std::u16string(console.inputLine), u"12");
+    EXPECT_EQ(std::u16string(console.inputLine()), u"12");
 
     // Ideographic spaces: trailing ones go, inner ones stay; a never-written inner cell is a blank.
     setGrid(u"A\u3000B\u3000\u3000/", 0, 0);
     editor.collectLine();
-    EXPECT_EQ(std::u16string(console.inputLine), u"A\u3000B");
-    console.screen.cellChar[TextScreen::cellIndex(1, 0)] = 0;
+    EXPECT_EQ(std::u16string(console.inputLine()), u"A\u3000B");
+    ConsolePeer(console).screen.cellChar[TextScreen::cellIndex(1, 0)] = 0;
     editor.collectLine();
-    EXPECT_EQ(std::u16string(console.inputLine), u"A B");
+    EXPECT_EQ(std::u16string(console.inputLine()), u"A B");
 }
 
 TEST_F(LineEditorTest, ASubmittedLineStopsAt255Units) {
@@ -159,7 +159,7 @@ TEST_F(LineEditorTest, ASubmittedLineStopsAt255Units) {
     for (int i = 0; i < 350; ++i) editor.editKey(static_cast<char16_t>(u'0' + i % 10));
     console.setCursor(7, 1);
     EXPECT_EQ(editor.collectLine(), 2);
-    const std::u16string line = console.inputLine;
+    const std::u16string line = console.inputLine();
     ASSERT_EQ(line.size(), 255u);
     EXPECT_EQ(line.substr(250), u"01234");
     type(u"\r");
@@ -198,8 +198,8 @@ TEST_F(LineEditorTest, HomeClearAndCursorKeysUseTheWholeGrid) {
 TEST_F(LineEditorTest, HomeEndAndDeleteEditTheLogicalLine) {
     // Home: the line's first cell after the prompt, from any of its rows; End: after its last non-blank cell.
     setGrid(u"?.ABC+DE.../.....", 3, 1);
-    console.screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
-    console.screen.cellProtected[TextScreen::cellIndex(1, 0)] = 1;
+    ConsolePeer(console).screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
+    ConsolePeer(console).screen.cellProtected[TextScreen::cellIndex(1, 0)] = 1;
     editor.editKeyDown(VK_HOME);
     expectCursor(2, 0);
     editor.editKeyDown(VK_END);
@@ -209,7 +209,7 @@ TEST_F(LineEditorTest, HomeEndAndDeleteEditTheLogicalLine) {
 
     // A line with only its prompt: End is Home. A blank line: both go to its first cell.
     setGrid(u"?..../...../.....", 4, 0);
-    console.screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
+    ConsolePeer(console).screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
     editor.editKeyDown(VK_END);
     expectCursor(1, 0);
     setGrid(u"ABCDE/...../.....", 3, 1);
@@ -241,8 +241,8 @@ TEST_F(LineEditorTest, HomeEndAndDeleteEditTheLogicalLine) {
 
 TEST_F(LineEditorTest, AClickPlacesTheCursorOnAnyCellButPromptsAndOutsideTheGrid) {
     setGrid(u"?.AB./...../.....", 0, 2);
-    console.screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
-    console.screen.cellProtected[TextScreen::cellIndex(1, 0)] = 1;
+    ConsolePeer(console).screen.cellProtected[TextScreen::cellIndex(0, 0)] = 1;
+    ConsolePeer(console).screen.cellProtected[TextScreen::cellIndex(1, 0)] = 1;
     EXPECT_TRUE(editor.placeCursor(3, 0));
     expectCursor(3, 0);
     EXPECT_TRUE(editor.placeCursor(3, 1)); // blank cells and rows far from any text are fine
@@ -260,22 +260,22 @@ TEST_F(LineEditorTest, TheCaretBlinksFollowsTheCursorAndScrollsWithTheText) {
     placeCaret(console);
     EXPECT_EQ(view.count("drawCell"), 0); // first shown at the first tick
     caretTick(console);
-    EXPECT_EQ(console.caretOn, 1);
+    EXPECT_EQ(console.caretOn(), 1);
     EXPECT_EQ(view.count("drawCell 3 1"), 1);
     EXPECT_EQ(view.count("repaintNow"), 1);
     console.setCursor(4, 1);
     view.forget();
     caretTick(console); // the old cell shows plain, then the caret shows at the new one
-    EXPECT_EQ(console.caretOn, 1);
+    EXPECT_EQ(console.caretOn(), 1);
     EXPECT_EQ(view.events,
               (std::vector<std::string>{"drawCell 3 1", "repaintNow", "drawCell 4 1", "repaintNow"}));
 
     console.scrollUp();
     console.scrollUp();
-    EXPECT_EQ(console.caretRow, -1);
+    EXPECT_EQ(console.caretRow(), -1);
     view.forget();
     hideCaret(console); // scrolled off the top: nothing to draw
-    EXPECT_EQ(console.caretOn, 0);
+    EXPECT_EQ(console.caretOn(), 0);
     EXPECT_TRUE(view.events.empty());
 }
 

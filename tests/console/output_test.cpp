@@ -34,7 +34,7 @@ TEST_F(Output, WrapAtRegionBottomScrollsFlagWithItsRow) {
     console.locate(0, 0);
     console.putString(u"top");
     console.locate(0, 19);
-    console.caretRow = 19;
+    ConsolePeer(console).caretRow = 19;
     console.putString(u"ABCDEFGHIJKLMNOPQRST");
     EXPECT_EQ(rowText(18), u"ABCDEFGHIJKLMNOPQRST");
     EXPECT_EQ(continues(18), 1);
@@ -42,7 +42,7 @@ TEST_F(Output, WrapAtRegionBottomScrollsFlagWithItsRow) {
     EXPECT_EQ(continues(19), 0);
     EXPECT_EQ(rowText(0).substr(0, 3), u"   "); // row 1 moved up into it
     expectCursor(0, 19);
-    EXPECT_EQ(console.caretRow, 18);
+    EXPECT_EQ(console.caretRow(), 18);
     EXPECT_EQ(view.count("scrollRegionUp 0 20"), 1);
 }
 

@@ -12,7 +12,7 @@ TEST_F(ScreenText, OneLinePerRowWithTrailingBlanksTrimmed) {
     console.putString(u"ab cdefg"); // wraps: a logical line is still one line per row
     console.locate(0, 2);
     console.putString(u"\u3042\u3000x\u3000 ");
-    TextScreen& s = console.screen;
+    TextScreen& s = ConsolePeer(console).screen;
     s.cellChar[TextScreen::cellIndex(3, 3)] = 0; // a cell never written
     s.cellChar[TextScreen::cellIndex(1, 3)] = u'\t';
     s.cellChar[TextScreen::cellIndex(2, 3)] = 7; // a control code the editor stored

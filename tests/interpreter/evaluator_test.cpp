@@ -166,8 +166,8 @@ TEST_F(InterpreterTest, InputReentersUntilAnAnswerEvaluates) {
 TEST_F(InterpreterTest, InputPromptIsProtected) {
     EXPECT_EQ(session({u"cls:A=input(\"Age\"):?A", u"0x10"}), u"OK\nAge16\n");
     for (int column = 0; column < 3; ++column)
-        EXPECT_NE(console.screen.cellProtected[TextScreen::cellIndex(column, 0)], 0);
-    EXPECT_EQ(console.screen.cellProtected[TextScreen::cellIndex(3, 0)], 0);
+        EXPECT_NE(console.screen().cellProtected[TextScreen::cellIndex(column, 0)], 0);
+    EXPECT_EQ(console.screen().cellProtected[TextScreen::cellIndex(3, 0)], 0);
 }
 
 TEST_F(InterpreterTest, InputTakesTheByteAfterIt) {

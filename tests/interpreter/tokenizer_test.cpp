@@ -66,6 +66,21 @@ INSTANTIATE_TEST_SUITE_P(
         Layout{u"?\uFF02hi\uFF02\"",
                {0x3F, 0x03, 0x68, 0x00, 0x69, 0x00, 0x02, 0xFF, 0x00, 0x00, 0xFF, 0x0D}}));
 
+// Every keyword of the one list: read in any case as its own code, and named back by the lister.
+TEST_F(InterpreterTest, EveryKeywordReadsAsItsCodeAndListsBack) {
+    for (const auto& k : keyword_checks::AllKeywords) {
+        std::u16string lower(k.spelling), upper;
+        for (char16_t c : lower) upper += static_cast<char16_t>(c - 32);
+        for (const std::u16string& source : {lower, upper}) {
+            const auto got = tokens(source + u" ");
+            ASSERT_TRUE(got.has_value()) << std::string(lower.begin(), lower.end());
+            EXPECT_EQ((*got)[0], k.code) << std::string(lower.begin(), lower.end());
+        }
+        EXPECT_EQ(std::u16string(keywordName(static_cast<std::uint8_t>(k.code))), lower);
+    }
+    EXPECT_EQ(keywordName(LAST_STATEMENT_TOKEN + 1), nullptr);
+}
+
 TEST_F(InterpreterTest, SyntaxErrorsOfTheTokenizer) {
     for (const std::u16string bad :
          {u"BTHEN", u"hi", u"ab", u"printer", u"32768", u"70000", u"?\"abc", u"A\x0001", u"A\x001F",

@@ -1,6 +1,7 @@
 #pragma once
 // A shown main window with its interpreter running, and the waits and readings the window tests share.
 // Every wait processes the window's events and is bounded, so that a hang fails the test.
+#include "support/console_peer.h"
 #include "main_window.h"
 
 #include <QApplication>
@@ -32,9 +33,9 @@ inline bool waitUntil(const std::function<bool()>& condition, int patienceMs = P
 
 // The text of one grid row, trailing blanks dropped.
 inline std::u16string rowText(Console& console, int row) {
-    std::lock_guard<std::recursive_mutex> guard(console.lock);
+    std::lock_guard<std::recursive_mutex> guard(console.lock());
     std::u16string text;
-    for (int column = 0; column < console.screen.columns; ++column)
+    for (int column = 0; column < console.screen().columns; ++column)
         text.push_back(static_cast<char16_t>(console.peekCell(column, row)));
     while (!text.empty() && text.back() == u' ') text.pop_back();
     return text;
@@ -82,7 +83,7 @@ class WindowTest : public ::testing::Test {
     }
 
     PixelRect consoleRect() { return window->console().consoleRect(); }
-    TextScreen& screen() { return window->console().screen; }
+    const TextScreen& screen() { return window->console().screen(); }
 
     // Finds the row that shows `text` (from the top), or -1.
     int rowShowing(const char16_t* text) {

@@ -115,7 +115,7 @@ TEST_F(WindowPaintTest, TextAfterFcolorAndBcolorTakesTheNewColours) {
 
 TEST_F(WindowPaintTest, PlaneIsEnlargedByWholeFactorsInsideItsGreyFrame) {
     typeLine("graph 4,10,8:pset 0,0:pset 9,7");
-    ASSERT_TRUE(window->console().plane.exists);
+    ASSERT_TRUE(window->console().plane().exists);
     const PixelRect k = consoleRect();
     const PixelRect band{k.left, k.top, k.right, k.top + 4 * screen().cellHeight};
     const PlaneFit fit = fitPlane(band, 10, 8);
@@ -199,21 +199,21 @@ TEST_F(WindowPaintTest, BcolorThenClsGivesEveryCellTheNewBackground) {
 
 TEST_F(WindowPaintTest, CaretScrolledOffTheTopMarksNoCell) {
     window->handoff().handleTimer(); // the caret shows on the prompt's row
-    const int row = window->console().caretRow;
+    const int row = window->console().caretRow();
     ASSERT_GE(row, 0);
     {
-        std::lock_guard<std::recursive_mutex> guard(window->console().lock);
-        window->console().caretRow = -1;
+        std::lock_guard<std::recursive_mutex> guard(window->console().lock());
+        ConsolePeer(window->console()).caretRow = -1;
     }
     {
-        std::lock_guard<std::recursive_mutex> guard(window->console().lock);
-        window->view().invalidateAll();
+        std::lock_guard<std::recursive_mutex> guard(window->console().lock());
+        window->console().damageAll();
     }
     const QImage image = grabConsole();
     // No cell of the grid is drawn inverted: the cells of blank rows are all white.
     for (int r = 0; r < screen().rows; ++r) {
         if (!rowText(window->console(), r).empty()) continue;
-        EXPECT_TRUE(allPixels(image, window->view().cellRect(window->console().caretColumn, r), WHITE))
+        EXPECT_TRUE(allPixels(image, window->view().cellRect(window->console().caretColumn(), r), WHITE))
             << "row " << r;
     }
 }
@@ -233,7 +233,7 @@ TEST_F(WindowPaintTest, GclsAfterBcolorFillsThePlaneAndClosingGivesTheRowsBack) 
     const int hiddenRow = rowShowing(u"HIDDEN");
     ASSERT_GE(hiddenRow, 0);
     typeLine("graph 6,4,4:bcolor 0,255,0:gcls:bcolor 255,255,255");
-    const PlaneFit fit = fitPlane(ConsoleRenderer::planeBand(screen(), consoleRect()), 4, 4);
+    const PlaneFit fit = window->console().geometry().fit;
     QImage image = grabConsole();
     EXPECT_EQ(pixelAt(image, fit.picture.left + 1, fit.picture.top + 1), 0x00FF00u);
     // The text under the plane is kept and shows again once the plane is gone.
@@ -248,7 +248,7 @@ TEST_F(WindowPaintTest, PlaneWhoseBitmapCannotBeMadeLeavesTheRowsToTheText) {
     const int row = rowShowing(u"STAYS");
     ASSERT_GE(row, 0);
     {
-        std::lock_guard<std::recursive_mutex> guard(window->console().lock);
+        std::lock_guard<std::recursive_mutex> guard(window->console().lock());
         EXPECT_FALSE(window->console().openPlane(row + 1, PLANE_MAX_SIDE + 1, 4));
     }
     EXPECT_EQ(screen().firstTextRow, 0);
@@ -328,7 +328,7 @@ TEST_F(WindowPaintTest, PainterAndPlottingInterpreterShareThePlaneSafely) {
         ASSERT_FALSE(image.isNull());
     }
     ASSERT_TRUE(waitForPrompt(before));
-    const PlaneFit fit = fitPlane(ConsoleRenderer::planeBand(screen(), consoleRect()), 64, 16);
+    const PlaneFit fit = window->console().geometry().fit;
     EXPECT_EQ(pixelAt(grabConsole(), fit.picture.right - 1, fit.picture.bottom - 1), BLACK);
 }
 
@@ -353,7 +353,7 @@ TEST_F(WindowPaintTest, DrawsAtTheScreensPixelRatio) {
     const PixelRect k = consoleRect();
     const QSize client = window->consoleWidget().size();
     auto render = [&](double ratio) {
-        std::lock_guard<std::recursive_mutex> guard(window->console().lock);
+        std::lock_guard<std::recursive_mutex> guard(window->console().lock());
         window->view().setDevicePixelRatio(ratio);
         window->view().bringUpToDate();
         return window->view().image().copy();

@@ -333,7 +333,7 @@ TEST(WindowViewTest, BellRingsTheDesktopBellOncePerBellCharacter) {
     CountingSink sink;
     view.attach(console, sink);
     {
-        std::lock_guard<std::recursive_mutex> guard(console.lock);
+        std::lock_guard<std::recursive_mutex> guard(console.lock());
         console.resetConsole();
         sink.beeps = 0;
         console.putString(u"a\ab\a\a");

@@ -82,10 +82,10 @@ class HandoffPumpTest : public ::testing::Test {
     }
     std::u16string screenText() {
         std::u16string all;
-        for (int r = 0; r < console.screen.rows; ++r) {
+        for (int r = 0; r < console.screen().rows; ++r) {
             std::u16string row;
-            for (int c = 0; c < console.screen.columns; ++c)
-                row += console.screen.cellChar[TextScreen::cellIndex(c, r)];
+            for (int c = 0; c < console.screen().columns; ++c)
+                row += console.screen().cellChar[TextScreen::cellIndex(c, r)];
             all += row.substr(0, row.find_last_not_of(u' ') + 1) + u"\n";
         }
         return all;

@@ -122,28 +122,28 @@ class HandoffTest : public ::testing::Test {
         type(u"\r");
     }
     std::u16string row(int r) {
-        std::lock_guard<std::recursive_mutex> hold(console.lock);
+        std::lock_guard<std::recursive_mutex> hold(console.lock());
         std::u16string text;
-        for (int c = 0; c < console.screen.columns; ++c)
-            text += console.screen.cellChar[TextScreen::cellIndex(c, r)];
+        for (int c = 0; c < console.screen().columns; ++c)
+            text += console.screen().cellChar[TextScreen::cellIndex(c, r)];
         return text.substr(0, text.find_last_not_of(u' ') + 1);
     }
     // Anywhere on the screen, also where the text wraps from one row into the next.
     bool shows(std::u16string_view text) {
-        std::lock_guard<std::recursive_mutex> hold(console.lock);
+        std::lock_guard<std::recursive_mutex> hold(console.lock());
         std::u16string all;
-        for (int r = 0; r < console.screen.rows; ++r)
-            for (int c = 0; c < console.screen.columns; ++c)
-                all += console.screen.cellChar[TextScreen::cellIndex(c, r)];
+        for (int r = 0; r < console.screen().rows; ++r)
+            for (int c = 0; c < console.screen().columns; ++c)
+                all += console.screen().cellChar[TextScreen::cellIndex(c, r)];
         return all.find(text) != std::u16string::npos;
     }
     // Consecutive rows holding these texts.
     bool showsRows(std::initializer_list<std::u16string_view> texts) {
-        std::lock_guard<std::recursive_mutex> hold(console.lock);
+        std::lock_guard<std::recursive_mutex> hold(console.lock());
         std::u16string all;
         for (const auto text : texts) {
             all += text;
-            all.append(static_cast<std::size_t>(console.screen.columns) - text.size(), u' ');
+            all.append(static_cast<std::size_t>(console.screen().columns) - text.size(), u' ');
         }
         return shows(all.substr(0, all.find_last_not_of(u' ') + 1));
     }
@@ -163,12 +163,12 @@ TEST_F(HandoffTest, TypedLinesRunWhileTheCaretBlinks) {
     ASSERT_TRUE(pumpUntilOpen());
     EXPECT_TRUE(window.timerRunning);
     handoff.handleTimer();
-    EXPECT_EQ(console.caretOn, 1); // the interpreter waits: nobody else writes it
+    EXPECT_EQ(console.caretOn(), 1); // the interpreter waits: nobody else writes it
     type(u"print 1+2");
     handoff.handleKeyDown(0x25); // Enter takes the whole line wherever the cursor stands
     type(u"\r");
     EXPECT_FALSE(window.timerRunning);
-    EXPECT_EQ(console.caretOn, 0);
+    EXPECT_EQ(console.caretOn(), 0);
     ASSERT_TRUE(pumpUntilOpen());
     EXPECT_TRUE(showsRows({u"print 1+2", u"3"}));
 

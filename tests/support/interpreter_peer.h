@@ -1,7 +1,7 @@
 #pragma once
 // The one way tests, fuzz targets and benchmarks reach the interpreter's inside: its store, buffers, flags
 // and the steps the direct loop takes one by one. Names and meanings are the interpreter's own.
-#include "interpreter.h"
+#include "interpreter_inline.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 // The terminal's picture of the console, sent through the cell writer into a fake terminal: every console
 // cell takes exactly two columns whatever its character, the plane shows in half blocks, colours are sent
-// as the terminal can show them, and after the first frame only the cells that changed are sent.
+// as the terminal can show them, and after the first frame only the cells the console changed are sent.
 #include "console.h"
 #include "support/fake_terminal.h"
 #include "support/fake_view.h"
@@ -28,10 +28,10 @@ class CellWriterTest : public ::testing::Test {
         frame.resize(COLUMNS, ROWS);
     }
 
-    // Composes the console and sends what changed; returns the bytes sent.
+    // Composes what the console changed and sends it; returns the bytes sent.
     std::string send(bool caret = false) {
         frame.resize(COLUMNS, ROWS);
-        composeConsole(console, traits, caret, frame);
+        composeConsole(console, traits, caret, false, frame);
         std::string bytes;
         writer.render(frame, bytes);
         terminal.feed(bytes);
@@ -48,8 +48,8 @@ class CellWriterTest : public ::testing::Test {
 };
 
 TEST_F(CellWriterTest, EveryCellTakesTwoColumnsWhateverItsCharacter) {
-    ASSERT_EQ(console.screen.columns, 12);
-    ASSERT_EQ(console.screen.rows, 12);
+    ASSERT_EQ(console.screen().columns, 12);
+    ASSERT_EQ(console.screen().rows, 12);
     console.clearScreen();
     // ASCII drawn as full-width forms; a narrow accented letter and a narrow quote padded with a blank;
     // a wide kana as itself; a control code and a lone surrogate as blanks.
@@ -73,13 +73,13 @@ TEST_F(CellWriterTest, EveryCellTakesTwoColumnsWhateverItsCharacter) {
     TerminalTraits plain{true, false, true};
     TerminalFrame narrow;
     narrow.resize(COLUMNS, ROWS);
-    composeConsole(console, plain, false, narrow);
+    composeConsole(console, plain, false, true, narrow);
     EXPECT_EQ(narrow.at(8, 0).ch, U'A');
     EXPECT_EQ(narrow.at(9, 0).ch, U' ');
     EXPECT_EQ(narrow.at(12, 0).ch, U' ');
     // And without UTF-8 anything beyond ASCII is a question mark in its two columns.
     TerminalTraits ascii{false, false, false};
-    composeConsole(console, ascii, false, narrow);
+    composeConsole(console, ascii, false, true, narrow);
     EXPECT_EQ(narrow.at(14, 0).ch, U'?');
     EXPECT_EQ(narrow.at(18, 0).ch, U'?');
     EXPECT_EQ(narrow.at(19, 0).width, 1);
@@ -160,6 +160,17 @@ TEST_F(CellWriterTest, ThePlaneIsSampledIntoHalfBlocksInItsFramedBand) {
     // The margins stay grey blanks, and the text rows below the band are cells again.
     EXPECT_EQ(terminal.at(7, 0).ch, U' ');
     EXPECT_EQ(terminal.at(8, 4).ch, U'\u3000');
+
+    // One pixel more: only the half blocks that may sample it are composed and sent again. Pixel (11, 5)
+    // is the picture's 9 x 6 block from (169, 32): the upper sample (172, 36) of the cell at column 21, row 2.
+    terminal.charactersWritten = 0;
+    console.setForeground(rgb(255, 255, 0));
+    console.plotPoint(11, 5);
+    send();
+    EXPECT_LE(terminal.charactersWritten, 4);
+    expectCell(21, 2, rgb(255, 255, 0), rgb(0, 0, 255));
+    expectCell(20, 2, rgb(0, 0, 255), rgb(0, 0, 255));
+    expectCell(22, 2, rgb(0, 0, 255), rgb(0, 0, 255));
 }
 
 TEST(CellWriter, ColoursOutsideTrueColourTakeTheNearestOfThe256) {

@@ -193,135 +193,101 @@ void blitCell(QImage& image, const PixelRect& to, const QImage& cell) {
 
 // ---------------------------------------------------------------------------------------------------------
 
-namespace {
-
-PixelRect gridRect(const TextScreen& s, const PixelRect& client) {
-    return consoleRect(client, s.cellWidth, s.cellHeight, s.columns, s.rows);
-}
-
-PixelRect cellRect(const TextScreen& s, const PixelRect& grid, int column, int row) {
-    const int left = grid.left + column * s.cellWidth;
-    const int top = grid.top + row * s.cellHeight;
-    return {left, top, left + s.cellWidth, top + s.cellHeight};
-}
-
-} // namespace
-
 PixelRect ConsoleRenderer::toDevice(const PixelRect& rect) const {
     if (scale_ == 1.0) return rect;
     const auto device = [this](int v) { return static_cast<int>(std::lround(v * scale_)); };
     return {device(rect.left), device(rect.top), device(rect.right), device(rect.bottom)};
 }
 
-void ConsoleRenderer::configureGlyphs(const TextScreen& s) {
+void ConsoleRenderer::configureGlyphs(const ConsoleGeometry& g) {
     // The font at the device's pixel size, the cells as large as the widest of them in device pixels.
     const auto up = [this](int v) { return static_cast<int>(std::ceil(v * scale_ - 1e-9)); };
-    glyphs_.configure(static_cast<int>(std::lround(s.fontHeight * scale_)),
-                      {up(s.cellWidth), up(s.cellHeight)});
+    glyphs_.configure(static_cast<int>(std::lround(g.fontHeight * scale_)),
+                      {up(g.cellWidth), up(g.cellHeight)});
 }
 
-PixelRect ConsoleRenderer::planeBand(const TextScreen& screen, const PixelRect& console) {
-    return {console.left, console.top, console.right, console.top + screen.firstTextRow * screen.cellHeight};
-}
-
-void ConsoleRenderer::paintAll(QImage& image, const Console& console, const PixelRect& client) {
-    const TextScreen& s = console.screen;
-    const PixelRect k = gridRect(s, client);
-    const PixelRect c{0, 0, client.width(), client.height()};
+void ConsoleRenderer::paintAll(QImage& image, const Console& console, const ConsoleGeometry& g) {
+    const PixelRect c{0, 0, g.client.width(), g.client.height()};
     // The margins, the plane's band and the cells cover every pixel (the cells may reach one pixel past the
     // console rectangle, never short of it), so the erase in the background colour that comes first on the
     // handheld is never seen and is left out.
     const PixelRect d = toDevice(c);
-    const PixelRect g = toDevice(k);
-    fillRect(image, {d.left, d.top, g.left, image.height()}, MARGIN_GREY);
-    fillRect(image, {g.right, d.top, image.width(), image.height()}, MARGIN_GREY);
-    fillRect(image, {g.left, d.top, g.right, g.top}, MARGIN_GREY);
-    fillRect(image, {g.left, g.bottom, g.right, image.height()}, MARGIN_GREY);
-    paintPlane(image, console, client);
-    for (int row = std::max(s.firstTextRow, 0); row < s.rows; ++row) paintRow(image, console, client, row);
+    const PixelRect k = toDevice(g.grid);
+    fillRect(image, {d.left, d.top, k.left, image.height()}, MARGIN_GREY);
+    fillRect(image, {k.right, d.top, image.width(), image.height()}, MARGIN_GREY);
+    fillRect(image, {k.left, d.top, k.right, k.top}, MARGIN_GREY);
+    fillRect(image, {k.left, k.bottom, k.right, image.height()}, MARGIN_GREY);
+    paintPlane(image, console, g);
+    for (int row = std::max(g.firstTextRow, 0); row < g.rows; ++row)
+        paintCells(image, console, g, row, 0, g.columns);
 }
 
-QRect ConsoleRenderer::paintCell(QImage& image, const Console& console, const PixelRect& client, int column,
-                                 int row) {
-    const TextScreen& s = console.screen;
-    if (column < 0 || column >= s.columns || row < 0 || row >= s.rows || row < s.firstTextRow) return {};
-    configureGlyphs(s);
-    const PixelRect cell = toDevice(cellRect(s, gridRect(s, client), column, row));
-    const int i = TextScreen::cellIndex(column, row);
-    const bool caret = console.caretOn != 0 && column == console.caretColumn && row == console.caretRow;
-    const Colour fore = caret ? s.cellBack[i] : s.cellFore[i];
-    const Colour back = caret ? s.cellFore[i] : s.cellBack[i];
-    blitCell(image, cell, glyphs_.cell(glyphFor(s.cellChar[i]), fore, back));
-    return toQRect(cell) & image.rect();
-}
-
-QRect ConsoleRenderer::paintRow(QImage& image, const Console& console, const PixelRect& client, int row) {
-    const TextScreen& s = console.screen;
-    if (row < 0 || row >= s.rows || row < s.firstTextRow) return {};
-    // The row's cells that were never drawn are drawn together first.
-    configureGlyphs(s);
+QRect ConsoleRenderer::paintCells(QImage& image, const Console& console, const ConsoleGeometry& g, int row,
+                                  int left, int right) {
+    if (!g.textRow(row)) return {};
+    std::array<CellLook, GRID_CAPACITY> looks{};
+    const int columns = console.rowLook(row, looks.data());
+    left = std::max(left, 0);
+    right = std::min(right, columns);
+    if (left >= right) return {};
+    // The cells that were never drawn are drawn together first.
+    configureGlyphs(g);
     std::array<GlyphCache::Key, GRID_CAPACITY> keys{};
-    const int columns = std::min(s.columns, GRID_CAPACITY);
-    for (int column = 0; column < columns; ++column) {
-        const int i = TextScreen::cellIndex(column, row);
-        const bool caret = console.caretOn != 0 && column == console.caretColumn && row == console.caretRow;
-        keys[static_cast<std::size_t>(column)] = {glyphFor(s.cellChar[i]),
-                                                  caret ? s.cellBack[i] : s.cellFore[i],
-                                                  caret ? s.cellFore[i] : s.cellBack[i]};
+    for (int column = left; column < right; ++column) {
+        const CellLook& look = looks[static_cast<std::size_t>(column)];
+        keys[static_cast<std::size_t>(column)] = {look.glyph, look.fore, look.back};
     }
-    glyphs_.prepare(keys.data(), columns);
-    const PixelRect grid = gridRect(s, client);
-    for (int column = 0; column < columns; ++column) {
+    glyphs_.prepare(keys.data() + left, right - left);
+    for (int column = left; column < right; ++column) {
         const GlyphCache::Key& k = keys[static_cast<std::size_t>(column)];
-        const PixelRect cell = toDevice(cellRect(s, grid, column, row));
+        const PixelRect cell = toDevice(g.cellRect(column, row));
         if (scale_ == 1.0)
             blitCell(image, cell.left, cell.top, glyphs_.cell(k.glyph, k.fore, k.back));
         else
             blitCell(image, cell, glyphs_.cell(k.glyph, k.fore, k.back));
     }
-    const PixelRect first = cellRect(s, grid, 0, row);
-    return toQRect(toDevice({first.left, first.top, first.left + columns * s.cellWidth, first.bottom})) &
+    const PixelRect first = g.cellRect(left, row);
+    return toQRect(
+               toDevice({first.left, first.top, first.left + (right - left) * g.cellWidth, first.bottom})) &
            image.rect();
 }
 
-QRect ConsoleRenderer::paintPlane(QImage& image, const Console& console, const PixelRect& client) {
-    const TextScreen& s = console.screen;
-    const GraphicsPlane& plane = console.plane;
-    if (!plane.exists || s.firstTextRow <= 0) return {};
-    const PixelRect band = planeBand(s, gridRect(s, client));
-    const PlaneFit fit = fitPlane(band, plane.width, plane.height);
-    const PixelRect& p = fit.picture;
+QRect ConsoleRenderer::paintPlane(QImage& image, const Console& console, const ConsoleGeometry& g) {
+    if (!g.planeShown) return {};
+    const GraphicsPlane& plane = console.plane();
+    const PixelRect& band = g.band;
+    const PixelRect& p = g.fit.picture;
     // The frame: the band around the picture (all of it when the plane does not fit).
     fillRect(image, toDevice({band.left, band.top, band.right, p.top}), PLANE_FRAME);
     fillRect(image, toDevice({band.left, p.bottom, band.right, band.bottom}), PLANE_FRAME);
     fillRect(image, toDevice({band.left, p.top, p.left, p.bottom}), PLANE_FRAME);
     fillRect(image, toDevice({p.right, p.top, band.right, p.bottom}), PLANE_FRAME);
-    if (fit.scaleX > 0 && fit.scaleY > 0) {
+    if (g.fit.scaleX > 0 && g.fit.scaleY > 0) {
         for (int y = 0; y < plane.height; ++y) {
-            const int top = p.top + y * fit.scaleY;
+            const int top = p.top + y * g.fit.scaleY;
             if (toDevice({0, top, 0, top}).top >= image.height()) break;
-            if (top + fit.scaleY <= 0) continue;
-            for (int x = 0; x < plane.width; ++x) {
-                const int left = p.left + x * fit.scaleX;
-                fillRect(image, toDevice({left, top, left + fit.scaleX, top + fit.scaleY}), plane.at(x, y));
-            }
+            if (top + g.fit.scaleY <= 0) continue;
+            for (int x = 0; x < plane.width; ++x)
+                fillRect(image, toDevice(g.planePixelRect(x, y)), plane.at(x, y));
         }
     }
     return toQRect(toDevice(band)) & image.rect();
 }
 
-QRect ConsoleRenderer::paintPlanePixel(QImage& image, const Console& console, const PixelRect& client, int x,
-                                       int y) {
-    const TextScreen& s = console.screen;
-    const GraphicsPlane& plane = console.plane;
-    if (!plane.contains(x, y) || s.firstTextRow <= 0) return {};
-    const PlaneFit fit = fitPlane(planeBand(s, gridRect(s, client)), plane.width, plane.height);
-    if (fit.scaleX <= 0 || fit.scaleY <= 0) return {};
-    const int left = fit.picture.left + x * fit.scaleX;
-    const int top = fit.picture.top + y * fit.scaleY;
-    const PixelRect pixel = toDevice({left, top, left + fit.scaleX, top + fit.scaleY});
-    fillRect(image, pixel, plane.at(x, y));
-    return toQRect(pixel) & image.rect();
+QRect ConsoleRenderer::paintPlanePixels(QImage& image, const Console& console, const ConsoleGeometry& g,
+                                        const PixelRect& pixels) {
+    const GraphicsPlane& plane = console.plane();
+    if (!g.planeShown || g.fit.scaleX <= 0 || g.fit.scaleY <= 0) return {};
+    const int left = std::max(pixels.left, 0);
+    const int top = std::max(pixels.top, 0);
+    const int right = std::min(pixels.right, plane.width);
+    const int bottom = std::min(pixels.bottom, plane.height);
+    if (left >= right || top >= bottom) return {};
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) fillRect(image, toDevice(g.planePixelRect(x, y)), plane.at(x, y));
+    const PixelRect from = g.planePixelRect(left, top);
+    const PixelRect to = g.planePixelRect(right - 1, bottom - 1);
+    return toQRect(toDevice({from.left, from.top, to.right, to.bottom})) & image.rect();
 }
 
 } // namespace tavik

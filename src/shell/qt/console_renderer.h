@@ -67,10 +67,11 @@ void blitCell(QImage& image, int x, int y, const QImage& cell);
 // by a pixel, and a cell never draws over the next one.
 void blitCell(QImage& image, const PixelRect& to, const QImage& cell);
 
-// Everything here reads the console's model: the caller holds console.lock. `client` is the client area
-// the image stands for (its top-left is the image's (0, 0)), in the layout's logical pixels; the image has
-// the screen's device pixels: `scale` of them to a logical pixel, so that glyphs, caret and plane are drawn
-// as finely as the screen shows them. The rectangles returned are in the image's pixels.
+// Everything here reads the console's model: the caller holds console.lock(), and `g` is the console's
+// geometry at that moment. Its client area is what the image stands for (its top-left is the image's (0, 0)),
+// in the layout's logical pixels; the image has the screen's device pixels: `scale` of them to a logical
+// pixel, so that glyphs, caret and plane are drawn as finely as the screen shows them. The rectangles
+// returned are in the image's pixels.
 class ConsoleRenderer {
   public:
     GlyphCache& glyphs() { return glyphs_; }
@@ -82,19 +83,19 @@ class ConsoleRenderer {
     PixelRect toDevice(const PixelRect& rect) const;
 
     // The whole client area: grey margins, the plane in its band, then every text row.
-    void paintAll(QImage& image, const Console& console, const PixelRect& client);
-    // One cell, in inverted colours when it is the shown caret. Rows under the plane are not text.
-    QRect paintCell(QImage& image, const Console& console, const PixelRect& client, int column, int row);
-    QRect paintRow(QImage& image, const Console& console, const PixelRect& client, int row);
+    void paintAll(QImage& image, const Console& console, const ConsoleGeometry& g);
+    // Columns [left, right) of a text row as they look (the shown caret inverted). Rows under the plane are
+    // not text.
+    QRect paintCells(QImage& image, const Console& console, const ConsoleGeometry& g, int row, int left,
+                     int right);
     // The band above the text rows: the frame and the enlarged picture.
-    QRect paintPlane(QImage& image, const Console& console, const PixelRect& client);
-    // One plane pixel, enlarged, at its place in the picture; nothing for a pixel off the bitmap.
-    QRect paintPlanePixel(QImage& image, const Console& console, const PixelRect& client, int x, int y);
-
-    static PixelRect planeBand(const TextScreen& screen, const PixelRect& console);
+    QRect paintPlane(QImage& image, const Console& console, const ConsoleGeometry& g);
+    // The plane's pixels in `pixels` (the bitmap's own coordinates), enlarged, at their place in the picture.
+    QRect paintPlanePixels(QImage& image, const Console& console, const ConsoleGeometry& g,
+                           const PixelRect& pixels);
 
   private:
-    void configureGlyphs(const TextScreen& screen);
+    void configureGlyphs(const ConsoleGeometry& g);
 
     GlyphCache glyphs_;
     double scale_ = 1.0;

@@ -56,7 +56,7 @@ void ConsoleWidget::followPixelRatio() {
     const qreal ratio = devicePixelRatioF();
     if (ratio == seenPixelRatio_) return;
     seenPixelRatio_ = ratio;
-    Guard guard(console_.lock);
+    Guard guard(console_.lock());
     view_.setDevicePixelRatio(ratio);
 }
 
@@ -66,7 +66,7 @@ void ConsoleWidget::flush() {
     followPixelRatio();
     QRect changed;
     {
-        Guard guard(console_.lock);
+        Guard guard(console_.lock());
         changed = view_.toLogical(view_.bringUpToDate());
     }
     sinceFlush_.start();
@@ -98,7 +98,7 @@ void ConsoleWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     QRect changed;
     {
-        Guard guard(console_.lock);
+        Guard guard(console_.lock());
         changed = view_.toLogical(view_.bringUpToDate());
         const QRect r = event->rect();
         const double ratio = view_.devicePixelRatio();
@@ -113,7 +113,7 @@ void ConsoleWidget::paintEvent(QPaintEvent* event) {
 void ConsoleWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     {
-        Guard guard(console_.lock);
+        Guard guard(console_.lock());
         const QWidget* top = window();
         view_.setGeometry(top->width(), top->height(), width(), height());
     }
@@ -159,8 +159,8 @@ bool ConsoleWidget::focusNextPrevChild(bool) {
 }
 
 QRect ConsoleWidget::cursorCellRect() const {
-    Guard guard(console_.lock);
-    return view_.cellRect(console_.screen.cursorColumn, console_.screen.cursorRow);
+    Guard guard(console_.lock());
+    return view_.cellRect(console_.screen().cursorColumn, console_.screen().cursorRow);
 }
 
 QVariant ConsoleWidget::inputMethodQuery(Qt::InputMethodQuery query) const {
@@ -169,8 +169,8 @@ QVariant ConsoleWidget::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImCursorRectangle:
     case Qt::ImAnchorRectangle: return cursorCellRect();
     case Qt::ImFont: {
-        Guard guard(console_.lock);
-        return consoleFont(console_.screen.fontHeight);
+        Guard guard(console_.lock());
+        return consoleFont(console_.screen().fontHeight);
     }
     case Qt::ImCursorPosition:
     case Qt::ImAnchorPosition: return 0;

@@ -96,7 +96,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     resize(options.width, options.height);
     column->activate();
     {
-        Guard guard(machine_->console.lock);
+        Guard guard(machine_->console.lock());
         view_->setGeometry(width(), height(), consoleWidget_->width(), consoleWidget_->height());
         machine_->console.clearScreen();
     }
@@ -261,17 +261,17 @@ void MainWindow::stopCaretTimer() {
 // ScreenPort, on the interpreter thread
 
 int MainWindow::screenWidth() const {
-    Guard guard(machine_->console.lock);
+    Guard guard(machine_->console.lock());
     return view_->screenWidth();
 }
 
 int MainWindow::screenHeight() const {
-    Guard guard(machine_->console.lock);
+    Guard guard(machine_->console.lock());
     return view_->screenHeight();
 }
 
 void MainWindow::changeOrientation(int displayOrientation) {
-    Guard guard(machine_->console.lock);
+    Guard guard(machine_->console.lock());
     const int w = view_->screenWidth();
     const int h = view_->screenHeight();
     const int smaller = std::min(w, h);
@@ -363,7 +363,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (about_) about_->setGeometry(rect());
     // The console's area follows in its own resize; a change of the window alone is a new screen size.
-    Guard guard(machine_->console.lock);
+    Guard guard(machine_->console.lock());
     view_->setGeometry(width(), height(), consoleWidget_->width(), consoleWidget_->height());
 }
 

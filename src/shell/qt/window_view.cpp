@@ -9,7 +9,7 @@ WindowView::WindowView(int screenWidth, int screenHeight, int clientWidth, int c
     : screenWidth_(screenWidth), screenHeight_(screenHeight), clientWidth_(clientWidth),
       clientHeight_(clientHeight) {}
 
-void WindowView::attach(const Console& console, RepaintSink& sink) {
+void WindowView::attach(Console& console, RepaintSink& sink) {
     console_ = &console;
     sink_ = &sink;
 }
@@ -21,7 +21,7 @@ void WindowView::setGeometry(int screenWidth, int screenHeight, int clientWidth,
         clientWidth_ = clientWidth;
         clientHeight_ = clientHeight;
         // The grid keeps its cells and is centred anew: every pixel moves.
-        invalidateAll();
+        redrawAll();
     }
 }
 
@@ -33,7 +33,7 @@ void WindowView::setScreenSize(int screenWidth, int screenHeight) {
 void WindowView::setDevicePixelRatio(double ratio) {
     if (ratio <= 0 || ratio == renderer_.scale()) return;
     renderer_.setScale(ratio);
-    invalidateAll();
+    redrawAll();
 }
 
 QSize WindowView::deviceSize() const {
@@ -56,33 +56,21 @@ CellSize WindowView::measureFont(int fontHeight) {
     return measureConsoleFont(tavik::consoleFont(fontHeight));
 }
 
-bool WindowView::rowSpoiled(int row) const {
-    return allSpoiled_ || (row >= 0 && row < GRID_CAPACITY && rowSpoiled_[static_cast<std::size_t>(row)]);
-}
-
-void WindowView::spoilRow(int row) {
-    if (row < 0 || row >= GRID_CAPACITY) return;
-    rowSpoiled_[static_cast<std::size_t>(row)] = true;
-    anyRowSpoiled_ = true;
-    // Rows under the plane show the picture, not their text.
-    if (console_ != nullptr && row < console_->screen.firstTextRow) planeSpoiled_ = true;
-}
-
-void WindowView::drawCell(int column, int row) {
-    if (console_ == nullptr) return;
-    // A spoiled row is drawn whole later; drawing into an image of the wrong size would be lost anyway.
-    if (!rowSpoiled(row) && image_.size() == deviceSize())
-        changed_ |= renderer_.paintCell(image_, *console_, clientRect(), column, row);
+void WindowView::redrawAll() {
+    if (console_ != nullptr) console_->damageAll();
     if (sink_ != nullptr) sink_->requestRepaint();
 }
 
-void WindowView::invalidateRows(int firstRow, int lastRow) {
-    for (int row = std::max(firstRow, 0); row <= std::min(lastRow, GRID_CAPACITY - 1); ++row) spoilRow(row);
+// Every drawing request is a reason to repaint soon; what to draw is the console's damage.
+void WindowView::drawCell(int, int) {
+    if (sink_ != nullptr) sink_->requestRepaint();
+}
+
+void WindowView::invalidateRows(int, int) {
     if (sink_ != nullptr) sink_->requestRepaint();
 }
 
 void WindowView::invalidateAll() {
-    allSpoiled_ = true;
     if (sink_ != nullptr) sink_->requestRepaint();
 }
 
@@ -90,17 +78,11 @@ void WindowView::repaintNow() {
     if (sink_ != nullptr) sink_->requestRepaint();
 }
 
-void WindowView::scrollRegionUp(int top, int height) {
-    // Moving the pixels at every new line would cost a copy of the region per line; the rows are drawn
-    // again from the model instead, once per repaint, however many lines went by.
-    for (int row = top; row < top + height; ++row) spoilRow(row);
+void WindowView::scrollRegionUp(int, int) {
     if (sink_ != nullptr) sink_->requestRepaint();
 }
 
-void WindowView::plotPixel(int x, int y) {
-    if (console_ == nullptr) return;
-    if (!allSpoiled_ && !planeSpoiled_ && image_.size() == deviceSize())
-        changed_ |= renderer_.paintPlanePixel(image_, *console_, clientRect(), x, y);
+void WindowView::plotPixel(int, int) {
     if (sink_ != nullptr) sink_->requestRepaint();
 }
 
@@ -114,42 +96,37 @@ void WindowView::cursorMoved() {
 
 QRect WindowView::bringUpToDate() {
     if (console_ == nullptr) return {};
+    // Taken even when nothing can be drawn: a new image is drawn whole anyway.
+    const ScreenDamage damage = console_->takeDamage();
     const QSize size = deviceSize();
+    bool whole = damage.all;
     if (image_.size() != size || image_.devicePixelRatio() != renderer_.scale()) {
         image_ = QImage(size, QImage::Format_RGB32);
         image_.setDevicePixelRatio(renderer_.scale());
-        allSpoiled_ = true;
+        whole = true;
     }
-    if (image_.isNull()) {
-        changed_ = QRect();
-        return {};
+    if (image_.isNull()) return {};
+    const ConsoleGeometry g = console_->geometry();
+    if (whole) {
+        renderer_.paintAll(image_, *console_, g);
+        return image_.rect();
     }
-    const PixelRect client = clientRect();
-    if (allSpoiled_) {
-        renderer_.paintAll(image_, *console_, client);
-        changed_ = image_.rect();
-    } else {
-        if (planeSpoiled_) changed_ |= renderer_.paintPlane(image_, *console_, client);
-        if (anyRowSpoiled_) {
-            for (int row = 0; row < GRID_CAPACITY; ++row)
-                if (rowSpoiled_[static_cast<std::size_t>(row)])
-                    changed_ |= renderer_.paintRow(image_, *console_, client, row);
+    QRect changed;
+    if (damage.planeChanged())
+        changed |= renderer_.paintPlanePixels(image_, *console_, g, damage.planePixels);
+    if (damage.anyRow) {
+        for (int row = std::max(g.firstTextRow, 0); row < g.rows; ++row) {
+            const ScreenDamage::Span span = damage.rows[static_cast<std::size_t>(row)];
+            if (!span.empty())
+                changed |= renderer_.paintCells(image_, *console_, g, row, span.left, span.right);
         }
     }
-    allSpoiled_ = false;
-    planeSpoiled_ = false;
-    anyRowSpoiled_ = false;
-    rowSpoiled_.fill(false);
-    const QRect changed = changed_ & image_.rect();
-    changed_ = QRect();
-    return changed;
+    return changed & image_.rect();
 }
 
 QRect WindowView::cellRect(int column, int row) const {
     if (console_ == nullptr) return {};
-    const TextScreen& s = console_->screen;
-    const PixelRect grid = consoleRect(clientRect(), s.cellWidth, s.cellHeight, s.columns, s.rows);
-    return QRect(grid.left + column * s.cellWidth, grid.top + row * s.cellHeight, s.cellWidth, s.cellHeight);
+    return toQRect(console_->geometry().cellRect(column, row));
 }
 
 } // namespace tavik

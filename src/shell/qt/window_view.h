@@ -1,9 +1,8 @@
 #pragma once
-// The window's view of the console: a backing image of the client area that the console's drawing requests
-// keep up to date, from whichever thread makes them. Single cells and plane pixels are drawn into the image
-// at once; scrolls and whole-area repaints only mark what they spoil, and the spoiled parts are drawn again
-// from the model when the window next brings the image up to date. No widget is touched here: the view asks
-// its RepaintSink, which only posts to the window's queue.
+// The window's view of the console: a backing image of the client area. The console's requests, from
+// whichever thread, only ask the window to repaint soon; when it does, the view takes the console's damage
+// and draws just that into the image from the model. No widget is touched here: the view asks its
+// RepaintSink, which only posts to the window's queue.
 //
 // Locking: every member runs under the console's lock (the console takes it before it calls a view request;
 // the window takes it before it reads the image or changes the geometry).
@@ -14,7 +13,6 @@
 #include <QRect>
 
 #include <algorithm>
-#include <array>
 
 namespace tavik {
 
@@ -38,7 +36,7 @@ class WindowView final : public ConsoleView {
     WindowView(int screenWidth, int screenHeight, int clientWidth, int clientHeight);
 
     // Two-step construction: the console needs its view first, the view reads that console.
-    void attach(const Console& console, RepaintSink& sink);
+    void attach(Console& console, RepaintSink& sink);
 
     // The user-interface thread, when the window or its client area changes size.
     void setGeometry(int screenWidth, int screenHeight, int clientWidth, int clientHeight);
@@ -71,8 +69,8 @@ class WindowView final : public ConsoleView {
     void cursorMoved() override;
 
     // --- the user-interface thread ---
-    // Draws what is spoiled and returns the part of the image (device pixels) that changed since the last
-    // call.
+    // Draws what the console damaged since the last call (everything, for a new image) and returns the part
+    // of the image (device pixels) that changed.
     QRect bringUpToDate();
     const QImage& image() const { return image_; }
     // A cell's pixel rectangle in the client area.
@@ -86,10 +84,10 @@ class WindowView final : public ConsoleView {
     int floorGain() const {
         return std::max({0, MIN_CONSOLE_SIDE - clientWidth_, MIN_CONSOLE_SIDE - clientHeight_});
     }
-    void spoilRow(int row);
-    bool rowSpoiled(int row) const;
+    // Everything moved: the grid is centred anew, or drawn at another fineness.
+    void redrawAll();
 
-    const Console* console_ = nullptr;
+    Console* console_ = nullptr;
     RepaintSink* sink_ = nullptr;
     ConsoleRenderer renderer_;
     int screenWidth_;
@@ -97,11 +95,6 @@ class WindowView final : public ConsoleView {
     int clientWidth_;
     int clientHeight_;
     QImage image_;
-    bool allSpoiled_ = true;
-    bool planeSpoiled_ = false;
-    bool anyRowSpoiled_ = false;
-    std::array<bool, GRID_CAPACITY> rowSpoiled_{};
-    QRect changed_;
 };
 
 } // namespace tavik

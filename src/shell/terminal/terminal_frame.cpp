@@ -5,6 +5,7 @@
 #include "utf8.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <cwchar>
 #include <mutex>
@@ -53,10 +54,36 @@ int characterWidth(char32_t ch) {
 // TerminalFrame
 
 void TerminalFrame::resize(int columns, int rows) {
-    columns_ = std::max(columns, 0);
-    rows_ = std::max(rows, 0);
+    columns = std::max(columns, 0);
+    rows = std::max(rows, 0);
+    if (columns == columns_ && rows == rows_ && !cells_.empty()) return;
+    columns_ = columns;
+    rows_ = rows;
     cells_.assign(static_cast<std::size_t>(columns_) * rows_, TerminalCell{});
+    marks_.assign(static_cast<std::size_t>(rows_), Marked{});
+    markAll();
     cursorVisible = false;
+}
+
+void TerminalFrame::mark(int column, int row) {
+    Marked& m = marks_[static_cast<std::size_t>(row)];
+    if (m.left >= m.right) {
+        m = {column, column + 1};
+    } else {
+        m.left = std::min(m.left, column);
+        m.right = std::max(m.right, column + 1);
+    }
+    anyMarked_ = true;
+}
+
+void TerminalFrame::markAll() {
+    for (Marked& m : marks_) m = {0, columns_};
+    anyMarked_ = rows_ > 0 && columns_ > 0;
+}
+
+void TerminalFrame::clearMarks() {
+    if (anyMarked_) std::fill(marks_.begin(), marks_.end(), Marked{});
+    anyMarked_ = false;
 }
 
 void TerminalFrame::put(int column, int row, char32_t ch, int width, Colour fore, Colour back) {
@@ -66,6 +93,7 @@ void TerminalFrame::put(int column, int row, char32_t ch, int width, Colour fore
         TerminalCell& b = cell(c);
         b.ch = U' ';
         b.width = 1;
+        mark(c, row);
     };
     // Half of a wide character overwritten: the other half becomes a blank.
     if (cell(column).width == 0 && column > 0) blank(column - 1);
@@ -77,9 +105,11 @@ void TerminalFrame::put(int column, int row, char32_t ch, int width, Colour fore
         } else {
             if (cell(column + 1).width == 2 && column + 2 < columns_) blank(column + 2);
             cell(column + 1) = {ch, 0, fore, back};
+            mark(column + 1, row);
         }
     }
     cell(column) = {ch, static_cast<std::uint8_t>(width == 2 ? 2 : 1), fore, back};
+    mark(column, row);
 }
 
 int TerminalFrame::text(int column, int row, std::u16string_view text, Colour fore, Colour back,
@@ -150,6 +180,35 @@ Colour planeSample(const GraphicsPlane& plane, const PlaneFit& fit, int x, int y
     return plane.at((x - p.left) / fit.scaleX, (y - p.top) / fit.scaleY);
 }
 
+// Terminal cells are half a console cell wide: 8 layout pixels by 16.
+constexpr int HALF_CELL = TERMINAL_CELL_PIXELS / 2;
+
+// The band's terminal cells within columns [fromColumn, toColumn) and rows [fromRow, toRow), each sampled
+// twice, one point above the other.
+void composePlane(TerminalFrame& frame, const TerminalTraits& traits, const ConsoleGeometry& g,
+                  const GraphicsPlane& plane, int fromColumn, int toColumn, int fromRow, int toRow) {
+    const int screenRows = std::max(frame.rows() - 1, 0);
+    const int left = floorDiv(g.grid.left, HALF_CELL);
+    const int top = floorDiv(g.grid.top, TERMINAL_CELL_PIXELS);
+    const int quarter = TERMINAL_CELL_PIXELS / 4;
+    fromRow = std::max({fromRow, top, 0});
+    toRow = std::min({toRow, top + g.firstTextRow, screenRows});
+    fromColumn = std::max({fromColumn, left, 0});
+    toColumn = std::min({toColumn, left + 2 * g.columns, frame.columns()});
+    for (int row = fromRow; row < toRow; ++row) {
+        const int y = row * TERMINAL_CELL_PIXELS;
+        for (int column = fromColumn; column < toColumn; ++column) {
+            const int x = column * HALF_CELL + HALF_CELL / 2;
+            const Colour upper = planeSample(plane, g.fit, x, y + quarter);
+            const Colour lower = planeSample(plane, g.fit, x, y + 3 * quarter);
+            if (traits.unicode)
+                frame.put(column, row, UPPER_HALF_BLOCK, 1, upper, lower);
+            else
+                frame.put(column, row, U' ', 1, upper, upper);
+        }
+    }
+}
+
 void composeBar(TerminalFrame& frame) {
     const int row = frame.rows() - 1;
     frame.fill(0, row, frame.columns(), row + 1, SOFT_KEY_BAR);
@@ -162,62 +221,59 @@ void composeBar(TerminalFrame& frame) {
 
 } // namespace
 
-void composeConsole(const Console& console, const TerminalTraits& traits, bool caret, TerminalFrame& frame) {
-    std::lock_guard<std::recursive_mutex> guard(console.lock);
-    const TextScreen& s = console.screen;
+void composeConsole(Console& console, const TerminalTraits& traits, bool caret, bool whole,
+                    TerminalFrame& frame) {
+    std::lock_guard<std::recursive_mutex> guard(console.lock());
+    const ScreenDamage damage = console.takeDamage();
+    const ConsoleGeometry g = console.geometry();
+    whole = whole || damage.all;
     const int screenRows = std::max(frame.rows() - 1, 0);
-    frame.fill(0, 0, frame.columns(), screenRows, MARGIN_GREY);
-    frame.cursorVisible = false;
+    const int left = floorDiv(g.grid.left, HALF_CELL);
+    const int top = floorDiv(g.grid.top, TERMINAL_CELL_PIXELS);
 
-    const PixelRect grid = console.consoleRect();
-    // Terminal cells are half a console cell wide: 8 layout pixels by 16.
-    const int halfCell = TERMINAL_CELL_PIXELS / 2;
-    const int left = floorDiv(grid.left, halfCell);
-    const int top = floorDiv(grid.top, TERMINAL_CELL_PIXELS);
+    if (whole) {
+        frame.fill(0, 0, frame.columns(), screenRows, MARGIN_GREY);
+        if (g.planeShown) composePlane(frame, traits, g, console.plane(), 0, frame.columns(), 0, screenRows);
+    } else if (g.planeShown && damage.planeChanged() && g.fit.scaleX > 0 && g.fit.scaleY > 0) {
+        // The terminal cells whose samples may fall on the changed pixels.
+        const PixelRect& p = damage.planePixels;
+        const PixelRect from = g.planePixelRect(p.left, p.top);
+        const PixelRect to = g.planePixelRect(p.right - 1, p.bottom - 1);
+        composePlane(frame, traits, g, console.plane(), floorDiv(from.left, HALF_CELL),
+                     floorDiv(to.right + HALF_CELL - 1, HALF_CELL), floorDiv(from.top, TERMINAL_CELL_PIXELS),
+                     floorDiv(to.bottom + TERMINAL_CELL_PIXELS - 1, TERMINAL_CELL_PIXELS));
+    }
 
-    // The rows the plane covers show the picture, sampled twice per terminal cell, one above the other.
-    const int planeRows = s.firstTextRow;
-    if (console.plane.exists && planeRows > 0) {
-        const PixelRect band{grid.left, grid.top, grid.right, grid.top + planeRows * s.cellHeight};
-        const PlaneFit fit = fitPlane(band, console.plane.width, console.plane.height);
-        const int quarter = TERMINAL_CELL_PIXELS / 4;
-        for (int row = std::max(top, 0); row < std::min(top + planeRows, screenRows); ++row) {
-            const int y = row * TERMINAL_CELL_PIXELS;
-            for (int column = std::max(left, 0); column < std::min(left + 2 * s.columns, frame.columns());
-                 ++column) {
-                const int x = column * halfCell + halfCell / 2;
-                const Colour upper = planeSample(console.plane, fit, x, y + quarter);
-                const Colour lower = planeSample(console.plane, fit, x, y + 3 * quarter);
-                if (traits.unicode)
-                    frame.put(column, row, UPPER_HALF_BLOCK, 1, upper, lower);
-                else
-                    frame.put(column, row, U' ', 1, upper, upper);
+    if (whole || damage.anyRow) {
+        std::array<CellLook, GRID_CAPACITY> looks{};
+        for (int r = std::max(g.firstTextRow, 0); r < g.rows; ++r) {
+            const int row = top + r;
+            if (row < 0 || row >= screenRows) continue;
+            const ScreenDamage::Span span = damage.row(r, g.columns);
+            if (!whole && span.empty()) continue;
+            const int columns = console.rowLook(r, looks.data(), CaretLook::Plain);
+            for (int c = whole ? 0 : span.left; c < std::min<int>(whole ? columns : span.right, columns);
+                 ++c) {
+                const int column = left + 2 * c;
+                if (column + 1 < 0 || column >= frame.columns()) continue;
+                const CellLook& look = looks[static_cast<std::size_t>(c)];
+                putConsoleCell(frame, traits, column, row, look.code, look.fore, look.back);
             }
         }
     }
 
-    for (int r = std::max(planeRows, 0); r < s.rows; ++r) {
-        const int row = top + r;
-        if (row < 0 || row >= screenRows) continue;
-        for (int c = 0; c < s.columns; ++c) {
-            const int column = left + 2 * c;
-            if (column + 1 < 0 || column >= frame.columns()) continue;
-            const int i = TextScreen::cellIndex(c, r);
-            putConsoleCell(frame, traits, column, row, s.cellChar[i], s.cellFore[i], s.cellBack[i]);
-        }
-    }
-
+    frame.cursorVisible = false;
     if (caret) {
-        const int row = top + s.cursorRow;
-        const int column = left + 2 * s.cursorColumn;
-        if (s.cursorRow >= planeRows && row >= 0 && row < screenRows && column >= 0 &&
+        const int row = top + g.cursorRow;
+        const int column = left + 2 * g.cursorColumn;
+        if (g.cursorRow >= g.firstTextRow && row >= 0 && row < screenRows && column >= 0 &&
             column < frame.columns()) {
             frame.cursorVisible = true;
             frame.cursorColumn = column;
             frame.cursorRow = row;
         }
     }
-    if (frame.rows() > 0) composeBar(frame);
+    if (whole && frame.rows() > 0) composeBar(frame);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -290,19 +346,20 @@ void CellWriter::putChar(char32_t ch, std::string& out) {
         out.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
 }
 
-void CellWriter::render(const TerminalFrame& next, std::string& out) {
-    const bool whole = !known_ || shown_.columns() != next.columns() || shown_.rows() != next.rows();
+void CellWriter::render(TerminalFrame& next, std::string& out) {
+    const bool whole = !known_ || shownColumns_ != next.columns() || shownRows_ != next.rows();
     const std::size_t before = out.size();
     if (whole) {
         out += "\x1B[0m\x1B[2J";
         penKnown_ = false;
         atColumn_ = -1;
         atRow_ = -1;
+        next.markAll();
     }
-    for (int row = 0; row < next.rows(); ++row) {
-        for (int column = 0; column < next.columns(); ++column) {
+    for (int row = 0; row < next.rows() && next.anyMarked(); ++row) {
+        const TerminalFrame::Marked marked = next.marked(row);
+        for (int column = marked.left; column < marked.right; ++column) {
             const TerminalCell& cell = next.at(column, row);
-            if (!whole && cell == shown_.at(column, row)) continue;
             // A right half is sent with its left half.
             int start = column;
             if (cell.width == 0) {
@@ -318,9 +375,10 @@ void CellWriter::render(const TerminalFrame& next, std::string& out) {
             column = start + width - 1;
         }
     }
+    next.clearMarks();
     const bool cellsSent = out.size() != before;
-    const bool cursorMoves = next.cursorVisible && (next.cursorColumn != shown_.cursorColumn ||
-                                                    next.cursorRow != shown_.cursorRow || !cursorShown_);
+    const bool cursorMoves = next.cursorVisible && (next.cursorColumn != shownCursorColumn_ ||
+                                                    next.cursorRow != shownCursorRow_ || !cursorShown_);
     if (cursorShown_ && (cellsSent || !next.cursorVisible)) {
         // The cursor hides while cells are sent, so that it is not seen running across the screen.
         out.insert(before, "\x1B[?25l");
@@ -332,7 +390,10 @@ void CellWriter::render(const TerminalFrame& next, std::string& out) {
         out += "\x1B[?25h";
         cursorShown_ = true;
     }
-    shown_ = next;
+    shownColumns_ = next.columns();
+    shownRows_ = next.rows();
+    shownCursorColumn_ = next.cursorColumn;
+    shownCursorRow_ = next.cursorRow;
     known_ = true;
 }
 

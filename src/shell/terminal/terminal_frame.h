@@ -1,8 +1,8 @@
 #pragma once
-// What the terminal shows, as a grid of terminal cells, and the writer that brings a terminal from the frame
-// it shows to the next one by sending only the cells that changed. A console cell is two terminal columns
-// by one row; the bottom row is the soft-key bar. No terminal is touched here: the writer appends bytes to a
-// string, and the host sends them.
+// What the terminal shows, as a grid of terminal cells, and the writer that sends the cells written into it
+// since they were last sent. The console's damage decides which cells are composed again, so only what
+// changed is written and sent. A console cell is two terminal columns by one row; the bottom row is the
+// soft-key bar. No terminal is touched here: the writer appends bytes to a string, and the host sends them.
 #include "colour.h"
 #include "console.h"
 
@@ -44,6 +44,7 @@ struct TerminalCell {
 
 class TerminalFrame {
   public:
+    // A new size blanks every cell and marks it to be sent; the same size changes nothing.
     void resize(int columns, int rows);
     int columns() const { return columns_; }
     int rows() const { return rows_; }
@@ -58,15 +59,30 @@ class TerminalFrame {
     int text(int column, int row, std::u16string_view text, Colour fore, Colour back, bool unicode);
     void fill(int left, int top, int right, int bottom, Colour back);
 
+    // The columns [left, right) of a row written since the writer last sent them (every cell put is
+    // marked; so is the other half of a wide character it cuts).
+    struct Marked {
+        int left = 0;
+        int right = 0;
+    };
+    Marked marked(int row) const { return marks_[static_cast<std::size_t>(row)]; }
+    bool anyMarked() const { return anyMarked_; }
+    void markAll();
+    void clearMarks();
+
     // The terminal's cursor: shown on this cell when visible.
     int cursorColumn = 0;
     int cursorRow = 0;
     bool cursorVisible = false;
 
   private:
+    void mark(int column, int row);
+
     int columns_ = 0;
     int rows_ = 0;
     std::vector<TerminalCell> cells_;
+    std::vector<Marked> marks_;
+    bool anyMarked_ = false;
 };
 
 // The screen's size in the layout's pixels for a terminal of this many columns and rows: two columns and
@@ -74,10 +90,13 @@ class TerminalFrame {
 int terminalScreenWidth(int columns);
 int terminalScreenHeight(int rows);
 
-// Draws the console (grid, margins, plane, soft-key bar) into the frame, which has the terminal's size.
-// `caret`: an input request is open, so the terminal's cursor stands on the cursor cell. Under the
+// Brings the frame (the terminal's size) up to date with the console: takes the console's damage and
+// composes what it names, or, when `whole` (a new frame, one the overlay drew over), everything: grid,
+// margins, plane and soft-key bar. `caret`: an input request is open, so the terminal's cursor stands on the
+// cursor cell (the caret's inverted cell is the window's; a terminal has a cursor of its own). Takes the
 // console's lock.
-void composeConsole(const Console& console, const TerminalTraits& traits, bool caret, TerminalFrame& frame);
+void composeConsole(Console& console, const TerminalTraits& traits, bool caret, bool whole,
+                    TerminalFrame& frame);
 
 // The soft-key bar's labels, the keys shown with them.
 constexpr std::u16string_view BREAK_KEY_TEXT = u" BREAK (Ctrl+C) ";
@@ -89,9 +108,9 @@ int nearestPaletteColour(Colour colour);
 class CellWriter {
   public:
     explicit CellWriter(const TerminalTraits& traits) : traits_(traits) {}
-    // Appends what brings the terminal from the frame shown last to `next`; the first frame, or the one
-    // after forget(), is sent whole after clearing the screen.
-    void render(const TerminalFrame& next, std::string& out);
+    // Appends the frame's marked cells and the cursor, and clears the marks; the first frame, one of
+    // another size, or the one after forget(), is sent whole after clearing the screen.
+    void render(TerminalFrame& next, std::string& out);
     // The terminal's contents are unknown (after a resize, or a return from suspension).
     void forget() { known_ = false; }
     const TerminalTraits& traits() const { return traits_; }
@@ -102,8 +121,11 @@ class CellWriter {
     void putChar(char32_t ch, std::string& out);
 
     TerminalTraits traits_;
-    TerminalFrame shown_;
     bool known_ = false;
+    int shownColumns_ = 0;
+    int shownRows_ = 0;
+    int shownCursorColumn_ = 0;
+    int shownCursorRow_ = 0;
     bool penKnown_ = false;
     Colour penFore_ = 0;
     Colour penBack_ = 0;

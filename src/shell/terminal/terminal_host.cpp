@@ -163,11 +163,11 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
 
     // --- ConsoleView and ScreenPort: from either thread ---
     int screenWidth() const override {
-        Guard guard(console_.lock);
+        Guard guard(console_.lock());
         return screenWidth_;
     }
     int screenHeight() const override {
-        Guard guard(console_.lock);
+        Guard guard(console_.lock());
         return screenHeight_;
     }
     PixelRect clientRect() const override { return {0, 0, screenWidth_, screenHeight_}; }
@@ -258,6 +258,8 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     Clock::time_point lastByte_{};
     TerminalOverlay overlay_;
     TerminalFrame frame_;
+    bool overlayChanged_ = false;
+    bool overlayWasOpen_ = false;
     CellWriter writer_;
     std::string output_;
     Clock::time_point lastFrame_{};
@@ -318,11 +320,12 @@ void TerminalHost::readSize() {
         columns_ = size.ws_col;
         rows_ = size.ws_row;
     }
-    Guard guard(console_.lock);
+    Guard guard(console_.lock());
     // The window's resize: the screen takes the terminal's shape, the grid keeps its cells and is centred
     // anew.
     screenWidth_ = terminalScreenWidth(columns_);
     screenHeight_ = terminalScreenHeight(rows_);
+    console_.damageAll();
     writer_.forget();
     markDirty();
 }
@@ -373,6 +376,7 @@ void TerminalHost::handleBreakKey() {
 
 void TerminalHost::handleKey(const TerminalKey& key) {
     markDirty();
+    if (overlay_.open()) overlayChanged_ = true;
     if (key.kind == TerminalKey::Kind::Paste) {
         // Typed as the window's paste types it; a line too long for the console refuses all of it.
         if (overlay_.open()) {
@@ -503,11 +507,14 @@ void TerminalHost::suspend() {
 
 void TerminalHost::render() {
     dirty_.store(false);
-    {
-        Guard guard(console_.lock);
-        frame_.resize(columns_, rows_);
-        composeConsole(console_, traits_, handoff_.inputActive() && !overlay_.open(), frame_);
-    }
+    // What the overlay drew over is composed again once it may have shrunk or gone.
+    const bool overlayOpen = overlay_.open();
+    const bool resized = frame_.columns() != columns_ || frame_.rows() != rows_;
+    const bool whole = resized || overlayChanged_ || overlayOpen != overlayWasOpen_;
+    overlayChanged_ = false;
+    overlayWasOpen_ = overlayOpen;
+    frame_.resize(columns_, rows_);
+    composeConsole(console_, traits_, handoff_.inputActive() && !overlayOpen, whole, frame_);
     overlay_.draw(frame_, traits_);
     output_.clear();
     if (bell_.exchange(false)) output_ += '\a';

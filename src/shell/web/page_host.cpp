@@ -254,13 +254,13 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE std::int32_t* tavik_layout() {
     if (!machine) return layout.data();
     Console& c = machine->console;
-    std::lock_guard<std::recursive_mutex> hold(c.lock);
-    const TextScreen& s = c.screen;
+    std::lock_guard<std::recursive_mutex> hold(c.lock());
+    const TextScreen& s = c.screen();
     PageHost& h = machine->host;
     const PixelRect grid = consoleRect(h.clientRect(), s.cellWidth, s.cellHeight, s.columns, s.rows);
     const PixelRect band{grid.left, grid.top, grid.right, grid.top + s.firstTextRow * s.cellHeight};
     PlaneFit fit;
-    if (c.plane.exists && s.firstTextRow > 0) fit = fitPlane(band, c.plane.width, c.plane.height);
+    if (c.plane().exists && s.firstTextRow > 0) fit = fitPlane(band, c.plane().width, c.plane().height);
     layout = {h.screenWidth(),
               h.screenHeight(),
               s.columns,
@@ -273,9 +273,9 @@ EMSCRIPTEN_KEEPALIVE std::int32_t* tavik_layout() {
               grid.top,
               grid.right,
               grid.bottom,
-              c.plane.exists,
-              c.plane.width,
-              c.plane.height,
+              c.plane().exists,
+              c.plane().width,
+              c.plane().height,
               fit.scaleX,
               fit.scaleY,
               fit.picture.left,
@@ -288,9 +288,9 @@ EMSCRIPTEN_KEEPALIVE std::int32_t* tavik_layout() {
               s.cursorRow,
               h.allSpoiled,
               h.planeSpoiled,
-              c.caretColumn,
-              c.caretRow,
-              c.caretOn,
+              c.caretColumn(),
+              c.caretRow(),
+              c.caretOn(),
               0,
               0};
     h.allSpoiled = false;
@@ -310,12 +310,12 @@ EMSCRIPTEN_KEEPALIVE int tavik_take_row_spoiled(int row) {
 EMSCRIPTEN_KEEPALIVE std::uint32_t* tavik_row(int row) {
     if (!machine) return rowCells.data();
     Console& c = machine->console;
-    std::lock_guard<std::recursive_mutex> hold(c.lock);
-    const TextScreen& s = c.screen;
+    std::lock_guard<std::recursive_mutex> hold(c.lock());
+    const TextScreen& s = c.screen();
     const int columns = std::min(s.columns, GRID_CAPACITY);
     for (int column = 0; column < columns && row >= 0 && row < GRID_CAPACITY; ++column) {
         const int i = TextScreen::cellIndex(column, row);
-        const bool caret = c.caretOn != 0 && column == c.caretColumn && row == c.caretRow;
+        const bool caret = c.caretOn() != 0 && column == c.caretColumn() && row == c.caretRow();
         std::uint32_t* cell = &rowCells[static_cast<std::size_t>(column) * 4];
         cell[0] = s.cellChar[i];
         cell[1] = glyphFor(s.cellChar[i]);
@@ -329,8 +329,8 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t* tavik_row(int row) {
 EMSCRIPTEN_KEEPALIVE std::uint8_t* tavik_plane_rgba() {
     if (!machine) return nullptr;
     Console& c = machine->console;
-    std::lock_guard<std::recursive_mutex> hold(c.lock);
-    const GraphicsPlane& p = c.plane;
+    std::lock_guard<std::recursive_mutex> hold(c.lock());
+    const GraphicsPlane& p = c.plane();
     planeRgba.resize(static_cast<std::size_t>(std::max(p.width, 1)) * std::max(p.height, 1) * 4);
     if (!p.exists) return planeRgba.data();
     std::size_t o = 0;
