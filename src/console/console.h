@@ -44,11 +44,12 @@ struct ConsoleGeometry {
     int cursorRow = 0;
     PixelRect client;
     PixelRect grid;
-    // The plane shows: it exists and covers rows. Otherwise the band is empty and the fit all zero.
+    // The band over the rows above firstTextRow (no height when there are none) and whether the plane shows
+    // in it: it exists and covers rows. When it does not show, its size and the fit are all zero.
+    PixelRect band;
     bool planeShown = false;
     int planeWidth = 0;
     int planeHeight = 0;
-    PixelRect band;
     // Whole enlargement factors and the centred picture; a factor of 0 shows no picture, only the frame.
     PlaneFit fit;
 

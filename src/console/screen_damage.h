@@ -54,6 +54,19 @@ struct ScreenDamage {
         }
         p = {std::min(p.left, x), std::min(p.top, y), std::max(p.right, x + 1), std::max(p.bottom, y + 1)};
     }
+    // Adds what another record names.
+    void add(const ScreenDamage& other) {
+        all = all || other.all;
+        if (other.anyRow)
+            for (int r = 0; r < DAMAGE_ROWS; ++r) {
+                const Span& s = other.rows[static_cast<std::size_t>(r)];
+                if (!s.empty()) cells(r, s.left, s.right);
+            }
+        if (other.planeChanged()) {
+            planePixel(other.planePixels.left, other.planePixels.top);
+            planePixel(other.planePixels.right - 1, other.planePixels.bottom - 1);
+        }
+    }
     void clear() {
         all = false;
         if (anyRow) rows.fill(Span{});

@@ -220,11 +220,11 @@ ConsoleGeometry Console::geometry() const {
     g.cursorRow = screen_.cursorRow;
     g.client = view_.clientRect();
     g.grid = tavik::consoleRect(g.client, g.cellWidth, g.cellHeight, g.columns, g.rows);
+    g.band = {g.grid.left, g.grid.top, g.grid.right, g.grid.top + screen_.firstTextRow * g.cellHeight};
     g.planeShown = plane_.exists && screen_.firstTextRow > 0;
     if (g.planeShown) {
         g.planeWidth = plane_.width;
         g.planeHeight = plane_.height;
-        g.band = {g.grid.left, g.grid.top, g.grid.right, g.grid.top + screen_.firstTextRow * g.cellHeight};
         g.fit = fitPlane(g.band, plane_.width, plane_.height);
     }
     return g;

@@ -21,6 +21,11 @@ class Host {
     // BREAK_CHAR and a break has been raised.
     virtual bool requestInput(char16_t* buffer, int capacity, InputMode mode) = 0;
 
+    // The text just written at the cursor stands for typing at the start of the next line request (AUTO's
+    // line number): the answer is the whole line, that text included. A host whose line editor collects the
+    // line from the screen has it already; one that reads whole lines puts it in front of the line it reads.
+    virtual void lineTypedAlready(const char16_t* /*text*/) {}
+
     // Milliseconds of a steady clock, as an unsigned 32-bit count.
     virtual std::uint32_t tickCount() = 0;
     // A real sleep. Returns early only when the application is ending.

@@ -128,6 +128,15 @@ class Interpreter : private InterpreterState {
     bool atEndOfStatement();
     bool inLineBuffer(const std::uint8_t* p) const;
     void reportEdit(ProgramStore::Edit result);
+    // AUTO's part of the direct loop: the next number (or that line's listing) typed before a line request,
+    // and what the answer makes of AUTO; true when the answer ended it (errorFlag set to come back with OK).
+    void typeAutoLine();
+    bool autoEnds();
+    void autoStored();
+    // DELETE and RENUM changed the program: as an edited line does, forget the run, but read on in the line.
+    void afterProgramEdit();
+    // An optional line number literal at readPtr: its value in n, or false with readPtr unmoved.
+    bool readLineNumber(std::uint16_t& n);
     void requestFile(RunRequest request);
     // Remembers p, in the stored program, as the place CONT resumes.
     void keepContinuePoint(const std::uint8_t* p);

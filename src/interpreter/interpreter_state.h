@@ -94,6 +94,10 @@ struct InterpreterState {
     // Where CONT resumes: the statement that was about to run when the stored program last stopped or left
     // for the typed line (written then, not before every statement).
     ResumePoint contPoint;
+    // AUTO: while on, each line the console asks for in direct mode comes with autoNext typed already.
+    bool autoOn = false;
+    std::uint16_t autoNext = 10;
+    std::uint16_t autoStep = 10;
     // Counts the typed lines read into lineBuffer, so that a resume position in a line since replaced is
     // known. Never 0.
     std::uint32_t lineGeneration = 1;

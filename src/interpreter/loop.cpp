@@ -20,8 +20,11 @@ void Interpreter::directLoop(LineSource* stream) {
     static_assert(FILE_NAME_UNITS >= PROGRAM_LINE_UNITS);
     std::optional<ProgramLineReader> file;
     if (stream) file.emplace(*stream);
+    // AUTO lasts while the console's direct loop does: any way out of it ends the numbering.
+    if (!stream) autoOn = false;
     for (;;) {
         if (!stream) {
+            if (autoOn) typeAutoLine();
             if (!host.requestInput(sourceLine, SOURCE_LINE_UNITS, InputMode::Line)) {
                 // The input has closed for good: nobody is left to type.
                 errorFlag = 1;
@@ -44,13 +47,17 @@ void Interpreter::directLoop(LineSource* stream) {
             errorFlag = 0;
             continue;
         }
+        if (!stream && autoOn && autoEnds()) return;
         if (lineBuffer[0] == TOK_FILLER && lineBuffer[1] == TOK_DECIMAL) {
             if (loadingFlag)
                 appendLine();
             else
                 storeLine();
             // Editing the program discards variables, the control stack and the place to continue.
-            if (!stream) clearRunState();
+            if (!stream) {
+                clearRunState();
+                if (autoOn && !errorFlag) autoStored();
+            }
         } else {
             readPtr = lineBuffer;
             executeStatements();

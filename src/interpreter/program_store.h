@@ -10,6 +10,20 @@
 namespace tavik {
 
 constexpr int PROGRAM_AREA_BYTES = 0xC000;
+// The most records the area holds: the shortest is 6 bytes (a header, one character and the end byte).
+constexpr int PROGRAM_MAX_LINES = (PROGRAM_AREA_BYTES - 2) / 6;
+constexpr std::uint16_t LAST_LINE_NUMBER = 32767;
+
+// What renumbering finds in the lines' references as it rewrites them; `line` is the referring line's
+// number as it is afterwards.
+class RenumberReport {
+  public:
+    virtual ~RenumberReport() = default;
+    // A constant target that names no line: it keeps its number.
+    virtual void undefinedLine(std::uint16_t target, std::uint16_t line) = 0;
+    // A GOTO, GOSUB, THEN or RUN whose target is computed: left as it is.
+    virtual void computedLine(std::uint16_t line) = 0;
+};
 
 class ProgramStore {
   public:
@@ -34,6 +48,15 @@ class ProgramStore {
     Edit append(const std::uint8_t* tokenLine);
     // No records; the array bytes stay as they are.
     void clear();
+
+    // Deletes the lines numbered from..to; returns how many went.
+    int eraseLines(std::uint16_t from, std::uint16_t to);
+    enum class Renumber { Done, Overflow, Collision };
+    // Gives the lines from the first numbered `from` or more the numbers first, first + step, ... and
+    // rewrites every constant GOTO, GOSUB, THEN and RUN target that names one of them. Refused, with
+    // nothing changed, when a number would pass LAST_LINE_NUMBER (Overflow) or would not stay above the
+    // lines kept before them (Collision).
+    Renumber renumber(std::uint16_t first, std::uint16_t from, std::uint16_t step, RenumberReport& report);
 
     // The record of line n, or none; a hit in the line cache answers without walking the program.
     std::uint8_t* findLine(std::uint16_t n) {
@@ -64,6 +87,8 @@ class ProgramStore {
     std::uint8_t* findLineWalk(std::uint16_t n);
     void changed();
 
+    // renumber's table of the old numbers, in program order.
+    std::uint16_t oldNumbers_[PROGRAM_MAX_LINES];
     LineCacheEntry lineCache_[LINE_CACHE_ENTRIES];
     std::uint32_t generation_ = 1;
 };

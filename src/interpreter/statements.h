@@ -50,7 +50,10 @@
     X(CONSOLE, Console, u"console")                                                                          \
     X(GRAPH, Graph, u"graph")                                                                                \
     X(GCLS, Gcls, u"gcls")                                                                                   \
-    X(PSET, Pset, u"pset")
+    X(PSET, Pset, u"pset")                                                                                   \
+    X(AUTO, Auto, u"auto")                                                                                   \
+    X(RENUM, Renum, u"renum")                                                                                \
+    X(DELETE, Delete, u"delete")
 
 // Every other keyword: X(token name, code, spelling).
 #define TAVIK_KEYWORDS(X)                                                                                    \

@@ -48,8 +48,10 @@ TEST_F(InterpreterTest, ListingWritesKeywordsInLowerCaseAndUnknownBytesInHex) {
               u"50 if a then 100\n60 A=orient or key 3 xor not waitkey\n70 B\n");
     peer.program.findLine(70)[5] = 0xE0;
     EXPECT_EQ(exec(u"list 70"), u"70 [?e0?]\n");
-    peer.program.findLine(70)[5] = 0xA1;
-    EXPECT_EQ(exec(u"list 70"), u"70 [?a1?]\n");
+    peer.program.findLine(70)[5] = 0xAF;
+    EXPECT_EQ(exec(u"list 70"), u"70 [?af?]\n");
+    peer.program.findLine(70)[5] = 0xA1; // the code after PSET's is AUTO's
+    EXPECT_EQ(exec(u"list 70"), u"70 auto\n");
 }
 
 TEST_F(InterpreterTest, SaveWritesTheListingAsUtf16) {

@@ -230,6 +230,31 @@ TEST_F(HandoffTest, ClicksAndTheEditingKeysActOnlyOnAnOpenLineRequest) {
     EXPECT_FALSE(handoff.handleCellClick(0, 0)); // the request was answered: nothing is open
 }
 
+TEST_F(HandoffTest, AutoTypesTheNumberOnTheScreenAndCtrlCEndsIt) {
+    enter(u"20 print 2");
+    enter(u"auto 10");
+    ASSERT_TRUE(pumpUntilOpen());
+    EXPECT_EQ(row(4), u"10");
+    type(u"print 1\r");
+    ASSERT_TRUE(pumpUntilOpen());
+    // An existing line comes as it lists, the cursor after it; Home and End work on it like any line.
+    EXPECT_EQ(row(5), u"20 print 2");
+    handoff.handleKeyDown(VK_HOME);
+    handoff.handleKeyDown(VK_DELETE);
+    type(u"3");
+    handoff.handleKeyDown(VK_END);
+    type(u"2\r");
+    ASSERT_TRUE(pumpUntilOpen());
+    EXPECT_EQ(row(6), u"40"); // after the line entered, whichever number it took
+    type(u"x");
+    handoff.handleChar(BREAK_CHAR);
+    ASSERT_TRUE(pumpUntilOpen());
+    EXPECT_TRUE(showsRows({u"40 x", u"OK"}));
+    enter(u"list");
+    ASSERT_TRUE(pumpUntilOpen());
+    EXPECT_TRUE(showsRows({u"list", u"10 print 1", u"20 print 2", u"30 print 22"}));
+}
+
 TEST_F(HandoffTest, BreakStopsALoopingProgramOrAWaitingWaitkey) {
     enter(u"10 PRINT \"x\";:GOTO 10");
     enter(u"run");

@@ -192,7 +192,9 @@ bool BatchHost::requestInput(char16_t* buffer, int capacity, InputMode mode) {
 
         if (f == Fill::Ready) {
             if (mode == InputMode::Line) {
-                answer(line.data(), line.size());
+                const std::u16string whole = typedAlready_ + line;
+                typedAlready_.clear();
+                answer(whole.data(), whole.size());
                 // As typing and Enter would leave it; a terminal has shown the typing already.
                 if (inputIsTerminal_) view_.setTranscriptMuted(true);
                 console_.echoTyped(line.c_str());
@@ -209,10 +211,12 @@ bool BatchHost::requestInput(char16_t* buffer, int capacity, InputMode mode) {
         // Interrupted: Ctrl-C answers the open request, as the BREAK key does; another signal just resumes
         // the wait.
         if (breakFlag_ != nullptr && breakFlag_->load() != 0) {
+            typedAlready_.clear();
             answer(&breakChar, 1);
             return true;
         }
     }
+    typedAlready_.clear();
     answer(&breakChar, 1);
     if (breakFlag_ != nullptr) breakFlag_->store(1);
     return false;

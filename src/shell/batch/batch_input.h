@@ -40,6 +40,8 @@ class BatchHost : public Host {
     bool inputClosed() override;
     void messageBegins(bool isBreak) override { view_.beginMessage(isBreak); }
     void messageEnds() override { view_.endMessage(); }
+    // Shown already; the next line read goes after it.
+    void lineTypedAlready(const char16_t* text) override { typedAlready_ = text; }
 
   private:
     enum class Fill { Ready, End, Interrupted };
@@ -64,6 +66,8 @@ class BatchHost : public Host {
     std::size_t head_ = 0;
     bool atStartOfInput_ = true;
     bool ended_ = false;
+    // Text standing before the next line read (AUTO's number).
+    std::u16string typedAlready_;
     // A character request took a CR as Enter: an LF right after it belongs to the same line end.
     bool skipLineFeed_ = false;
 };

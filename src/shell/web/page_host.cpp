@@ -77,19 +77,13 @@ class PageHost final : public ConsoleView,
         pageMeasureFont(fontHeight, &w, &h);
         return {std::max(w, 1), std::max(h, 1)};
     }
-    void drawCell(int, int row) override { spoilRow(row); }
-    void invalidateRows(int first, int last) override {
-        for (int r = std::max(first, 0); r <= std::min(last, GRID_CAPACITY - 1); ++r) spoilRow(r);
-    }
-    void invalidateAll() override {
-        allSpoiled = true;
-        pageScheduleFrame();
-    }
-    void scrollRegionUp(int top, int height) override { invalidateRows(top, top + height - 1); }
-    void plotPixel(int, int) override {
-        planeSpoiled = true;
-        pageScheduleFrame();
-    }
+    // Every drawing request asks for a frame; the frame draws the console's damage.
+    void drawCell(int, int) override { pageScheduleFrame(); }
+    void invalidateRows(int, int) override { pageScheduleFrame(); }
+    void invalidateAll() override { pageScheduleFrame(); }
+    void repaintNow() override { pageScheduleFrame(); }
+    void scrollRegionUp(int, int) override { pageScheduleFrame(); }
+    void plotPixel(int, int) override { pageScheduleFrame(); }
     void beep() override { pageBeep(); }
     void cursorMoved() override { pageScheduleFrame(); }
 
@@ -119,7 +113,8 @@ class PageHost final : public ConsoleView,
         width_ = width;
         height_ = height;
         // The grid keeps its cells and is centred anew on the turned screen.
-        invalidateAll();
+        if (console != nullptr) console->damageAll();
+        pageScheduleFrame();
         pageScreenTurned();
     }
 
@@ -173,16 +168,8 @@ class PageHost final : public ConsoleView,
         return FileWriteLayer::rename(from, to);
     }
 
-    void spoilRow(int row) {
-        if (row < 0 || row >= GRID_CAPACITY) return;
-        rowSpoiled[static_cast<std::size_t>(row)] = 1;
-        pageScheduleFrame();
-    }
-
+    Console* console = nullptr;
     InputHandoff* handoff = nullptr;
-    std::array<std::uint8_t, GRID_CAPACITY> rowSpoiled{};
-    bool allSpoiled = true;
-    bool planeSpoiled = true;
 
   private:
     int width_;
@@ -206,6 +193,7 @@ struct Page {
     Page(int width, int height)
         : host(width, height), machine(host, nullptr, host), console(machine.console),
           handoff(machine.keyboard), interpreter(machine.interpreter) {
+        host.console = &console;
         host.handoff = &handoff;
     }
     PageHost host;
@@ -222,6 +210,9 @@ char16_t textBuffer[TEXT_UNITS] = {};
 // What a row shows, cell by cell: the code, the glyph it is drawn with, fore and back (the caret's cell
 // with its colours swapped), as 0x00BBGGRR.
 std::array<std::uint32_t, GRID_CAPACITY * 4> rowCells{};
+// The console's damage taken for the frame the page is drawing: the whole and the plane are reported with
+// the layout, the rows as the page asks for each.
+ScreenDamage frameDamage;
 // The page's picture of the layout, refreshed by tavik_layout.
 std::array<std::int32_t, 32> layout{};
 std::vector<std::uint8_t> planeRgba;
@@ -255,72 +246,67 @@ EMSCRIPTEN_KEEPALIVE std::int32_t* tavik_layout() {
     if (!machine) return layout.data();
     Console& c = machine->console;
     std::lock_guard<std::recursive_mutex> hold(c.lock());
-    const TextScreen& s = c.screen();
+    frameDamage.add(c.takeDamage());
+    const ConsoleGeometry g = c.geometry();
+    const GraphicsPlane& plane = c.plane();
     PageHost& h = machine->host;
-    const PixelRect grid = consoleRect(h.clientRect(), s.cellWidth, s.cellHeight, s.columns, s.rows);
-    const PixelRect band{grid.left, grid.top, grid.right, grid.top + s.firstTextRow * s.cellHeight};
-    PlaneFit fit;
-    if (c.plane().exists && s.firstTextRow > 0) fit = fitPlane(band, c.plane().width, c.plane().height);
     layout = {h.screenWidth(),
               h.screenHeight(),
-              s.columns,
-              s.rows,
-              s.cellWidth,
-              s.cellHeight,
-              s.fontHeight,
-              s.firstTextRow,
-              grid.left,
-              grid.top,
-              grid.right,
-              grid.bottom,
-              c.plane().exists,
-              c.plane().width,
-              c.plane().height,
-              fit.scaleX,
-              fit.scaleY,
-              fit.picture.left,
-              fit.picture.top,
-              band.left,
-              band.top,
-              band.right,
-              band.bottom,
-              s.cursorColumn,
-              s.cursorRow,
-              h.allSpoiled,
-              h.planeSpoiled,
+              g.columns,
+              g.rows,
+              g.cellWidth,
+              g.cellHeight,
+              g.fontHeight,
+              g.firstTextRow,
+              g.grid.left,
+              g.grid.top,
+              g.grid.right,
+              g.grid.bottom,
+              plane.exists,
+              plane.width,
+              plane.height,
+              g.fit.scaleX,
+              g.fit.scaleY,
+              g.fit.picture.left,
+              g.fit.picture.top,
+              g.band.left,
+              g.band.top,
+              g.band.right,
+              g.band.bottom,
+              g.cursorColumn,
+              g.cursorRow,
+              frameDamage.all,
+              frameDamage.planeChanged(),
               c.caretColumn(),
               c.caretRow(),
               c.caretOn(),
               0,
               0};
-    h.allSpoiled = false;
-    h.planeSpoiled = false;
+    frameDamage.all = false;
+    frameDamage.planePixels = {};
     return layout.data();
 }
 
 // 1 when the row changed since it was last taken.
 EMSCRIPTEN_KEEPALIVE int tavik_take_row_spoiled(int row) {
     if (!machine || row < 0 || row >= GRID_CAPACITY) return 0;
-    auto& flag = machine->host.rowSpoiled[static_cast<std::size_t>(row)];
-    const int was = flag;
-    flag = 0;
+    ScreenDamage::Span& span = frameDamage.rows[static_cast<std::size_t>(row)];
+    const int was = span.empty() ? 0 : 1;
+    span = {};
     return was;
 }
 
 EMSCRIPTEN_KEEPALIVE std::uint32_t* tavik_row(int row) {
     if (!machine) return rowCells.data();
-    Console& c = machine->console;
-    std::lock_guard<std::recursive_mutex> hold(c.lock());
-    const TextScreen& s = c.screen();
-    const int columns = std::min(s.columns, GRID_CAPACITY);
-    for (int column = 0; column < columns && row >= 0 && row < GRID_CAPACITY; ++column) {
-        const int i = TextScreen::cellIndex(column, row);
-        const bool caret = c.caretOn() != 0 && column == c.caretColumn() && row == c.caretRow();
+    std::array<CellLook, GRID_CAPACITY> looks{};
+    const int columns = machine->console.rowLook(row, looks.data());
+    for (int column = 0; column < columns; ++column) {
+        const CellLook& look = looks[static_cast<std::size_t>(column)];
         std::uint32_t* cell = &rowCells[static_cast<std::size_t>(column) * 4];
-        cell[0] = s.cellChar[i];
-        cell[1] = glyphFor(s.cellChar[i]);
-        cell[2] = caret ? s.cellBack[i] : s.cellFore[i];
-        cell[3] = caret ? s.cellFore[i] : s.cellBack[i];
+        cell[0] = look.code;
+        cell[1] = look.glyph;
+        cell[2] = look.fore;
+        cell[3] = look.back;
     }
     return rowCells.data();
 }
