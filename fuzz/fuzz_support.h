@@ -324,6 +324,7 @@ class ConfinedFileLayer : public FileWriteLayer {
     }
     // Flushing to the disk would only slow the fuzzer down.
     int flush(std::FILE* file) override { return std::fflush(file); }
+    bool syncFolder(const std::filesystem::path&) override { return true; }
 
   private:
     static bool confined(const std::filesystem::path& path) {

@@ -66,6 +66,8 @@ class FileWriteLayer {
     virtual int close(std::FILE* file);
     // Moves from over to, replacing to atomically; false on failure.
     virtual bool rename(const std::filesystem::path& from, const std::filesystem::path& to);
+    // Brings a folder's entries to the disk (after the rename); false when the disk failed.
+    virtual bool syncFolder(const std::filesystem::path& folder);
     virtual void remove(const std::filesystem::path& path);
 
     // The layer every writer uses. install(nullptr) brings back the disk. Swapped only between saves.
@@ -74,7 +76,9 @@ class FileWriteLayer {
 };
 
 // Writes into a temporary file beside the target and renames it over the target on commit, so that a
-// failed save leaves the old file as it was and no temporary file behind.
+// failed save leaves the old file as it was and no temporary file behind. The temporary is the saver's
+// alone until commit gives it its final mode; one left by a save that died goes at the next save into
+// its folder.
 class ProgramFileWriter final : public OutputStream {
   public:
     static std::unique_ptr<ProgramFileWriter> create(const std::filesystem::path& target);

@@ -5,9 +5,11 @@
 #include "interpreter_fixture.h"
 #include "program_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
@@ -404,6 +406,182 @@ TEST_F(FileFaults, AFileWithoutReadPermissionCannotBeLoaded) {
         return 0;
     });
     EXPECT_EQ(status, 0);
+}
+
+// Watches a save: the mode of the temporary file when its first byte is written and when it is renamed.
+class WatchingDisk : public FileWriteLayer {
+  public:
+    std::size_t write(std::FILE* file, const void* data, std::size_t size, std::size_t count) override {
+        struct stat st {};
+        if (modeAtFirstByte < 0 && ::fstat(::fileno(file), &st) == 0) modeAtFirstByte = st.st_mode & 07777;
+        return FileWriteLayer::write(file, data, size, count);
+    }
+    bool rename(const fs::path& from, const fs::path& to) override {
+        struct stat st {};
+        if (::lstat(from.c_str(), &st) == 0) modeAtRename = st.st_mode & 07777;
+        events.push_back("rename");
+        return FileWriteLayer::rename(from, to);
+    }
+    bool syncFolder(const fs::path& folder) override {
+        events.push_back("sync " + folder.string());
+        return !failSync && FileWriteLayer::syncFolder(folder);
+    }
+    long modeAtFirstByte = -1;
+    long modeAtRename = -1;
+    bool failSync = false;
+    std::vector<std::string> events;
+};
+
+mode_t currentUmask() {
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+// The temporary file is the saver's alone until it is complete, so that the program in it is not readable
+// by others while it is written, nor afterwards if the save dies half-way; it takes its final mode (the old
+// file's, or a new file's) before it becomes the program file.
+TEST_F(FileFaults, TheTemporaryFileIsPrivateUntilItIsRenamed) {
+    const fs::path file = dir.path / "p.tk";
+    for (const mode_t mode : {0600u, 0644u, 0604u}) {
+        ASSERT_EQ(::chmod(file.c_str(), mode), 0);
+        WatchingDisk disk;
+        Installed installed(disk);
+        EXPECT_EQ(exec(u"save"), u"");
+        EXPECT_EQ(disk.modeAtFirstByte, 0600) << "replacing a file of mode " << std::oct << mode;
+        EXPECT_EQ(disk.modeAtRename, static_cast<long>(mode)) << std::oct << mode;
+    }
+    WatchingDisk disk;
+    Installed installed(disk);
+    EXPECT_EQ(exec(u"save " + quoted(dir.name("new.tk"))), u"");
+    EXPECT_EQ(disk.modeAtFirstByte, 0600) << "a new file";
+    EXPECT_EQ(disk.modeAtRename, static_cast<long>(0666 & ~currentUmask())) << "a new file as any other";
+    struct stat st {};
+    ASSERT_EQ(::stat((dir.path / "new.tk").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0666 & ~currentUmask());
+}
+
+// "OK" means the saved file survives a power cut: after the rename the folder is synced too, and a disk
+// that fails it fails the save.
+TEST_F(FileFaults, TheFolderIsSyncedAfterTheRename) {
+    WatchingDisk disk;
+    Installed installed(disk);
+    EXPECT_EQ(exec(u"save"), u"");
+    EXPECT_EQ(disk.events, (std::vector<std::string>{"rename", "sync " + dir.path.string()}));
+    disk.failSync = true;
+    EXPECT_EQ(exec(u"save " + quoted(dir.name("new.tk"))), u"Save Error in 0\n");
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("p.tk"));
+    const fs::path here = fs::current_path();
+    fs::current_path(dir.path);
+    disk.events.clear();
+    disk.failSync = false;
+    EXPECT_EQ(exec(u"save \"here.tk\""), u"");
+    EXPECT_EQ(disk.events, (std::vector<std::string>{"rename", "sync ."})) << "a name without a folder";
+    fs::current_path(here);
+}
+
+// A process id that no process has now: a child that has ended.
+pid_t deadProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+void setAge(const fs::path& path, int seconds) {
+    const timespec when[2] = {{::time(nullptr) + seconds, 0}, {::time(nullptr) + seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), when, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+// A save that died (a crash, kill -9) leaves its temporary file; the next save into that folder removes it,
+// and only it: a file of our name pattern, a regular file of ours, older than the save, of a process that
+// has ended. Everything else stays.
+TEST_F(FileFaults, ATemporaryLeftByADeadSaveGoesAtTheNextSaveIntoItsFolder) {
+    const std::string dead = std::to_string(deadProcess());
+    const std::string self = std::to_string(::getpid());
+    const fs::path sub = dir.path / "sub";
+    fs::create_directory(sub);
+    auto plant = [&](const fs::path& path, int age) {
+        writeBytes(path, old);
+        setAge(path, age);
+    };
+    plant(dir.path / (".tavik.save-" + dead + "-0"), -3600);
+    plant(dir.path / (".tavik.save-" + self + "-12"), -60); // an earlier process that had this id
+    plant(sub / (".tavik.save-" + dead + "-1"), -3600);     // another folder
+    plant(dir.path / (".tavik.save-" + dead + "-2"), 3600); // not older than the save
+    plant(dir.path / ".tavik.save-x", -3600);               // not our pattern
+    plant(dir.path / (".tavik.save-" + dead + "-3x"), -3600);
+    plant(dir.path / ("tavik.save-" + dead + "-4"), -3600);
+    plant(dir.path / (".tavik.save-1-5"), -3600); // a process that runs (init)
+    fs::create_symlink("p.tk", dir.path / (".tavik.save-" + dead + "-6"));
+    setAge(dir.path / (".tavik.save-" + dead + "-6"), -3600);
+    std::vector<std::string> kept = {".tavik.save-" + dead + "-2",
+                                     ".tavik.save-x",
+                                     ".tavik.save-" + dead + "-3x",
+                                     "tavik.save-" + dead + "-4",
+                                     ".tavik.save-1-5",
+                                     ".tavik.save-" + dead + "-6",
+                                     "p.tk",
+                                     "sub"};
+    if (::geteuid() == 0) {
+        // Another user's file of the same pattern is not ours to remove.
+        const fs::path theirs = dir.path / (".tavik.save-" + dead + "-7");
+        plant(theirs, -3600);
+        ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+        kept.push_back(theirs.filename().string());
+    }
+    EXPECT_EQ(exec(u"save"), u"");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir.path))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(left, kept);
+    EXPECT_TRUE(fs::exists(sub / (".tavik.save-" + dead + "-1")));
+    EXPECT_NE(readBytes(dir.path / "p.tk"), old);
+}
+
+// A link in a folder that everyone may write to and whose sticky bit keeps each one's names their own (as
+// /tmp) is followed only when it is the saver's or the folder owner's: another user's link there could
+// point at any of the saver's files. The kernel applies this rule to links it follows itself.
+TEST_F(FileFaults, ALinkOfAnotherUserInAStickyFolderIsNotSavedThrough) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can make a link that belongs to another user";
+    const fs::path sticky = dir.path / "tmp";
+    const fs::path safe = dir.path / "home";
+    fs::create_directory(sticky);
+    fs::create_directory(safe);
+    writeBytes(safe / "important.tk", old);
+    auto link = [&](const std::string& name, const fs::path& to, uid_t owner) {
+        fs::create_symlink(to, sticky / name);
+        ASSERT_EQ(::lchown((sticky / name).c_str(), owner, owner), 0);
+    };
+    const uid_t other = 65534;
+    link("theirs.tk", safe / "important.tk", other);
+    link("mine.tk", safe / "mine.tk", 0);
+    link("chain.tk", "theirs.tk", 0); // my link to theirs: refused at theirs
+    auto save = [&](const std::string& name) { return exec(u"save " + quoted(dir.name("tmp/" + name))); };
+
+    ASSERT_EQ(::chmod(sticky.c_str(), 01777), 0);
+    EXPECT_EQ(save("theirs.tk"), u"Save Error in 0\n");
+    EXPECT_EQ(save("chain.tk"), u"Save Error in 0\n");
+    EXPECT_EQ(readBytes(safe / "important.tk"), old) << "the file the link points at was replaced";
+    EXPECT_EQ(kindOf(sticky / "theirs.tk"), S_IFLNK);
+    EXPECT_EQ(std::u16string(peer.currentFileName), dir.name("p.tk")) << "a refused save keeps the name";
+    EXPECT_EQ(save("mine.tk"), u"") << "my own link";
+    EXPECT_TRUE(fs::exists(safe / "mine.tk"));
+
+    // The link of the folder's owner; a folder without the sticky bit or not writable by all.
+    ASSERT_EQ(::chown(sticky.c_str(), other, other), 0);
+    EXPECT_EQ(save("theirs.tk"), u"") << "the folder's owner's link";
+    ASSERT_EQ(::chown(sticky.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(sticky.c_str(), 0777), 0);
+    writeBytes(safe / "important.tk", old);
+    EXPECT_EQ(save("theirs.tk"), u"") << "no sticky bit";
+    ASSERT_EQ(::chmod(sticky.c_str(), 01775), 0);
+    writeBytes(safe / "important.tk", old);
+    EXPECT_EQ(save("theirs.tk"), u"") << "not writable by others";
+    EXPECT_NE(readBytes(safe / "important.tk"), old);
 }
 
 } // namespace

@@ -93,6 +93,32 @@ TEST_F(WindowShellTest, KeysAnswerWaitkeyAndWaitcharAndArrowsEditTheLine) {
     EXPECT_GE(rowShowing(u"37      122"), 0);
 }
 
+TEST_F(WindowShellTest, AClickPlacesTheCursorAndHomeEndDeleteEditTheLine) {
+    // "print 123" typed, then a click on the 2, Delete, Home and End: "print 13" with a 4 at its end.
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("print 123"));
+    const int row = window->console().screen().cursorRow;
+    const PixelRect two = window->console().geometry().cellRect(7, row);
+    QTest::mouseClick(&window->consoleWidget(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(two.left + two.width() / 2, two.top + two.height() / 2));
+    EXPECT_EQ(window->console().screen().cursorColumn, 7);
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Delete);
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Home);
+    EXPECT_EQ(window->console().screen().cursorColumn, 0);
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_End);
+    QTest::keyClicks(&window->consoleWidget(), QStringLiteral("4"));
+    // Outside the grid, on the banner's row with the right button, nothing moves.
+    const PixelRect grid = consoleRect();
+    QTest::mouseClick(&window->consoleWidget(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(grid.left - 1, grid.top));
+    QTest::mouseClick(&window->consoleWidget(), Qt::RightButton, Qt::NoModifier,
+                      QPoint(grid.left + 1, grid.top + 1));
+    EXPECT_EQ(window->console().screen().cursorColumn, 9);
+    const int before = window->inputRequestsOpened();
+    QTest::keyClick(&window->consoleWidget(), Qt::Key_Return);
+    ASSERT_TRUE(waitForPrompt(before));
+    EXPECT_GE(rowShowing(u"134"), 0);
+}
+
 TEST_F(WindowShellTest, KeyFunctionReadsTheKeysHeldAndFocusLossReleasesThem) {
     QTest::keyPress(&window->consoleWidget(), Qt::Key_Shift, Qt::ShiftModifier);
     EXPECT_TRUE(window->handoff().keyDown(0x10));

@@ -131,6 +131,51 @@ TEST(BatchSession, FileThatCannotBeRunIsAnError) {
     EXPECT_EQ(o.errors, tooLong + ": File Not Found or Load Error in 0\n");
 }
 
+// A program's escape sequences would retitle a terminal and write its clipboard: to a terminal every
+// control but the line ends, tabs and backspaces of the output is shown as U+FFFD; a pipe or file gets the
+// characters as they are.
+TEST(BatchSession, ATerminalGetsNoControlsFromTheProgram) {
+    const auto program = writeProgram(
+        "escape.tk",
+        u"10 PRINT CHR 27;\"]0;PWNED\";CHR 7;CHR 27;\"]52;c;SGVsbG8=\";CHR 155;CHR 8238;\"x\"\r\n"
+        u"20 PRINT CHR 9;CHR 8;CHR 13;CHR 127;CHR 8297;CHR 8298;CHR 159;CHR 160;CHR 31;CHR 32\r\n"
+        u"30 A=INPUT:PRINT A\r\n");
+    const std::string typed = "\x1b[2J\xe2\x80\xae"
+                              "5\n5\n"; // its echo too
+    auto runTo = [&](bool terminal) {
+        std::istringstream in(typed);
+        std::ostringstream out;
+        std::ostringstream err;
+        BatchOptions options;
+        options.file = program.string();
+        options.outputIsTerminal = terminal;
+        EXPECT_EQ(runBatchSession(in, out, err, options), 0);
+        return out.str();
+    };
+    const std::string fffd = "\xEF\xBF\xBD";
+    EXPECT_EQ(runTo(true), fffd + "]0;PWNED" + fffd + "]52;c;SGVsbG8=" + fffd + fffd + "x\n" + "        \b" +
+                               fffd + fffd + "\xE2\x81\xAA" + fffd + "\xC2\xA0" + fffd + " \n? " + fffd +
+                               "[2J" + fffd + "5\nRE-ENTER\n? 5\n5\n");
+    EXPECT_EQ(runTo(false), "\x1B]0;PWNED\x1B]52;c;SGVsbG8=\xC2\x9B\xE2\x80\xAEx\n"
+                            "        \b\x7F\xE2\x81\xA9\xE2\x81\xAA\xC2\x9F\xC2\xA0\x1F \n"
+                            "? \x1B[2J\xE2\x80\xAE"
+                            "5\nRE-ENTER\n? 5\n5\n");
+
+    // A refused line of the file, shown on standard error, the same way.
+    const auto refused = writeProgram("refused.tk", u"10 A=@\x1B]0;X\x9B\r\n").string();
+    for (const bool terminal : {true, false}) {
+        std::istringstream in;
+        std::ostringstream out;
+        std::ostringstream err;
+        BatchOptions options;
+        options.file = refused;
+        options.errorIsTerminal = terminal;
+        EXPECT_EQ(runBatchSession(in, out, err, options), 1);
+        EXPECT_EQ(err.str(), refused + ":1: Syntax Error: 10 A=@" + (terminal ? fffd : "\x1B") + "]0;X" +
+                                 (terminal ? fffd : "\xC2\x9B") + "\n");
+    }
+}
+
 TEST(BatchSession, TwentyThousandPrintedLinesAreQuick) {
     const auto start = std::chrono::steady_clock::now();
     const Outcome o = run("FOR I=1 TO 20000:PRINT I:NEXT\n");

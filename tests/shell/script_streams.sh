@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Scripts at the edges of the process, where a typed session cannot reach: FILE as a pipe and as an
 # executable script, standard output that fails (a full disk, a closed pipe with SIGPIPE ignored), an
-# unreadable FILE, Ctrl-C while FILE is still arriving.
+# unreadable FILE, Ctrl-C while FILE is still arriving, a program's escape sequences to a terminal.
 #   script_streams.sh TAVIKWM
 set -u
 tavikwm=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -80,6 +80,18 @@ wait "$pid"
 expect "break while FILE arrives: status" 130 "$?"
 expect "break while FILE arrives: standard error" "slow.tk: Break in 0" "$(cat err)"
 kill "$sleeper" 2> /dev/null
+
+# A program's escape sequences never reach a terminal: there they are shown as U+FFFD; a pipe gets them.
+printf '10 PRINT CHR 27;"]0;PWNED";CHR 27;"]52;c;SGVsbG8=";CHR 8238;"x"\n' > escape.tk
+if command -v script > /dev/null; then
+  timeout 20 script -qec "$tavikwm --batch escape.tk" /dev/null < /dev/null > tty.out
+  expect "escape sequences to a terminal" "$(printf '\357\277\275]0;PWNED\357\277\275]52;c;SGVsbG8=\357\277\275x\r')" \
+    "$(cat tty.out)"
+else
+  echo "script (util-linux) is missing: the terminal case is skipped"
+fi
+timeout 20 "$tavikwm" --batch escape.tk < /dev/null > pipe.out
+expect "escape sequences to a pipe" "$(printf '\033]0;PWNED\033]52;c;SGVsbG8=\342\200\256x')" "$(cat pipe.out)"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

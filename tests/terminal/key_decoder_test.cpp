@@ -42,6 +42,12 @@ std::string describe(const std::vector<TerminalKey>& keys) {
             text += ' ';
             text += std::to_string(static_cast<int>(u));
         }
+        if (k.kind == TerminalKey::Kind::Press) {
+            text += " press ";
+            text += std::to_string(k.column);
+            text += ',';
+            text += std::to_string(k.row);
+        }
         text += k.kind == TerminalKey::Kind::Paste ? " paste]" : "]";
     }
     return text;
@@ -165,6 +171,24 @@ TEST(KeyDecoder, EscIsToldApartFromSequencesAndAltByTheWait) {
     KeyDecoder junk;
     EXPECT_TRUE(decode(junk, endless).empty());
     EXPECT_EQ(describe(decode(junk, "q")), describe({key('Q', u"q")}));
+}
+
+TEST(KeyDecoder, MouseReportsGivePressesOfThePrimaryButtonOnly) {
+    TerminalKey press;
+    press.kind = TerminalKey::Kind::Press;
+    press.column = 40;
+    press.row = 7;
+    // Pressed and released at column 41, row 8 (counted from 1); with Shift or Ctrl held it still counts.
+    EXPECT_EQ(describe(decodeAll("\x1B[<0;41;8M\x1B[<0;41;8m")), describe({press}));
+    EXPECT_EQ(describe(decodeAll("\x1B[<4;41;8M\x1B[<16;41;8M")), describe({press, press}));
+    // The other buttons, a drag, the wheel and a report cut short give nothing, and typing goes on.
+    EXPECT_EQ(describe(decodeAll("\x1B[<2;41;8M\x1B[<1;1;1M\x1B[<32;41;8M\x1B[<64;41;8M\x1B[<0;41Mq")),
+              describe({key('Q', u"q")}));
+    // Split across two reads, as a remote terminal may send it.
+    KeyDecoder decoder;
+    EXPECT_TRUE(decode(decoder, "\x1B[<0;4").empty());
+    press.column = 40;
+    EXPECT_EQ(describe(decode(decoder, "1;8M")), describe({press}));
 }
 
 TEST(KeyDecoder, BracketedPasteArrivesAsOneTextWhateverItHolds) {

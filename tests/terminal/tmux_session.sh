@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The console in a real terminal: tavikwm --terminal in a tmux pane, typed at as a person would. A program
 # is typed, listed, changed in place on the screen and saved (the file's bytes are checked), the screen is
-# cleared, Ctrl+C breaks a loop, the MENU's Save As asks for a name on the bottom line, a resize of the pane
+# cleared, Ctrl+C breaks a loop, a click places the cursor, the MENU's Save As asks for a name on the bottom line, a resize of the pane
 # re-lays the console, and EXIT leaves the pane exactly as it was.
 #   tmux_session.sh path/to/tavikwm        (exit 77: tmux is missing)
 set -euo pipefail
@@ -175,10 +175,30 @@ bar=$(pane | sed -n 40p)
 [[ "$bar" == " BREAK (Ctrl+C) "*" MENU (F10, Alt+M)" && ${#bar} == 99 ]] ||
     fail "the soft-key bar did not follow the resize: '$bar'"
 
-modes() { T display -p -t t '#{alternate_on} #{cursor_flag} #{wrap_flag} #{insert_flag} #{keypad_cursor_flag}'; }
+# A click places the cursor: the terminal reports it in SGR form (sent here as the terminal would send it),
+# console cell (c, r) being terminal column 27 + 2c, row 8 + r counted from 1. Home, End and Delete edit.
+[ "$(T display -p -t t '#{mouse_sgr_flag} #{mouse_standard_flag}')" = "1 1" ] || fail "mouse reporting is off"
+click() { T send-keys -t t -l -- $'\e'"[<0;$1;$2M"$'\e'"[<0;$1;$2m"; }
+type_line "cls"
+wait_gone 'ｃｌｓ'
+T send-keys -t t -l "xprint 123"
+wait_for 'ｘｐｒｉｎｔ　１２３'
+click 43 8 # the 2
+click 1 8  # the margin, outside the grid
+click 43 40 # the soft-key bar
+T send-keys -t t DC Home DC End
+T send-keys -t t -l "4"
+T send-keys -t t Enter
+wait_for '１３４'
+pane | grep -qF 'ｐｒｉｎｔ　１３４' || fail "the click, Home, End and Delete did not edit the line"
+
+modes() {
+    T display -p -t t '#{alternate_on} #{cursor_flag} #{wrap_flag} #{insert_flag} #{keypad_cursor_flag}'\
+' #{mouse_sgr_flag} #{mouse_standard_flag}'
+}
 type_line "exit"
 wait_for "status=0"
-[ "$(modes)" = "0 1 1 0 0" ] || fail "the terminal's modes were not restored after EXIT: $(modes)"
+[ "$(modes)" = "0 1 1 0 0 0 0" ] || fail "the terminal's modes were not restored after EXIT: $(modes)"
 
 # In a pane of the same size from start to end, EXIT leaves it exactly as it was, with the shell's prompt
 # after the status; so do the MENU's Exit, a double Ctrl+C (the status of a break) and SIGTERM.
@@ -216,7 +236,7 @@ for way in exit menu break sigterm; do
         ;;
     esac
     wait_for "status=$status"
-    [ "$(modes)" = "0 1 1 0 0" ] || fail "the terminal's modes were not restored ($way): $(modes)"
+    [ "$(modes)" = "0 1 1 0 0 0 0" ] || fail "the terminal's modes were not restored ($way): $(modes)"
     sleep 0.2
     after=$(pane | sed -e '/^$/d')
     expected="$before
@@ -235,7 +255,7 @@ wait_for "echoed"
 type_line "clear; echo 'print 6*7' | $TAVIKWM --terminal"
 wait_for "needs a terminal on standard input and output; the batch console runs instead"
 wait_for "42"
-[ "$(modes)" = "0 1 1 0 0" ] || fail "the batch console changed the terminal's modes: $(modes)"
+[ "$(modes)" = "0 1 1 0 0 0 0" ] || fail "the batch console changed the terminal's modes: $(modes)"
 if ls "$WORK"/sanitizer.* >/dev/null 2>&1; then
     cat "$WORK"/sanitizer.*
     fail "the sanitizer reported the above"

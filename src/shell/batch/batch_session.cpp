@@ -88,7 +88,8 @@ ScriptRead readScript(const std::string& file, std::string& bytes, const std::at
 
 // FILE run as RUN "FILE" runs it, once it has been read and checked whole. Only what the program writes
 // goes to the output; the message that stops the run goes to err, and gives the status.
-int runScript(Interpreter& interpreter, BatchView& view, const std::string& file, std::ostream& err) {
+int runScript(Interpreter& interpreter, BatchView& view, const std::string& file, std::ostream& err,
+              bool errorIsTerminal) {
     const std::u16string name = utf16FromUtf8(file);
     std::string bytes;
     // A name too long for any program file is refused whole, never cut to another name.
@@ -103,7 +104,7 @@ int runScript(Interpreter& interpreter, BatchView& view, const std::string& file
         err << file << ": File Not Found or Load Error in 0\n";
         return EXIT_ERROR;
     }
-    if (!checkScript(bytes, file, err)) return EXIT_ERROR;
+    if (!checkScript(bytes, file, err, errorIsTerminal)) return EXIT_ERROR;
 
     ScriptSource lines(bytes);
     interpreter.resetInterpreter();
@@ -124,6 +125,7 @@ int runBatchSession(std::istream& in, std::ostream& out, std::ostream& err, cons
     // The console and the interpreter are large: they live on the heap.
     auto view = std::make_unique<BatchView>(out, options.width, options.height);
     view->setFlushAtNewLine(options.outputIsTerminal);
+    view->setReplaceControls(options.outputIsTerminal);
     auto machine =
         std::make_unique<Machine<BatchHost>>(*view, view.get(), *view, in, options.inputIsTerminal);
     // A failed write stops the run at its next statement, and every wait gives up.
@@ -134,7 +136,7 @@ int runBatchSession(std::istream& in, std::ostream& out, std::ostream& err, cons
 
     int status = EXIT_NORMAL;
     if (options.file) {
-        status = runScript(machine->interpreter, *view, *options.file, err);
+        status = runScript(machine->interpreter, *view, *options.file, err, options.errorIsTerminal);
     } else {
         machine->start();
         machine->interpreter.interpreterLoop(); // returns on EXIT or at the end of the input
@@ -156,6 +158,7 @@ int runBatch(const BatchOptions& options) {
     BatchOptions o = options;
     o.inputIsTerminal = isatty(STDIN_FILENO) == 1;
     o.outputIsTerminal = isatty(STDOUT_FILENO) == 1;
+    o.errorIsTerminal = isatty(STDERR_FILENO) == 1;
     return runBatchSession(in, out, std::cerr, o);
 }
 

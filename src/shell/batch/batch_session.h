@@ -18,6 +18,7 @@ struct BatchOptions {
     std::optional<std::string> file;
     bool inputIsTerminal = false;
     bool outputIsTerminal = false;
+    bool errorIsTerminal = false; // a refused line of FILE is shown on it without its controls
     // Install the Ctrl-C handler (a break; a second within DOUBLE_BREAK_MS ends the process with EXIT_BREAK).
     bool handleInterrupt = false;
 };

@@ -14,6 +14,11 @@ constexpr std::size_t FLUSH_THRESHOLD = 1 << 16;
 
 } // namespace
 
+bool steersTerminal(char32_t c) {
+    if (c < 0x20) return c != 0x0A && c != 0x09 && c != 0x08;
+    return (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 BatchView::BatchView(std::ostream& out, int width, int height) : out_(out), width_(width), height_(height) {
     buffer_.reserve(FLUSH_THRESHOLD + 64);
 }
@@ -23,7 +28,7 @@ BatchView::~BatchView() {
 }
 
 void BatchView::putCodePoint(char32_t cp) {
-    appendUtf8(cp, sink());
+    appendUtf8(replaceControls_ && steersTerminal(cp) ? REPLACEMENT_CHARACTER : cp, sink());
 }
 
 void BatchView::dropPendingSurrogate() {

@@ -40,6 +40,9 @@ class BatchView : public ConsoleView, public ConsoleTranscript {
     void setTranscriptMuted(bool muted) { muted_ = muted; }
     // Flush at every new line: for a terminal, where the text should appear as it is printed.
     void setFlushAtNewLine(bool on) { flushAtNewLine_ = on; }
+    // For a terminal: the characters that would steer it instead of being shown (see steersTerminal) are
+    // written as U+FFFD. A pipe or file gets every character as it is.
+    void setReplaceControls(bool on) { replaceControls_ = on; }
 
     // Writes what is buffered. A high surrogate still waiting for its partner stays pending.
     void flush();
@@ -87,6 +90,12 @@ class BatchView : public ConsoleView, public ConsoleTranscript {
     char16_t pendingHigh_ = 0;
     bool muted_ = false;
     bool flushAtNewLine_ = false;
+    bool replaceControls_ = false;
 };
+
+// A character that a terminal takes as a command or that turns the direction of the text around it: the
+// C0 controls but the line feed, tab and backspace the transcript writes, DEL, the C1 controls and the
+// bidirectional embeddings, overrides and isolates.
+bool steersTerminal(char32_t c);
 
 } // namespace tavik

@@ -1,5 +1,6 @@
 #include "script_check.h"
 
+#include "batch_view.h"
 #include "interpreter.h"
 #include "program_io.h"
 #include "utf8.h"
@@ -51,7 +52,7 @@ const char* refusal(const char16_t* line, bool& withText) {
 
 } // namespace
 
-bool checkScript(std::string_view bytes, const std::string& file, std::ostream& err) {
+bool checkScript(std::string_view bytes, const std::string& file, std::ostream& err, bool replaceControls) {
     ScriptSource source(bytes);
     ProgramLineReader lines(source);
     char16_t line[PROGRAM_LINE_UNITS];
@@ -67,7 +68,11 @@ bool checkScript(std::string_view bytes, const std::string& file, std::ostream& 
             const char16_t* text = line[0] == 0xFEFF ? line + 1 : line;
             std::size_t n = textLength(text);
             if (n > 0 && text[n - 1] == CARRIAGE_RETURN) --n;
-            err << ": " << utf8FromUtf16(text, n);
+            std::u16string shown(text, n);
+            if (replaceControls)
+                for (char16_t& u : shown)
+                    if (steersTerminal(u)) u = static_cast<char16_t>(REPLACEMENT_CHARACTER);
+            err << ": " << utf8FromUtf16(shown.data(), shown.size());
         }
         err << '\n';
     }

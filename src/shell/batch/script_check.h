@@ -30,7 +30,9 @@ class ScriptSource final : public LineSource {
 // Checks a script as the loader would take it. Each line the loader would refuse (a syntax error, line
 // number 0, a direct line that begins with a number) is written to err as "FILE:N: MESSAGE"; true when
 // there is none.
-bool checkScript(std::string_view bytes, const std::string& file, std::ostream& err);
+// replaceControls: err is a terminal, and the line is shown without what would steer it (steersTerminal).
+bool checkScript(std::string_view bytes, const std::string& file, std::ostream& err,
+                 bool replaceControls = false);
 
 // The largest script read: more is no program, and a device that never ends must not fill the memory.
 constexpr std::size_t SCRIPT_MAX_BYTES = std::size_t{64} << 20;

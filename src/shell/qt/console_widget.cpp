@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -156,6 +157,17 @@ void ConsoleWidget::inputMethodEvent(QInputMethodEvent* event) {
 bool ConsoleWidget::focusNextPrevChild(bool) {
     // Tab is a key of the console, not a move to the next widget.
     return false;
+}
+
+void ConsoleWidget::mousePressEvent(QMouseEvent* event) {
+    // A tap on a touch screen arrives as this press too.
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    const QPoint at = event->position().toPoint();
+    keyboard_.pressed(at.x(), at.y());
 }
 
 QRect ConsoleWidget::cursorCellRect() const {

@@ -26,6 +26,8 @@ class KeyboardSink {
     virtual void focusLost() = 0;
     // Shift+Insert or Ctrl+Shift+V: the desktop's paste keys (Ctrl+V alone types its control code).
     virtual void paste() = 0;
+    // A primary-button press at (x, y), in the console's pixels.
+    virtual void pressed(int x, int y) = 0;
 };
 
 class ConsoleWidget final : public QWidget, public RepaintSink {
@@ -49,6 +51,7 @@ class ConsoleWidget final : public QWidget, public RepaintSink {
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     bool focusNextPrevChild(bool next) override;

@@ -326,6 +326,14 @@ void MainWindow::paste() {
     pasteClipboard();
 }
 
+void MainWindow::pressed(int x, int y) {
+    const ConsoleGeometry g = machine_->console.geometry();
+    int column = 0, row = 0;
+    // The cell under the pointer becomes the cursor, as the arrow keys would make it, while a line is asked.
+    if (cellAtPixel(g.grid, g.cellWidth, g.cellHeight, g.columns, g.rows, x, y, column, row))
+        machine_->keyboard.handleCellClick(column, row);
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Events
 

@@ -95,6 +95,7 @@ class MainWindow final : public QWidget, public WindowPort, public ScreenPort, p
     void character(char16_t unit) override;
     void focusLost() override;
     void paste() override;
+    void pressed(int x, int y) override;
 
   protected:
     bool event(QEvent* event) override;

@@ -273,7 +273,20 @@ KeyDecoder::Step KeyDecoder::decodeEscape(std::vector<TerminalKey>& out, bool fi
                         privateMarker = true;
                 }
                 const char finalByte = pending_[i];
+                const bool mouseReport = second == '[' && pending_[2] == '<';
                 pending_.erase(0, i + 1);
+                if (mouseReport) {
+                    // CSI < button ; column ; row M (pressed) or m (released). Only a press of the primary
+                    // button counts: not a release, a drag (32), the wheel (64) or another button.
+                    if (finalByte == 'M' && parameters.size() == 3 && (parameters[0] & (3 | 32 | 64)) == 0) {
+                        TerminalKey press;
+                        press.kind = TerminalKey::Kind::Press;
+                        press.column = parameters[1] - 1;
+                        press.row = parameters[2] - 1;
+                        out.push_back(press);
+                    }
+                    return Step::Done;
+                }
                 if (privateMarker) return Step::Done; // a report we did not ask for
                 const unsigned m = modifiersOf(parameters.size() > 1 ? parameters[1] : 0);
                 if (second == '[' && finalByte == '~') {

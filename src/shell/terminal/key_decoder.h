@@ -19,7 +19,9 @@ constexpr int ESC_WAIT_MS = 50;
 enum KeyModifier : unsigned { MOD_SHIFT = 1, MOD_ALT = 2, MOD_CONTROL = 4 };
 
 struct TerminalKey {
-    enum class Kind { Key, Paste };
+    // Press: the primary mouse button went down on the terminal cell (column, row), counted from 0 (an SGR
+    // mouse report; the terminal sends them while mouse reporting is on).
+    enum class Kind { Key, Paste, Press };
     Kind kind = Kind::Key;
     // 0 when the key has no virtual-key code.
     int virtualKey = 0;
@@ -27,6 +29,8 @@ struct TerminalKey {
     // every key with Alt held. For a paste, the pasted text.
     std::u16string units;
     unsigned modifiers = 0;
+    int column = 0;
+    int row = 0;
 
     bool operator==(const TerminalKey&) const = default;
 };

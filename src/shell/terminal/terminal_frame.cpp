@@ -221,6 +221,14 @@ void composeBar(TerminalFrame& frame) {
 
 } // namespace
 
+bool consoleCellAt(const ConsoleGeometry& g, int terminalRows, int terminalColumn, int terminalRow,
+                   int& column, int& row) {
+    if (terminalRow < 0 || terminalRow >= terminalRows - 1 || terminalColumn < 0) return false;
+    column = floorDiv(terminalColumn - floorDiv(g.grid.left, HALF_CELL), 2);
+    row = terminalRow - floorDiv(g.grid.top, TERMINAL_CELL_PIXELS);
+    return column >= 0 && column < g.columns && row >= 0 && row < g.rows;
+}
+
 void composeConsole(Console& console, const TerminalTraits& traits, bool caret, bool whole,
                     TerminalFrame& frame) {
     std::lock_guard<std::recursive_mutex> guard(console.lock());

@@ -98,6 +98,11 @@ int terminalScreenHeight(int rows);
 void composeConsole(Console& console, const TerminalTraits& traits, bool caret, bool whole,
                     TerminalFrame& frame);
 
+// The console cell shown at the terminal cell (column, row), both counted from 0, as composeConsole places
+// the grid on a terminal of terminalRows rows; false for the margins, the soft-key bar and beyond the grid.
+bool consoleCellAt(const ConsoleGeometry& g, int terminalRows, int terminalColumn, int terminalRow,
+                   int& column, int& row);
+
 // The soft-key bar's labels, the keys shown with them.
 constexpr std::u16string_view BREAK_KEY_TEXT = u" BREAK (Ctrl+C) ";
 constexpr std::u16string_view MENU_KEY_TEXT = u" MENU (F10, Alt+M) ";

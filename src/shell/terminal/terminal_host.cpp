@@ -50,10 +50,13 @@ constexpr int F10 = VK_F1 + 9;
 constexpr int TYPE_AHEAD_MS = 500;
 
 // Into the alternate screen with the cursor hidden, bracketed paste on, no wrap at the right edge (a cell in
-// the last column must not scroll the screen).
-constexpr std::string_view ENTER_SEQUENCE = "\x1B[?1049h\x1B[?2004h\x1B[?7l\x1B[?25l";
-// Back as it was: colours reset, wrap and cursor on, paste markers off, the main screen with its cursor.
-constexpr std::string_view LEAVE_SEQUENCE = "\x1B[0m\x1B[?7h\x1B[?25h\x1B[?2004l\x1B[?1049l";
+// the last column must not scroll the screen), and mouse presses reported in SGR form (the terminal's own
+// selection stays on Shift).
+constexpr std::string_view ENTER_SEQUENCE = "\x1B[?1049h\x1B[?2004h\x1B[?7l\x1B[?25l\x1B[?1000h\x1B[?1006h";
+// Back as it was: mouse reports off, colours reset, wrap and cursor on, paste markers off, the main screen
+// with its cursor.
+constexpr std::string_view LEAVE_SEQUENCE =
+    "\x1B[?1006l\x1B[?1000l\x1B[0m\x1B[?7h\x1B[?25h\x1B[?2004l\x1B[?1049l";
 
 // ---------------------------------------------------------------------------------------------------------
 // What signal handlers may touch: lock-free atomics, the self-pipe, and the saved terminal state.
@@ -385,6 +388,13 @@ void TerminalHost::handleKey(const TerminalKey& key) {
                    pasted.outcome == PasteResult::Refused) {
             overlay_.showMessage(utf16FromUtf8(pasteMessage(pasted)));
         }
+        return;
+    }
+    if (key.kind == TerminalKey::Kind::Press) {
+        // A click on a console cell places the cursor while a line is asked; the menu takes no clicks.
+        int column = 0, row = 0;
+        if (!overlay_.open() && consoleCellAt(console_.geometry(), rows_, key.column, key.row, column, row))
+            handoff_.handleCellClick(column, row);
         return;
     }
     // Ctrl+C is the BREAK soft key wherever the keyboard is.
