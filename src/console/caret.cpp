@@ -42,8 +42,7 @@ void redrawCaretCell(Console& console) {
     const int row = console.caretRow_;
     if (row < s.firstTextRow || row < 0 || row >= s.rows || column < 0 || column >= s.columns) return;
     console.damage_.cell(column, row);
-    console.view().drawCell(column, row);
-    console.view().repaintNow();
+    console.view().damaged();
 }
 
 } // namespace tavik

@@ -1,7 +1,7 @@
 #pragma once
 // The blinking caret of an open input request. Its state lives in the Console (caretColumn, caretRow,
 // caretOn) so that scrolling can carry it up with the text; these steps run on the user-interface thread.
-// A view draws the cell at (caretColumn, caretRow) with its colours swapped while caretOn is 1.
+// While caretOn is 1 the cell at (caretColumn, caretRow) looks as its colours swapped (Console::cellLook).
 #include "console.h"
 
 namespace tavik {
@@ -12,8 +12,8 @@ void placeCaret(Console& console);
 void caretTick(Console& console);
 // The request ended: the caret is hidden at once.
 void hideCaret(Console& console);
-// Asks the view to redraw the caret's cell now; nothing when the caret has scrolled off or is under the
-// graphics plane (those rows are never drawn as text).
+// Damages the caret's cell and asks the view to repaint; nothing when the caret has scrolled off or is
+// under the graphics plane (those rows are never drawn as text).
 void redrawCaretCell(Console& console);
 
 } // namespace tavik

@@ -1,7 +1,8 @@
 #pragma once
-// What the console model asks of whatever shows it. The model calls these after it has changed; a view reads
-// the model back (under Console::lock) to draw. Every request has a harmless default so that a view overrides
-// only what it shows. What was printed, as opposed to what is shown, goes to a ConsoleTranscript.
+// What the console model asks of whatever shows it. What changed is the model's own record (its damage); the
+// view is only told that there is some, and draws it when its turn comes by reading the model back under
+// Console::lock(). Every request has a harmless default so that a view overrides only what it shows. What
+// was printed, as opposed to what is shown, goes to a ConsoleTranscript.
 #include "layout.h"
 
 namespace tavik {
@@ -17,13 +18,9 @@ class ConsoleView {
     // Cell size of the console font at this pixel height.
     virtual CellSize measureFont(int fontHeight) = 0;
 
-    // Drawing requests.
-    virtual void drawCell(int /*column*/, int /*row*/) {}
-    virtual void invalidateRows(int /*firstRow*/, int /*lastRow*/) {} // repaint with background erased
-    virtual void invalidateAll() {}                                   // whole client area, no erase
-    virtual void repaintNow() {}                                      // UpdateWindow
-    virtual void scrollRegionUp(int /*top*/, int /*height*/) {}       // pixels of rows top.. move up a row
-    virtual void plotPixel(int /*x*/, int /*y*/) {}                   // one enlarged plane pixel
+    // The model has damage to draw (Console::takeDamage): a repaint soon. Called with the console's lock
+    // held, from either thread, after every change that shows; it must only schedule, never draw or wait.
+    virtual void damaged() {}
     virtual void beep() {}
     virtual void cursorMoved() {} // the input method's composition window follows the cursor
 };

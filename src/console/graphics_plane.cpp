@@ -51,8 +51,7 @@ void Console::clearPlane() {
     if (!plane_.exists) return;
     std::fill(plane_.pixels.begin(), plane_.pixels.end(), screen_.background);
     damage_.all = true;
-    view_.invalidateAll();
-    view_.repaintNow();
+    view_.damaged();
 }
 
 void Console::plotPoint(int x, int y) {
@@ -61,7 +60,7 @@ void Console::plotPoint(int x, int y) {
     if (!plane_.contains(x, y)) return;
     plane_.pixels[static_cast<std::size_t>(y) * plane_.width + x] = screen_.foreground;
     damage_.planePixel(x, y);
-    view_.plotPixel(x, y);
+    view_.damaged();
 }
 
 Colour Console::pointColour(int x, int y) const {

@@ -44,7 +44,7 @@ void Console::storeCell(char16_t c, int protect) {
     screen_.cellBack[i] = screen_.background;
     damage_.cell(column, row);
     // Rows under the graphics plane keep their text hidden until the plane closes.
-    if (row >= screen_.firstTextRow) view_.drawCell(column, row);
+    if (row >= screen_.firstTextRow) view_.damaged();
 }
 
 void Console::putCharCell(char16_t c, int protect) {
@@ -139,7 +139,7 @@ void Console::scrollUp() {
     if (caretOn_ != 0) damage_.cell(caretColumn_, caretRow_);
     --caretRow_;
     if (caretOn_ != 0) damage_.cell(caretColumn_, caretRow_);
-    view_.scrollRegionUp(top, height);
+    view_.damaged();
 }
 
 } // namespace tavik

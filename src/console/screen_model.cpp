@@ -42,7 +42,7 @@ void Console::clearScreen() {
     setCursor(0, screen_.scrollTop);
     clearAllRows();
     damage_.all = true;
-    view_.invalidateAll();
+    view_.damaged();
 }
 
 std::uint16_t Console::peekCell(int column, int row) const {
@@ -132,8 +132,7 @@ void Console::resetLayout() {
     setScrollRegion(0, screen_.rows);
     closePlane();
     damage_.all = true;
-    view_.invalidateAll();
-    view_.repaintNow();
+    view_.damaged();
 }
 
 void Console::resetConsole() {
@@ -172,13 +171,13 @@ ScreenDamage Console::takeDamage() {
 void Console::damageAll() {
     Guard guard(lock_);
     damage_.all = true;
-    view_.invalidateAll();
+    view_.damaged();
 }
 
 void Console::damageRows(int firstRow, int lastRow) {
     for (int row = std::max(firstRow, 0); row <= std::min(lastRow, GRID_CAPACITY - 1); ++row)
         damage_.cells(row, 0, screen_.columns);
-    view_.invalidateRows(firstRow, lastRow);
+    view_.damaged();
 }
 
 CellLook Console::cellLook(int column, int row, CaretLook caret) const {

@@ -15,7 +15,8 @@ TEST_F(Plane, OpenCoversTopRowsAndClearsToBackground) {
     EXPECT_EQ(console.screen().scrollHeight, 16);
     expectCursor(0, 4);
     EXPECT_EQ(console.pointColour(119, 31), rgb(10, 20, 30));
-    EXPECT_GE(view.count("repaintNow"), 1);
+    EXPECT_GE(view.count("damaged"), 1);
+    EXPECT_EQ(damage().substr(0, 3), "all");
 }
 
 TEST_F(Plane, PlotAndReadPixels) {
@@ -23,21 +24,23 @@ TEST_F(Plane, PlotAndReadPixels) {
     console.setBackground(0x00AABBCC);
     console.plotPoint(0, 0);
     EXPECT_EQ(console.pointColour(5000, -1), 0x00AABBCCu);
-    EXPECT_EQ(view.count("plotPixel"), 0);
+    EXPECT_EQ(view.count("damaged"), 0);
 
     ASSERT_TRUE(console.openPlane(4, 120, 32));
     console.setForeground(rgb(1, 2, 3));
+    console.takeDamage();
     view.forget();
     console.plotPoint(5, 6);
     EXPECT_EQ(console.pointColour(5, 6), 0x030201u);
-    EXPECT_EQ(view.count("plotPixel 5 6"), 1);
+    EXPECT_EQ(view.count("damaged"), 1);
 
     // Off the bitmap: nothing changes, nothing is drawn, and the read is the invalid colour.
     for (auto [x, y] : {std::pair{120, 0}, {-1, 0}, {0, 32}, {0, -1}}) {
         console.plotPoint(x, y);
         EXPECT_EQ(console.pointColour(x, y), INVALID_COLOUR);
     }
-    EXPECT_EQ(view.count("plotPixel"), 1);
+    EXPECT_EQ(view.count("damaged"), 1);
+    EXPECT_EQ(damage(), "plane:5,6-6,7");
 
     console.setBackground(rgb(0, 0, 255));
     console.clearPlane();
@@ -71,7 +74,8 @@ TEST_F(Plane, ResetLayoutGivesRowsBackWithTheirText) {
     EXPECT_EQ(console.screen().scrollTop, 0);
     EXPECT_EQ(console.screen().scrollHeight, 30);
     EXPECT_EQ(rowText(1).substr(0, 4), u"kept");
-    EXPECT_EQ(view.events, (std::vector<std::string>{"invalidateAll", "repaintNow"}));
+    EXPECT_EQ(view.events, (std::vector<std::string>{"damaged"}));
+    EXPECT_EQ(damage().substr(0, 3), "all");
 }
 
 TEST_F(Plane, GraphZeroOrBadSizeLeavesNoPlane) {

@@ -26,8 +26,8 @@ TEST_F(Output, WrapJoinsRowsIntoOneLogicalLine) {
     EXPECT_EQ(continues(3), 1);
     EXPECT_EQ(continues(4), 0);
     expectCursor(5, 4);
-    EXPECT_EQ(view.count("drawCell"), 25);
-    EXPECT_EQ(view.count("drawCell 19 3"), 1);
+    EXPECT_EQ(damage(), "3:0-20 4:0-5");
+    EXPECT_EQ(view.count("damaged"), 25);
 }
 
 TEST_F(Output, WrapAtRegionBottomScrollsFlagWithItsRow) {
@@ -35,6 +35,7 @@ TEST_F(Output, WrapAtRegionBottomScrollsFlagWithItsRow) {
     console.putString(u"top");
     console.locate(0, 19);
     ConsolePeer(console).caretRow = 19;
+    console.takeDamage();
     console.putString(u"ABCDEFGHIJKLMNOPQRST");
     EXPECT_EQ(rowText(18), u"ABCDEFGHIJKLMNOPQRST");
     EXPECT_EQ(continues(18), 1);
@@ -43,7 +44,7 @@ TEST_F(Output, WrapAtRegionBottomScrollsFlagWithItsRow) {
     EXPECT_EQ(rowText(0).substr(0, 3), u"   "); // row 1 moved up into it
     expectCursor(0, 19);
     EXPECT_EQ(console.caretRow(), 18);
-    EXPECT_EQ(view.count("scrollRegionUp 0 20"), 1);
+    EXPECT_EQ(damage(), wholeRows(0, 19)); // the whole region scrolled
 }
 
 TEST_F(Output, LineFeedScrollsOnlyTheRegion) {
@@ -53,19 +54,20 @@ TEST_F(Output, LineFeedScrollsOnlyTheRegion) {
     console.putString(u"below");
     console.setScrollRegion(5, 10);
     console.locate(0, 17);
+    console.takeDamage();
     console.putString(u"\n");
     expectCursor(0, 14);
     EXPECT_EQ(rowText(5).substr(0, 3), u"six");
     EXPECT_EQ(rowText(6), blankRow());
     EXPECT_EQ(rowText(17).substr(0, 5), u"below");
-    EXPECT_EQ(view.count("scrollRegionUp 5 10"), 1);
+    EXPECT_EQ(damage(), wholeRows(5, 14));
 
     // Above the region a line feed only moves down.
     console.locate(0, 2);
     view.forget();
     console.putString(u"\n");
     expectCursor(0, 3);
-    EXPECT_EQ(view.count("scrollRegionUp"), 0);
+    EXPECT_EQ(damage(), "");
 }
 
 TEST_F(Output, TabGoesToNextStopOrNewLine) {
@@ -110,10 +112,10 @@ TEST_F(Output, BackspaceOntoTheRegionsLastColumnScrollsIt) {
     console.locate(0, 2);
     console.putString(u"A\nB\nC");
     console.locate(0, 5);
-    view.forget();
+    console.takeDamage();
     console.putString(u"\b");
     expectCursor(19, 4);
-    EXPECT_EQ(view.count("scrollRegionUp"), 1);
+    EXPECT_EQ(damage(), wholeRows(2, 4)); // the blank's cell, then the scroll
     EXPECT_EQ(console.peekCell(0, 2), u'B');
     EXPECT_EQ(console.peekCell(0, 3), u'C');
     EXPECT_EQ(console.peekCell(0, 4), 0x20);
@@ -136,13 +138,16 @@ TEST_F(Output, ProtectedStringMarksOnlyItsPrintedCells) {
 TEST_F(Output, TextUnderThePlaneIsStoredNotDrawn) {
     ASSERT_TRUE(console.openPlane(4, 16, 16));
     console.locate(0, 2);
+    console.takeDamage();
     view.forget();
     console.putString(u"Z");
     EXPECT_EQ(console.peekCell(0, 2), u'Z');
-    EXPECT_EQ(view.count("drawCell"), 0);
+    EXPECT_EQ(view.count("damaged"), 0); // recorded, but no repaint is asked for
+    EXPECT_FALSE(console.geometry().textRow(2));
     console.locate(0, 4);
     console.putString(u"Y");
-    EXPECT_EQ(view.count("drawCell 0 4"), 1);
+    EXPECT_EQ(view.count("damaged"), 1);
+    EXPECT_EQ(damage(), "2:0-1 4:0-1");
 }
 
 TEST_F(Output, TranscriptShowsWhatWasGivenNotHowItWrapped) {

@@ -43,7 +43,8 @@ TEST_F(ScreenModel, ClearScreenBlanksEveryRowAndEmptiesInputLine) {
     expectCursor(0, 5);
     EXPECT_EQ(console.inputLine()[0], 0);
     for (int row = 0; row < 20; ++row) EXPECT_EQ(rowText(row), blankRow()) << "row " << row;
-    EXPECT_EQ(view.count("invalidateAll"), 1);
+    EXPECT_EQ(view.count("damaged"), 1);
+    EXPECT_EQ(damage().substr(0, 3), "all");
 }
 
 TEST_F(ScreenModel, ColoursGoToCellsWrittenOrClearedFromNowOn) {

@@ -12,11 +12,17 @@
 #include <QFile>
 #include <QInputMethodEvent>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <thread>
@@ -392,6 +398,134 @@ TEST(SingleInstanceTest, NobodyRunningMeansNobodyToReach) {
     }
     // The first start ended: the next one claims again.
     EXPECT_TRUE(lone.claim());
+}
+
+// What a path is, without following a link: its type, owner and permission bits; type 0 when it is not there.
+struct PathStat {
+    mode_t type = 0;
+    uid_t owner = 0;
+    mode_t permissions = 0;
+};
+PathStat pathStat(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    return {static_cast<mode_t>(st.st_mode & S_IFMT), st.st_uid, static_cast<mode_t>(st.st_mode & 07777)};
+}
+
+// Sets an environment variable for a scope (unset when value is null), and puts the old value back.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// No runtime folder (XDG_RUNTIME_DIR unset and the toolkit's own folder in /tmp taken by someone else): the
+// lock and the socket go into a folder made for this user alone, never into the shared temporary folder
+// itself, and carry the user's id in their names. A folder of that name that is not such a folder (a link,
+// one others may enter) is not used: the window then runs on its own.
+TEST(SingleInstanceTest, WithoutARuntimeFolderTheLockAndSocketLiveInAPrivateFolder) {
+    QTemporaryDir shared;
+    ASSERT_EQ(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+    ScopedEnv temporary("TMPDIR", QFile::encodeName(shared.path()).constData());
+    const passwd* me = ::getpwuid(::geteuid());
+    ASSERT_NE(me, nullptr);
+    QFile taken(
+        QDir(shared.path()).filePath(QStringLiteral("runtime-") + QString::fromLocal8Bit(me->pw_name)));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly)); // the toolkit cannot make its folder there
+    taken.close();
+    ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation), QString());
+
+    const QString uid = QString::number(::geteuid());
+    const QString folder = SingleInstance::defaultDirectory();
+    EXPECT_NE(QDir(folder).canonicalPath(), QDir(shared.path()).canonicalPath());
+    const PathStat made = pathStat(folder);
+    EXPECT_EQ(made.type, static_cast<mode_t>(S_IFDIR));
+    EXPECT_EQ(made.owner, ::geteuid());
+    EXPECT_EQ(made.permissions, 0700u);
+    {
+        SingleInstance first(folder);
+        ASSERT_TRUE(first.claim());
+        EXPECT_EQ(pathStat(QDir(folder).filePath(QStringLiteral("tavikwm-%1.lock").arg(uid))).type,
+                  static_cast<mode_t>(S_IFREG));
+        EXPECT_EQ(pathStat(QDir(folder).filePath(QStringLiteral("tavikwm-%1.socket").arg(uid))).type,
+                  static_cast<mode_t>(S_IFSOCK));
+        EXPECT_EQ(
+            QDir(shared.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2)
+            << "nothing but the private folder and the planted name in the shared folder";
+        SingleInstance second(SingleInstance::defaultDirectory());
+        EXPECT_FALSE(second.claim()) << "a second start finds the same folder";
+    }
+
+    // Planted before us: a link to a folder of ours, then a folder others may enter.
+    QTemporaryDir elsewhere;
+    QDir(folder).removeRecursively();
+    ASSERT_TRUE(QFile::link(elsewhere.path(), folder));
+    EXPECT_EQ(SingleInstance::defaultDirectory(), QString()) << "a link is not our folder";
+    QFile::remove(folder);
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    EXPECT_EQ(SingleInstance::defaultDirectory(), QString()) << "a folder others may write to is not ours";
+    SingleInstance alone(SingleInstance::defaultDirectory());
+    EXPECT_TRUE(alone.claim()) << "without a private folder the window runs on its own";
+    EXPECT_FALSE(alone.activateRunning(QString(), 200));
+    EXPECT_TRUE(QDir(folder).isEmpty()) << "nothing was made in a folder that is not ours";
+    QDir(folder).removeRecursively();
+}
+
+// A lock or a socket of another user is no start of ours: a lock is taken over, a socket never spoken to,
+// so that nobody else can keep the window from starting or learn the files it is asked to run.
+TEST(SingleInstanceTest, ALockOrSocketOfAnotherUserIsIgnored) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a lock and a socket to another user";
+    const uid_t other = 65534; // nobody
+    QTemporaryDir dir;
+    const QString uid = QString::number(::geteuid());
+    const QByteArray lock =
+        QFile::encodeName(QDir(dir.path()).filePath(QStringLiteral("tavikwm-%1.lock").arg(uid)));
+    const QByteArray socket =
+        QFile::encodeName(QDir(dir.path()).filePath(QStringLiteral("tavikwm-%1.socket").arg(uid)));
+    int activations = 0;
+    SingleInstance first(dir.path());
+    first.onActivate = [&] { ++activations; };
+    ASSERT_TRUE(first.claim());
+
+    // The socket handed to another user: a later start finds the lock but does not speak to that socket.
+    ASSERT_EQ(::chown(socket.constData(), other, other), 0);
+    SingleInstance second(dir.path());
+    EXPECT_FALSE(second.claim());
+    EXPECT_FALSE(second.activateRunning(QStringLiteral("secret.tk"), 300));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(activations, 0);
+
+    // The lock handed to another user: the next start takes it over and listens itself.
+    ASSERT_EQ(::chown(lock.constData(), other, other), 0);
+    SingleInstance third(dir.path());
+    int thirdActivations = 0;
+    third.onActivate = [&] { ++thirdActivations; };
+    EXPECT_TRUE(third.claim());
+    EXPECT_EQ(pathStat(QString::fromLocal8Bit(lock)).owner, ::geteuid());
+    SingleInstance fourth(dir.path());
+    EXPECT_FALSE(fourth.claim());
+    EXPECT_TRUE(fourth.activateRunning());
+    EXPECT_TRUE(waitUntil([&] { return thirdActivations == 1; }, 5000));
+    EXPECT_EQ(activations, 0);
 }
 
 TEST(DisplayTest, WindowNeedsADisplayOrANamedPlatform) {

@@ -36,9 +36,7 @@ class TestWindow final : public ConsoleView, public WindowPort, public ScreenPor
     int screenHeight() const override { return 640; }
     PixelRect clientRect() const override { return {0, 0, width, 640}; }
     CellSize measureFont(int fontHeight) override { return {fontHeight, fontHeight}; }
-    void drawCell(int, int) override { post(std::nullopt); }
-    void scrollRegionUp(int, int) override { post(std::nullopt); }
-    void invalidateAll() override { post(std::nullopt); }
+    void damaged() override { post(std::nullopt); }
 
     void postInputRequest(InputMode mode) override { post(Message{Message::Request, mode}); }
     void postBreakChar() override { post(Message{Message::BreakChar}); }

@@ -1,7 +1,7 @@
 #pragma once
-// A console view that shows nothing and remembers what it was asked: the drawing requests as short event
-// strings, and the transcript as the batch console would write it. Cells are square at the font height
-// unless a fixed cell size is given.
+// A console view that shows nothing and remembers what it was asked: the requests as short event strings, and
+// the transcript as the batch console would write it. Cells are square at the font height unless a fixed cell
+// size is given.
 #include "console_transcript.h"
 #include "console_view.h"
 
@@ -25,12 +25,7 @@ class FakeView : public ConsoleView, public ConsoleTranscript {
         return fixedCell.width > 0 ? fixedCell : CellSize{fontHeight, fontHeight};
     }
 
-    void drawCell(int column, int row) override { record("drawCell", column, row); }
-    void invalidateRows(int firstRow, int lastRow) override { record("invalidateRows", firstRow, lastRow); }
-    void invalidateAll() override { events.push_back("invalidateAll"); }
-    void repaintNow() override { events.push_back("repaintNow"); }
-    void scrollRegionUp(int top, int height) override { record("scrollRegionUp", top, height); }
-    void plotPixel(int x, int y) override { record("plotPixel", x, y); }
+    void damaged() override { events.push_back("damaged"); }
     void beep() override { events.push_back("beep"); }
     void cursorMoved() override { ++cursorMoves; }
 
@@ -41,7 +36,7 @@ class FakeView : public ConsoleView, public ConsoleTranscript {
     }
     void transcriptBackspace() override { transcript += u'\b'; }
 
-    // How many recorded events start with the given text ("drawCell", "drawCell 3 4", ...).
+    // How many recorded events start with the given text ("damaged", "beep").
     int count(const std::string& prefix) const {
         return static_cast<int>(std::count_if(events.begin(), events.end(),
                                               [&](const std::string& e) { return e.rfind(prefix, 0) == 0; }));
@@ -59,10 +54,6 @@ class FakeView : public ConsoleView, public ConsoleTranscript {
     int cursorMoves = 0;
 
   private:
-    void record(const char* what, int a, int b) {
-        events.push_back(std::string(what) + " " + std::to_string(a) + " " + std::to_string(b));
-    }
-
     int width_, height_;
     PixelRect client_;
 };

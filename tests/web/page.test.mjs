@@ -50,6 +50,44 @@ describe('typing', () => {
     await page.close();
   });
 
+  test('a click or a tap places the cursor on a cell; Home, End and Delete edit the line', async () => {
+    const page = await openPage(browser.context, site.url);
+    // The page's point at the middle of a console cell, and the cursor's cell.
+    const cell = async (column, row) => page.evaluate(([c, r]) => {
+      const p = window.Module._tavik_layout() >> 2;
+      const v = window.Module.HEAP32.subarray(p, p + 32);
+      const box = document.getElementById('screen').getBoundingClientRect();
+      const k = box.width / v[0];
+      return { x: box.left + (v[8] + (c + 0.5) * v[4]) * k, y: box.top + (v[9] + (r + 0.5) * v[5]) * k,
+        left: box.left + v[8] * k, cursor: [v[23], v[24]] };
+    }, [column, row]);
+    await enter(page, 'cls');
+    await page.keyboard.type('xprint 123');
+    const two = await cell(8, 0);
+    await page.mouse.click(two.x, two.y);
+    assert.deepEqual((await cell(0, 0)).cursor, [8, 0]);
+    if (two.left > 1) await page.mouse.click(two.left - 1, two.y); // beside the grid: refused
+    await page.mouse.click(two.x, two.y, { button: 'right' });
+    for (const key of ['Delete', 'Home', 'Delete', 'End']) await page.keyboard.press(key);
+    await page.keyboard.type('4');
+    await page.keyboard.press('Enter');
+    await waitForScreen(page, /^print 134\n134$/m);
+
+    // A finger: the tap on the 5 of "print 56", then Delete.
+    await page.keyboard.type('print 56');
+    const row = (await cell(0, 0)).cursor[1];
+    const five = await cell(6, row);
+    const cdp = await page.context().newCDPSession(page);
+    await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x: five.x, y: five.y }] });
+    await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+    assert.deepEqual((await cell(0, 0)).cursor, [6, row]);
+    await page.keyboard.press('Delete');
+    await page.keyboard.press('Enter');
+    await waitForScreen(page, /^print 6\n6$/m);
+    assert.deepEqual(page.errors, []);
+    await page.close();
+  });
+
   test('keys give the window\'s codes and characters; KEY() sees a key held; the input method commits text', async () => {
     const page = await openPage(browser.context, site.url);
     await enter(page, 'cls:print waitkey:print waitkey:print waitchar:print waitchar');

@@ -61,28 +61,8 @@ void WindowView::redrawAll() {
     if (sink_ != nullptr) sink_->requestRepaint();
 }
 
-// Every drawing request is a reason to repaint soon; what to draw is the console's damage.
-void WindowView::drawCell(int, int) {
-    if (sink_ != nullptr) sink_->requestRepaint();
-}
-
-void WindowView::invalidateRows(int, int) {
-    if (sink_ != nullptr) sink_->requestRepaint();
-}
-
-void WindowView::invalidateAll() {
-    if (sink_ != nullptr) sink_->requestRepaint();
-}
-
-void WindowView::repaintNow() {
-    if (sink_ != nullptr) sink_->requestRepaint();
-}
-
-void WindowView::scrollRegionUp(int, int) {
-    if (sink_ != nullptr) sink_->requestRepaint();
-}
-
-void WindowView::plotPixel(int, int) {
+// What to draw is the console's damage, taken at the repaint.
+void WindowView::damaged() {
     if (sink_ != nullptr) sink_->requestRepaint();
 }
 

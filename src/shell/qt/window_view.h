@@ -59,12 +59,7 @@ class WindowView final : public ConsoleView {
         return {0, 0, clientWidth_ + floorGain(), clientHeight_ + floorGain()};
     }
     CellSize measureFont(int fontHeight) override;
-    void drawCell(int column, int row) override;
-    void invalidateRows(int firstRow, int lastRow) override;
-    void invalidateAll() override;
-    void repaintNow() override;
-    void scrollRegionUp(int top, int height) override;
-    void plotPixel(int x, int y) override;
+    void damaged() override;
     void beep() override;
     void cursorMoved() override;
 

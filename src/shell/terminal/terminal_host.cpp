@@ -176,12 +176,7 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     PixelRect clientRect() const override { return {0, 0, screenWidth_, screenHeight_}; }
     // The terminal's cell is fixed: every font height gives a console cell of two columns by one row.
     CellSize measureFont(int) override { return {TERMINAL_CELL_PIXELS, TERMINAL_CELL_PIXELS}; }
-    void drawCell(int, int) override { markDirty(); }
-    void invalidateRows(int, int) override { markDirty(); }
-    void invalidateAll() override { markDirty(); }
-    void repaintNow() override { markDirty(); }
-    void scrollRegionUp(int, int) override { markDirty(); }
-    void plotPixel(int, int) override { markDirty(); }
+    void damaged() override { markDirty(); }
     void beep() override {
         bell_.store(true);
         markDirty();

@@ -366,6 +366,15 @@
   });
   keys.addEventListener('blur', () => { if (ready) Module._tavik_focus_lost(); });
   canvas.addEventListener('mousedown', (e) => { e.preventDefault(); keys.focus(); });
+  // A click or a tap on a cell places the cursor there while a line is asked (the mouse's primary button,
+  // a finger, a pen). Typed keys still waiting go first, so the click lands where they left the cursor.
+  canvas.addEventListener('pointerdown', (e) => {
+    if (!ready || switchedOff || !e.isPrimary || e.button !== 0) return;
+    drainTypeAhead();
+    const box = canvas.getBoundingClientRect();
+    Module._tavik_press(Math.floor((e.clientX - box.left) / cssScale), Math.floor((e.clientY - box.top) / cssScale));
+    keys.focus();
+  });
   document.addEventListener('visibilitychange', () => { if (!document.hidden) refreshFolder(); });
   window.addEventListener('focus', () => { keys.focus(); refreshFolder(); });
 

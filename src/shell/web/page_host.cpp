@@ -77,13 +77,8 @@ class PageHost final : public ConsoleView,
         pageMeasureFont(fontHeight, &w, &h);
         return {std::max(w, 1), std::max(h, 1)};
     }
-    // Every drawing request asks for a frame; the frame draws the console's damage.
-    void drawCell(int, int) override { pageScheduleFrame(); }
-    void invalidateRows(int, int) override { pageScheduleFrame(); }
-    void invalidateAll() override { pageScheduleFrame(); }
-    void repaintNow() override { pageScheduleFrame(); }
-    void scrollRegionUp(int, int) override { pageScheduleFrame(); }
-    void plotPixel(int, int) override { pageScheduleFrame(); }
+    // A frame draws the console's damage.
+    void damaged() override { pageScheduleFrame(); }
     void beep() override { pageBeep(); }
     void cursorMoved() override { pageScheduleFrame(); }
 
@@ -339,6 +334,15 @@ EMSCRIPTEN_KEEPALIVE void tavik_key_down(int virtualKey) {
 }
 EMSCRIPTEN_KEEPALIVE void tavik_key_up(int virtualKey) {
     if (machine && !switchedOff) machine->handoff.handleKeyUp(virtualKey);
+}
+// A click or tap at (x, y) of the screen, in its pixels: the cell there becomes the cursor while a line is
+// asked. 1 when it moved.
+EMSCRIPTEN_KEEPALIVE int tavik_press(int x, int y) {
+    if (!machine || switchedOff) return 0;
+    const ConsoleGeometry g = machine->console.geometry();
+    int column = 0, row = 0;
+    if (!cellAtPixel(g.grid, g.cellWidth, g.cellHeight, g.columns, g.rows, x, y, column, row)) return 0;
+    return machine->handoff.handleCellClick(column, row) ? 1 : 0;
 }
 EMSCRIPTEN_KEEPALIVE void tavik_focus_lost() {
     if (machine) machine->handoff.handleFocusLost();
