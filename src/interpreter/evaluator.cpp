@@ -9,36 +9,8 @@
 
 namespace tavik {
 namespace {
-inline std::int16_t wrap(std::int32_t v) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
-}
 inline std::int16_t loadValue(const std::uint8_t* p) {
     return static_cast<std::int16_t>(load16(p));
-}
-// The relations of two bytes, by codes of their own beside the one-byte operators' bytes (statement tokens,
-// which never stand for an operator).
-constexpr std::uint8_t OP_LE = T_FOR;
-constexpr std::uint8_t OP_NE = T_NEXT;
-constexpr std::uint8_t OP_GE = T_END;
-
-// left op right, wrapped; op is an operator's byte or one of the codes above. A division by 0 is the
-// caller's to rule out. The one table of what the operators do.
-inline std::int16_t applyOperator(std::uint8_t op, std::int16_t left, std::int16_t right) {
-    switch (op) {
-    case '+': return wrap(left + right);
-    case '-': return wrap(left - right);
-    case '*': return wrap(left * right);
-    case '/': return wrap(left / right);
-    case '<': return left < right ? -1 : 0;
-    case OP_LE: return left <= right ? -1 : 0;
-    case OP_NE: return left != right ? -1 : 0;
-    case '=': return left == right ? -1 : 0;
-    case '>': return left > right ? -1 : 0;
-    case OP_GE: return left >= right ? -1 : 0;
-    case T_AND: return static_cast<std::int16_t>(left & right);
-    case T_OR: return static_cast<std::int16_t>(left | right);
-    default: return static_cast<std::int16_t>(left ^ right);
-    }
 }
 } // namespace
 
@@ -217,7 +189,7 @@ std::int16_t Interpreter::evalCompoundFactor(std::uint8_t b) {
     }
 }
 
-std::uint8_t* Interpreter::readArrayIndex(std::int16_t& index) {
+std::uint8_t* Interpreter::readArrayIndexSlow(std::int16_t& index) {
     const std::uint8_t open = nextSignificantByte();
     if (open != '(' && open != '[') {
         errSyntax();

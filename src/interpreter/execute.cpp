@@ -12,23 +12,18 @@ namespace tavik {
 namespace {
 
 // What the statement loop does with a byte: one table lookup and one jump instead of a chain of range tests.
+// The statements that run most often in a loop (IF .. BREAK) are called directly rather than through the
+// statement table. The one list of the loop's actions: the enum, and the jump table where the loop jumps by
+// computed goto.
+#define TAVIK_BYTE_ACTIONS(X)                                                                                \
+    X(SYNTAX)                                                                                                \
+    X(BLANK) X(END) X(REMARK) X(ARRAY) X(PRINT) X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB)       \
+        X(RETURN) X(NEXT) X(BREAK)
+
 enum ByteAction : std::uint8_t {
-    ACT_SYNTAX,
-    ACT_BLANK,
-    ACT_END,
-    ACT_REMARK,
-    ACT_ARRAY,
-    ACT_PRINT,
-    ACT_GLOBAL,
-    ACT_LOCAL,
-    ACT_STATEMENT,
-    // The statements that run most often in a loop, called directly rather than through the table.
-    ACT_IF,
-    ACT_GOTO,
-    ACT_GOSUB,
-    ACT_RETURN,
-    ACT_NEXT,
-    ACT_BREAK,
+#define TAVIK_ACTION_ENUM(name) ACT_##name,
+    TAVIK_BYTE_ACTIONS(TAVIK_ACTION_ENUM)
+#undef TAVIK_ACTION_ENUM
 };
 
 constexpr std::array<std::uint8_t, 256> makeByteActions() {
@@ -60,6 +55,97 @@ const Interpreter::Statement Interpreter::StatementTable[STATEMENT_COUNT] = {
 #undef TAVIK_STATEMENT_ENTRY
 };
 
+// A plain factor, or @() of a plain factor in range, at p (blanks first): its value in v, p past it.
+// False for anything else, with nothing reported.
+[[gnu::always_inline]] inline bool Interpreter::quickOperand(std::uint8_t*& p, std::int16_t& v) {
+    if (plainFactor(p, v)) return true;
+    if (*p != '@') return false;
+    std::uint8_t* q = p + 1;
+    while (isBlank(*q)) ++q;
+    if (*q != '(' && *q != '[') return false;
+    ++q;
+    std::int16_t i;
+    if (!plainFactor(q, i)) return false;
+    while (isBlank(*q)) ++q;
+    if (*q != ')' && *q != ']') return false;
+    const std::uint8_t* const element = program.element(i);
+    if (!element) return false;
+    v = static_cast<std::int16_t>(load16(element));
+    p = q + 1;
+    return true;
+}
+
+// The expression at p when its first operand is a quick one (or one negated): `[-]F` alone, or `[-]F op F`
+// with nothing after, is done here; anything longer, and every case that could fail (a division by 0, an
+// index out of range), goes on in the evaluator from the first operator with the value so far, which is
+// what evalExpression would hold there itself. False, with nothing read, when the first operand is no quick
+// one. Afterwards p stands where evalExpression leaves readPtr, and errorFlag tells of an error.
+[[gnu::always_inline]] inline bool Interpreter::quickExpression(std::uint8_t*& p, std::int16_t& v) {
+    if (!shortPaths) return false;
+    std::uint8_t* q = p;
+    if (!quickOperand(q, v)) {
+        if (*q != '-') return false;
+        ++q;
+        if (!quickOperand(q, v)) return false;
+        v = wrap(-v);
+    }
+    std::uint8_t b = *q;
+    int op = OperatorLevel[b];
+    while (op == OP_BLANK) op = OperatorLevel[b = *++q];
+    if (op != 0) {
+        std::uint8_t* const at = q;
+        ++q;
+        if (b == '<' || b == '>') {
+            // The second byte of <=, <> or >= may stand after blanks, as the evaluator reads it.
+            std::uint8_t* r = q;
+            while (isBlank(*r)) ++r;
+            if (*r == '=') {
+                b = b == '<' ? OP_LE : OP_GE;
+                q = r + 1;
+            } else if (*r == '>' && b == '<') {
+                b = OP_NE;
+                q = r + 1;
+            }
+        }
+        std::int16_t right;
+        int next = 1;
+        if (quickOperand(q, right)) {
+            next = OperatorLevel[*q];
+            while (next == OP_BLANK) next = OperatorLevel[*++q];
+        }
+        if (next != 0 || (b == '/' && right == 0)) [[unlikely]] {
+            readPtr = at;
+            v = evalBinaryFrom(v);
+            p = readPtr;
+            return true;
+        }
+        if (b == '+')
+            v = wrap(v + right);
+        else if (b == '-')
+            v = wrap(v - right);
+        else
+            v = applyOperator(b, v, right);
+    }
+    p = q;
+    return true;
+}
+
+// `V = expression`: true when quickExpression took the expression (stored unless errorFlag is set, readPtr
+// past it); false with nothing read, for assignFromExpression.
+[[gnu::always_inline]] inline bool Interpreter::quickAssign(std::uint8_t* target) {
+    std::uint8_t* q = readPtr;
+    if (*q != '=') {
+        while (isBlank(*q)) ++q;
+        if (*q != '=') return false;
+    }
+    ++q;
+    std::int16_t v;
+    if (!quickExpression(q, v)) return false;
+    readPtr = q;
+    if (!errorFlag) store16(target, static_cast<std::uint16_t>(v));
+    return true;
+}
+
 [[gnu::always_inline]] inline void Interpreter::gotoLine(std::uint16_t n) {
     std::uint8_t* record = program.findLine(n);
     if (!record) {
@@ -68,6 +154,7 @@ const Interpreter::Statement Interpreter::StatementTable[STATEMENT_COUNT] = {
     }
     readPtr = record;
     directMode = 0;
+    lineModeChanged();
     beginLine();
 }
 
@@ -103,6 +190,7 @@ void Interpreter::stGosub() {
     localsPtr = frame->locals;
     readPtr = record;
     directMode = 0;
+    lineModeChanged();
     beginLine();
 }
 
@@ -170,7 +258,30 @@ void Interpreter::stFor() {
     frame->loopVar = var;
     frame->limit = limit;
     frame->step = step;
+    frame->counter = var.kind == LoopVariable::Array ? nullptr : reinterpret_cast<std::int16_t*>(target);
+    findLoopBody(*frame);
     store16(target, static_cast<std::uint16_t>(start));
+}
+
+// From the statement after the FOR over blanks, separators and the ends of lines, as the statement loop would
+// step; a body that would start with the end of the program, or a FOR in the typed line, has none.
+void Interpreter::findLoopBody(ControlFrame& frame) const {
+    frame.bodyGeneration = 0;
+    frame.bodyOffset = 0;
+    frame.bodyLine = 0;
+    if (frame.resume.inTypedLine || !frame.counter || !shortPaths) return;
+    const std::uint8_t* p = readPtr;
+    std::uint16_t line = 0;
+    for (;;) {
+        while (ByteActions[*p] == ACT_BLANK) ++p;
+        if (*p != TOK_END) break;
+        line = load16(p + 1);
+        if (line == 0) return;
+        p += 5;
+    }
+    frame.bodyGeneration = frame.resume.generation;
+    frame.bodyOffset = static_cast<std::uint16_t>(p - program.area);
+    frame.bodyLine = line;
 }
 
 [[gnu::always_inline]] inline void Interpreter::stNext() {
@@ -180,6 +291,36 @@ void Interpreter::stFor() {
         return;
     }
     ControlFrame& frame = controlStack[depth - 1];
+    // The short way: the variable's slot at hand and a jump straight into the body, while the program is the
+    // one the FOR ran in and no line start needs more than its number. A pending break takes the long way,
+    // back to the FOR's own end, so that it is met at the same byte as always.
+    if (frame.bodyGeneration == program.generation() && !slowLine) {
+        // Everything read before the store into the variable, which could otherwise be taken to change it.
+        std::int16_t* const counter = frame.counter;
+        const std::int16_t limit = frame.limit;
+        const std::int16_t step = frame.step;
+        const std::uint16_t body = frame.bodyOffset;
+        const std::uint16_t line = frame.bodyLine;
+        const std::uint16_t resume = frame.resume.offset;
+        const std::int16_t value = *counter;
+        if (value == limit) {
+            stackDepth = depth - 1;
+            return;
+        }
+        const std::int16_t next = wrap(value + step);
+        *counter = next;
+        if (step > 0 ? next > limit : next < limit) {
+            stackDepth = depth - 1;
+            return;
+        }
+        if (breakRequested.load(std::memory_order_relaxed)) [[unlikely]] {
+            readPtr = program.area + resume;
+            return;
+        }
+        readPtr = program.area + body;
+        if (line != 0) currentLineNumber = line;
+        return;
+    }
     // Read into locals first: the store into the variable could otherwise be taken to change the frame.
     std::uint8_t* const var = loopVariable(frame.loopVar);
     if (!var) return;
@@ -201,9 +342,15 @@ void Interpreter::stFor() {
 }
 
 void Interpreter::stIf() {
-    const std::int16_t c = evalExpression();
-    if (errorFlag) return;
+    std::int16_t c;
     std::uint8_t* p = readPtr;
+    if (quickExpression(p, c)) {
+        readPtr = p;
+    } else {
+        c = evalExpression();
+        p = readPtr;
+    }
+    if (errorFlag) return;
     while (isBlank(*p)) ++p;
     readPtr = p + 1;
     if (*p != T_THEN) {
@@ -231,7 +378,28 @@ void Interpreter::reportBreak() {
     runRequest = RunRequest::Stop;
 }
 
+// The loop jumps to its actions by computed goto where the compiler has it (GCC, Clang) and by a switch
+// elsewhere; both come from TAVIK_BYTE_ACTIONS and share every line of the actions.
+#if defined(__GNUC__)
+#define TAVIK_COMPUTED_GOTO 1
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#endif
+
 void Interpreter::executeStatements() {
+#ifdef TAVIK_COMPUTED_GOTO
+    static void* const Actions[] = {
+#define TAVIK_ACTION_LABEL(name) &&on_##name,
+        TAVIK_BYTE_ACTIONS(TAVIK_ACTION_LABEL)
+#undef TAVIK_ACTION_LABEL
+    };
+#define TAVIK_DISPATCH(action) goto* Actions[action];
+#define TAVIK_ON(name) on_##name
+#else
+#define TAVIK_DISPATCH(action) switch (action)
+#define TAVIK_ON(name) case ACT_##name
+#endif
+    lineModeChanged();
     beginLine();
     if (!directMode && currentLineNumber == 0) {
         runRequest = RunRequest::Stop;
@@ -263,48 +431,69 @@ void Interpreter::executeStatements() {
             return;
         }
         readPtr = p + 1;
-        switch (action) {
-        case ACT_GLOBAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(globalVar(b))); break;
-        case ACT_LOCAL: assignFromExpression(reinterpret_cast<std::uint8_t*>(localVar(b))); break;
-        case ACT_STATEMENT: {
-            // Taken out first: GCC 12's bounds check misreads the index of a member-pointer call made
-            // straight from the table, which stops every sanitized run.
-            const Statement statement = StatementTable[b - FIRST_STATEMENT_TOKEN];
-            (this->*statement)();
-            break;
-        }
-        case ACT_IF: stIf(); break;
-        case ACT_GOTO: stGoto(); break;
-        case ACT_GOSUB: stGosub(); break;
-        case ACT_RETURN: stReturn(); break;
-        case ACT_NEXT: stNext(); break;
-        // The break names the statement after it as the place to continue: it must not come back here.
-        case ACT_BREAK: stBreak(); return;
-        case ACT_END: {
-            if (directMode) return;
-            // The next record follows the end byte directly: its start as beginLine makes it.
-            const std::uint16_t n = load16(p + 1);
-            currentLineNumber = n;
-            if (traceFlag) traceLine();
-            readPtr = p + 5;
-            if (n == 0) {
-                // The end marker of the stored program; CONT meets it again.
-                keepContinuePoint(p);
-                runRequest = RunRequest::Stop;
-                errorFlag = 1;
-                return;
+        std::uint8_t* target;
+        TAVIK_DISPATCH(action) {
+            TAVIK_ON(GLOBAL) : target = reinterpret_cast<std::uint8_t*>(globalVar(b));
+            goto assign;
+            TAVIK_ON(LOCAL) : target = reinterpret_cast<std::uint8_t*>(localVar(b));
+            goto assign;
+            TAVIK_ON(ARRAY) : target = readArrayRef();
+            if (!target) goto done;
+            goto assign;
+            TAVIK_ON(STATEMENT) : {
+                // Taken out first: GCC 12's bounds check misreads the index of a member-pointer call made
+                // straight from the table, which stops every sanitized run.
+                const Statement statement = StatementTable[b - FIRST_STATEMENT_TOKEN];
+                (this->*statement)();
+                // CONT, TRON, TROFF and the like change how lines start.
+                lineModeChanged();
+                goto done;
             }
+            TAVIK_ON(IF) : stIf();
+            goto done;
+            TAVIK_ON(GOTO) : stGoto();
+            goto done;
+            TAVIK_ON(GOSUB) : stGosub();
+            goto done;
+            TAVIK_ON(RETURN) : stReturn();
+            goto done;
+            TAVIK_ON(NEXT) : stNext();
+            goto done;
+            // The break names the statement after it as the place to continue: it must not come back here.
+            TAVIK_ON(BREAK) : stBreak();
+            return;
+            TAVIK_ON(END) : {
+                // The next record follows the end byte directly: its start as beginLine makes it.
+                const std::uint16_t n = load16(p + 1);
+                if (slowLine) [[unlikely]] {
+                    if (directMode) return;
+                    currentLineNumber = n;
+                    traceLine();
+                } else {
+                    currentLineNumber = n;
+                }
+                readPtr = p + 5;
+                if (n == 0) {
+                    // The end marker of the stored program; CONT meets it again.
+                    keepContinuePoint(p);
+                    runRequest = RunRequest::Stop;
+                    errorFlag = 1;
+                    return;
+                }
+                continue;
+            }
+            TAVIK_ON(REMARK) : readPtr = skipToLineEnd(readPtr);
             continue;
+            TAVIK_ON(PRINT) : stPrint();
+            goto done;
+            TAVIK_ON(BLANK)
+                : // never: blanks were stepped over
+                  TAVIK_ON(SYNTAX) : errSyntax();
+            goto done;
         }
-        case ACT_REMARK: readPtr = skipToLineEnd(readPtr); continue;
-        case ACT_ARRAY: {
-            std::uint8_t* target = readArrayRef();
-            if (target) assignFromExpression(target);
-            break;
-        }
-        case ACT_PRINT: stPrint(); break;
-        default: errSyntax(); break;
-        }
+    assign:
+        if (!quickAssign(target)) assignFromExpression(target);
+    done:
         if (errorFlag) {
             // The statement at p stopped the run (an error, END, a request): CONT runs it again. Only these
             // stops, the break and a RETURN or NEXT back into the typed line leave the stored program, so the
@@ -313,6 +502,12 @@ void Interpreter::executeStatements() {
             return;
         }
     }
+#undef TAVIK_DISPATCH
+#undef TAVIK_ON
 }
+
+#ifdef TAVIK_COMPUTED_GOTO
+#pragma GCC diagnostic pop
+#endif
 
 } // namespace tavik

@@ -60,6 +60,14 @@ class Interpreter : private InterpreterState {
 
     // --- execution ---
     void executeStatements();
+    // After directMode or traceFlag changed.
+    void lineModeChanged();
+    // The short ways of an assignment and of the expressions of assignments and IFs (execute.cpp).
+    bool quickAssign(std::uint8_t* target);
+    bool quickExpression(std::uint8_t*& p, std::int16_t& v);
+    bool quickOperand(std::uint8_t*& p, std::int16_t& v);
+    // Where a FOR frame made at readPtr finds its body (see ControlFrame).
+    void findLoopBody(ControlFrame& frame) const;
     // A line's start: in program mode readPtr stands on its record.
     void beginLine();
     void traceLine();
@@ -153,6 +161,8 @@ class Interpreter : private InterpreterState {
     // Reads `(index)` or `[index]` after '@': the element, or none (reported) on an error or an index out of
     // range.
     std::uint8_t* readArrayIndex(std::int16_t& index);
+    // readArrayIndex for every index that is not a plain factor in range.
+    std::uint8_t* readArrayIndexSlow(std::int16_t& index);
     // Copies the string literal at readPtr (its type byte already read) and moves past its end unit.
     // Returns its length, which may exceed what was copied.
     int readStringLiteral(char16_t* out, int capacity);

@@ -43,6 +43,35 @@ inline constexpr std::array<std::uint8_t, 256> FactorKinds = [] {
     return t;
 }();
 
+inline std::int16_t wrap(std::int32_t v) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
+}
+// The relations of two bytes, by codes of their own beside the one-byte operators' bytes (statement tokens,
+// which never stand for an operator).
+inline constexpr std::uint8_t OP_LE = T_FOR;
+inline constexpr std::uint8_t OP_NE = T_NEXT;
+inline constexpr std::uint8_t OP_GE = T_END;
+
+// left op right, wrapped; op is an operator's byte or one of the codes above. A division by 0 is the
+// caller's to rule out. The one table of what the operators do.
+inline std::int16_t applyOperator(std::uint8_t op, std::int16_t left, std::int16_t right) {
+    switch (op) {
+    case '+': return wrap(left + right);
+    case '-': return wrap(left - right);
+    case '*': return wrap(left * right);
+    case '/': return wrap(left / right);
+    case '<': return left < right ? -1 : 0;
+    case OP_LE: return left <= right ? -1 : 0;
+    case OP_NE: return left != right ? -1 : 0;
+    case '=': return left == right ? -1 : 0;
+    case '>': return left > right ? -1 : 0;
+    case OP_GE: return left >= right ? -1 : 0;
+    case T_AND: return static_cast<std::int16_t>(left & right);
+    case T_OR: return static_cast<std::int16_t>(left | right);
+    default: return static_cast<std::int16_t>(left ^ right);
+    }
+}
+
 inline void Interpreter::srand(std::uint32_t seed) {
     randState = seed;
 }
@@ -97,6 +126,10 @@ inline void Interpreter::beginLine() {
     readPtr += 4;
 }
 
+inline void Interpreter::lineModeChanged() {
+    slowLine = directMode | traceFlag;
+}
+
 inline bool Interpreter::inLineBuffer(const std::uint8_t* p) const {
     return p >= lineBuffer && p < lineBuffer + LINE_BUFFER_BYTES;
 }
@@ -119,6 +152,7 @@ inline bool Interpreter::resumeFrame(const ControlFrame& frame) {
         // Leaving the program: CONT would run this RETURN or NEXT (just read) again.
         if (!directMode) keepContinuePoint(readPtr - 1);
         directMode = 1;
+        lineModeChanged();
         readPtr = lineBuffer + at.offset;
         return true;
     }
@@ -165,6 +199,29 @@ template <bool skipBlanks>
         return true;
     }
     return false;
+}
+
+// The common index, a variable or a literal in range between brackets, is read here; every other index and
+// every error goes through readArrayIndexSlow from the start, which reads and reports as always.
+[[gnu::always_inline]] inline std::uint8_t* Interpreter::readArrayIndex(std::int16_t& index) {
+    std::uint8_t* p = readPtr;
+    while (isBlank(*p)) ++p;
+    if ((*p == '(' || *p == '[') && shortPaths) {
+        ++p;
+        std::int16_t i;
+        if (plainFactor(p, i)) {
+            while (isBlank(*p)) ++p;
+            if (*p == ')' || *p == ']') {
+                std::uint8_t* const element = program.element(i);
+                if (element) {
+                    index = i;
+                    readPtr = p + 1;
+                    return element;
+                }
+            }
+        }
+    }
+    return readArrayIndexSlow(index);
 }
 
 } // namespace tavik

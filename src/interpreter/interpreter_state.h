@@ -62,6 +62,14 @@ struct ControlFrame {
     LoopVariable loopVar;
     std::int16_t limit = 0;
     std::int16_t step = 0;
+    // What a FOR frame made in the stored program finds at once, for a NEXT that runs while the program's
+    // generation is bodyGeneration (0: never): the variable's own slot (a global or a local; none for an
+    // array element, found again at each NEXT), the offset of the body's first statement past blanks and
+    // line ends, and the line it stands in when that is a later line than the FOR's (0: the FOR's own line).
+    std::uint32_t bodyGeneration = 0;
+    std::int16_t* counter = nullptr;
+    std::uint16_t bodyOffset = 0;
+    std::uint16_t bodyLine = 0;
 };
 
 struct InterpreterState {
@@ -91,6 +99,12 @@ struct InterpreterState {
     std::uint16_t runStartLine = 0;
     int loadingFlag = 0;
     int traceFlag = 0;
+    // directMode | traceFlag: the one test at a line's end of whether it needs more than the next record.
+    // Brought up to date by the executor and by everything it calls that changes either.
+    int slowLine = 1;
+    // The short ways (an assignment between plain factors, a plain index, NEXT straight into its body); off
+    // only where a test runs the general ways to compare.
+    bool shortPaths = true;
     // Where CONT resumes: the statement that was about to run when the stored program last stopped or left
     // for the typed line (written then, not before every statement).
     ResumePoint contPoint;

@@ -25,6 +25,7 @@ ProgramStore::ProgramStore() {
 }
 
 void ProgramStore::changed() {
+    arrayElements_ = static_cast<unsigned>(PROGRAM_AREA_BYTES - usedBytes) / 2;
     // Generation 0 marks an empty cache entry and a position that names nothing: after wrapping round, the
     // old entries are cleared instead.
     if (++generation_ == 0) {

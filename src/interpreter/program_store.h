@@ -68,7 +68,7 @@ class ProgramStore {
     std::uint8_t* findLineFrom(std::uint16_t n);
     // The element @(i), or none when i is out of range.
     std::uint8_t* element(int i) {
-        if (i < 0 || i >= (PROGRAM_AREA_BYTES - usedBytes) / 2) return nullptr;
+        if (static_cast<unsigned>(i) >= arrayElements_) return nullptr;
         return area + usedBytes + 2 * i;
     }
     bool contains(const std::uint8_t* p) const { return p >= area && p < area + PROGRAM_AREA_BYTES; }
@@ -85,12 +85,15 @@ class ProgramStore {
     // Lines numbered in tens and hundreds spread over the entries.
     static int lineCacheSlot(std::uint16_t n) { return (n ^ (n >> 6)) % LINE_CACHE_ENTRIES; }
     std::uint8_t* findLineWalk(std::uint16_t n);
+    // Every change to the records ends here, after usedBytes has its new value.
     void changed();
 
     // renumber's table of the old numbers, in program order.
     std::uint16_t oldNumbers_[PROGRAM_MAX_LINES];
     LineCacheEntry lineCache_[LINE_CACHE_ENTRIES];
     std::uint32_t generation_ = 1;
+    // The elements @() has, worked out at each change rather than at each index.
+    unsigned arrayElements_ = (PROGRAM_AREA_BYTES - 2) / 2;
 };
 
 } // namespace tavik

@@ -44,6 +44,7 @@ struct InterpreterPeer {
     bool readProgramSource(LineSource& source) { return in.readProgramSource(source); }
     bool saveProgramFile(const char16_t* name) { return in.saveProgramFile(name); }
     void directLoop(LineSource* stream) { in.directLoop(stream); }
+    void useShortPaths(bool on) { in.shortPaths = on; }
 };
 
 } // namespace tavik
