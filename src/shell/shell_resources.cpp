@@ -8,7 +8,7 @@
 namespace tavik {
 
 std::span<const MenuItem> menuItems() {
-    static constexpr std::array<MenuItem, 8> items{{
+    static constexpr std::array<MenuItem, 9> items{{
         {u"About...", CMD_ABOUT, 0},
         {u"File", 0, 0},
         {u"New", CMD_NEW, 1},
@@ -16,6 +16,7 @@ std::span<const MenuItem> menuItems() {
         {u"Save", CMD_SAVE, 1},
         {u"Save As...", CMD_SAVE_AS, 1},
         {u"Run...", CMD_RUN, 0},
+        {u"Renumber...", CMD_RENUMBER, 0},
         {u"Exit", CMD_EXIT, 0},
     }};
     return items;
@@ -44,6 +45,22 @@ std::optional<std::u16string> fileCommandLine(std::u16string_view verb, std::u16
     line += u" \"";
     line += path;
     line += u"\"\r";
+    return line;
+}
+
+std::optional<std::u16string> renumberCommandLine(std::u16string_view arguments) {
+    if (arguments.size() > 32) return std::nullopt;
+    bool any = false;
+    for (const char16_t unit : arguments) {
+        if (unit != u',' && unit != u' ' && (unit < u'0' || unit > u'9')) return std::nullopt;
+        any = any || unit != u' ';
+    }
+    std::u16string line = u"\frenum";
+    if (any) {
+        line += u' ';
+        line += arguments;
+    }
+    line += u'\r';
     return line;
 }
 

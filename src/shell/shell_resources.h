@@ -29,6 +29,11 @@ constexpr int CMD_PASTE = 40005;
 constexpr int CMD_COPY_SCREEN = 40006;
 constexpr const char16_t* PASTE_LABEL = u"Paste";
 constexpr const char16_t* COPY_SCREEN_LABEL = u"Copy Screen";
+// Renumber... asks for RENUM's arguments and types the command.
+constexpr int CMD_RENUMBER = 40007;
+constexpr const char16_t* RENUMBER_TITLE = u"Renumber";
+constexpr const char16_t* RENUMBER_PROMPT = u"RENUM new,old,step: ";
+constexpr const char16_t* RENUMBER_DEFAULT = u"10,,10";
 
 // One entry of the MENU, in the order shown. An entry with command 0 opens a submenu made of the entries
 // of the next level that follow it.
@@ -57,7 +62,12 @@ std::u16string_view fileCommandVerb(int command);
 // character in it).
 std::optional<std::u16string> fileCommandLine(std::u16string_view verb, std::u16string_view path);
 
+// Form feed, "renum", the arguments after a blank (none when they are empty), carriage return. Nothing when
+// the arguments hold anything but digits, commas and blanks, or more than 32 of them.
+std::optional<std::u16string> renumberCommandLine(std::u16string_view arguments);
+
 // The messages that refuse a command nothing was typed for.
+constexpr const char16_t* RENUMBER_REFUSED_TEXT = u"RENUM takes line numbers, commas and blanks only.";
 constexpr const char16_t* NOT_ONE_LINE_TEXT = u"This command cannot be typed as one command line.";
 std::u16string unquotableNameText(std::u16string_view path);
 std::u16string pathTooLongText(std::u16string_view path);

@@ -34,6 +34,10 @@ class FakeDialogs final : public ShellDialogs {
         return chosen;
     }
     void refuse(QWidget*, const QString& message) override { refusals.push_back(message); }
+    std::optional<QString> askRenumber(QWidget*) override {
+        ++asked;
+        return chosen;
+    }
 };
 
 class MenuCommandTest : public WindowTest {
@@ -61,7 +65,8 @@ TEST_F(MenuCommandTest, TheMenuHoldsTheCommandsInOrderWithTheirIds) {
     QMenu* menu = window->menu();
     std::vector<QString> labels;
     for (QAction* a : menu->actions()) labels.push_back(a->text());
-    EXPECT_EQ(labels, (std::vector<QString>{"About...", "File", "Run...", "Paste", "Copy Screen", "Exit"}));
+    EXPECT_EQ(labels, (std::vector<QString>{"About...", "File", "Run...", "Renumber...", "Paste",
+                                            "Copy Screen", "Exit"}));
     QMenu* file = action(menu, "File")->menu();
     ASSERT_NE(file, nullptr);
     std::vector<int> ids;
@@ -92,6 +97,25 @@ TEST_F(MenuCommandTest, NewAndSaveTypeTheirFixedLinesAndBreak) {
     EXPECT_EQ(pending(), u"\fsave\r");
     EXPECT_EQ(breakRaised(), 1);
     EXPECT_EQ(dialogs.asked, 0);
+}
+
+TEST_F(MenuCommandTest, RenumberTypesRenumWithTheArgumentsGiven) {
+    dialogs.chosen = QStringLiteral("100, ,5");
+    action(window->menu(), "Renumber...")->trigger();
+    EXPECT_EQ(pending(), u"\frenum 100, ,5\r");
+    EXPECT_EQ(breakRaised(), 1);
+    dialogs.chosen = QStringLiteral("  ");
+    action(window->menu(), "Renumber...")->trigger();
+    EXPECT_EQ(pending(), u"\frenum\r");
+    // Anything but numbers is refused, and a cancel types nothing.
+    dialogs.chosen = QStringLiteral("10:new");
+    action(window->menu(), "Renumber...")->trigger();
+    dialogs.chosen.reset();
+    action(window->menu(), "Renumber...")->trigger();
+    EXPECT_EQ(pending(), u"\frenum\r");
+    EXPECT_EQ(breakRaised(), 1);
+    EXPECT_EQ(dialogs.refusals, (std::vector<QString>{QString::fromUtf16(RENUMBER_REFUSED_TEXT)}));
+    EXPECT_EQ(dialogs.asked, 4);
 }
 
 TEST_F(MenuCommandTest, OpenRunAndSaveAsTypeTheChosenPathInQuotes) {

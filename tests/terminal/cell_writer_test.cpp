@@ -162,7 +162,8 @@ TEST_F(CellWriterTest, ThePlaneIsSampledIntoHalfBlocksInItsFramedBand) {
     EXPECT_EQ(terminal.at(8, 4).ch, U'\u3000');
 
     // One pixel more: only the half blocks that may sample it are composed and sent again. Pixel (11, 5)
-    // is the picture's 9 x 6 block from (169, 32): the upper sample (172, 36) of the cell at column 21, row 2.
+    // is the picture's 9 x 6 block from (169, 32): the upper sample (172, 36) of the cell at column 21,
+    // row 2.
     terminal.charactersWritten = 0;
     console.setForeground(rgb(255, 255, 0));
     console.plotPoint(11, 5);

@@ -80,6 +80,15 @@ TEST(TerminalOverlay, ANameComesOutAsTypedOrPasted) {
     EXPECT_EQ(answer.name, u"ab");
     EXPECT_FALSE(overlay.open());
 
+    // Renumber... starts with RENUM's usual arguments typed, to be changed.
+    overlay.askName(CMD_RENUMBER, RENUMBER_DEFAULT);
+    EXPECT_EQ(TerminalOverlay::promptFor(CMD_RENUMBER), RENUMBER_PROMPT);
+    overlay.key(press(VK_BACK, u"\b"));
+    overlay.key(press('5', u"5"));
+    answer = overlay.key(press(VK_RETURN, u"\r"));
+    EXPECT_EQ(answer.promptCommand, CMD_RENUMBER);
+    EXPECT_EQ(answer.name, u"10,,15");
+
     // An empty name and Esc ask for nothing.
     overlay.askName(CMD_RUN);
     EXPECT_FALSE(overlay.key(press(VK_RETURN, u"\r")).nameGiven);

@@ -192,6 +192,18 @@ T send-keys -t t Enter
 wait_for '１３４'
 pane | grep -qF 'ｐｒｉｎｔ　１３４' || fail "the click, Home, End and Delete did not edit the line"
 
+# MENU, Renumber... asks for RENUM's arguments on the bottom line, typed there already, and types the command.
+T send-keys -t t F10
+wait_for "Renumber..."
+T send-keys -t t Down Down Down Enter
+wait_for "RENUM new,old,step: 10,,10"
+for _ in $(seq 6); do T send-keys -t t BSpace; done
+T send-keys -t t -l "100,,5"
+T send-keys -t t Enter
+wait_for 'ｒｅｎｕｍ　１００，，５'
+type_line "list"
+wait_for '１０５　ｇｏｔｏ　１００'
+
 modes() {
     T display -p -t t '#{alternate_on} #{cursor_flag} #{wrap_flag} #{insert_flag} #{keypad_cursor_flag}'\
 ' #{mouse_sgr_flag} #{mouse_standard_flag}'

@@ -88,6 +88,26 @@ describe('typing', () => {
     await page.close();
   });
 
+  test('AUTO numbers the typed lines; MENU Renumber... renumbers them with their GOTO', async () => {
+    const page = await openPage(browser.context, site.url);
+    await enter(page, 'auto');
+    await page.keyboard.type('print "A"');
+    await page.keyboard.press('Enter');
+    await page.keyboard.type('goto 10');
+    await page.keyboard.press('Enter');
+    await page.keyboard.press('Enter');
+    await waitForScreen(page, /^10 print "A"\n20 goto 10\n30\nOK$/m);
+    const asked = [];
+    page.once('dialog', async (d) => { asked.push(d.message(), d.defaultValue()); await d.accept('100,,5'); });
+    await menu(page, 'Renumber...');
+    await waitForScreen(page, /^renum 100,,5$/m);
+    assert.deepEqual(asked, ['RENUM new,old,step:', '10,,10']);
+    await enter(page, 'list');
+    await waitForScreen(page, /^list\n100 print "A"\n105 goto 100$/m);
+    assert.deepEqual(page.errors, []);
+    await page.close();
+  });
+
   test('keys give the window\'s codes and characters; KEY() sees a key held; the input method commits text', async () => {
     const page = await openPage(browser.context, site.url);
     await enter(page, 'cls:print waitkey:print waitkey:print waitchar:print waitchar');

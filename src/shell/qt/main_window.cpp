@@ -163,6 +163,7 @@ bool MainWindow::handleCommand(int id) {
     case CMD_BREAK: typeCommand(u""); return true;
     case CMD_PASTE: pasteClipboard(); return true;
     case CMD_COPY_SCREEN: copyScreen(); return true;
+    case CMD_RENUMBER: askRenumber(); return true;
     default: return false;
     }
 }
@@ -170,6 +171,17 @@ bool MainWindow::handleCommand(int id) {
 void MainWindow::typeCommand(std::u16string_view text) {
     if (machine_->keyboard.typeForUser(text) != TypeResult::Accepted)
         dialogs_->refuse(this, fromUtf16(NOT_ONE_LINE_TEXT));
+}
+
+void MainWindow::askRenumber() {
+    const std::optional<QString> arguments = dialogs_->askRenumber(this);
+    if (!arguments) return;
+    const std::optional<std::u16string> line = renumberCommandLine(toUtf16(*arguments));
+    if (!line) {
+        dialogs_->refuse(this, fromUtf16(RENUMBER_REFUSED_TEXT));
+        return;
+    }
+    typeCommand(*line);
 }
 
 void MainWindow::chooseProgramFile(std::u16string_view verb) {

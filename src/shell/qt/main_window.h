@@ -107,6 +107,7 @@ class MainWindow final : public QWidget, public WindowPort, public ScreenPort, p
     void typeCommand(std::u16string_view text);
     void chooseProgramFile(std::u16string_view verb);
     void chooseSaveFile();
+    void askRenumber();
     void typeFileCommand(std::u16string_view verb, const QString& path);
     void showAbout();
 

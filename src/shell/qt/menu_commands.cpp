@@ -1,7 +1,11 @@
 #include "menu_commands.h"
 
+#include "shell_resources.h"
+
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStyle>
 
@@ -23,6 +27,15 @@ std::optional<QString> DesktopDialogs::chooseSaveFile(QWidget* parent) {
                                                       QString::fromLatin1(FILE_FILTERS), &filter);
     if (path.isEmpty()) return std::nullopt;
     return path;
+}
+
+std::optional<QString> DesktopDialogs::askRenumber(QWidget* parent) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, QString::fromUtf16(RENUMBER_TITLE),
+                                               QString::fromUtf16(RENUMBER_PROMPT).trimmed(),
+                                               QLineEdit::Normal, QString::fromUtf16(RENUMBER_DEFAULT), &ok);
+    if (!ok) return std::nullopt;
+    return text;
 }
 
 QString fitMessage(const QString& message, const QFontMetrics& metrics, int room) {

@@ -28,6 +28,8 @@ class ShellDialogs {
     // A name to save under (an existing file only after the user agreed to replace it).
     virtual std::optional<QString> chooseSaveFile(QWidget* parent) = 0;
     virtual void refuse(QWidget* parent, const QString& message) = 0;
+    // RENUM's arguments, as typed after RENUMBER_PROMPT; nothing when cancelled.
+    virtual std::optional<QString> askRenumber(QWidget* parent) = 0;
 };
 
 // A message made to fit a box no wider than `room` pixels in these metrics: a line that looks like a path
@@ -41,6 +43,7 @@ class DesktopDialogs final : public ShellDialogs {
     std::optional<QString> chooseProgramFile(QWidget* parent) override;
     std::optional<QString> chooseSaveFile(QWidget* parent) override;
     void refuse(QWidget* parent, const QString& message) override;
+    std::optional<QString> askRenumber(QWidget* parent) override;
 };
 
 } // namespace tavik

@@ -405,6 +405,13 @@ void TerminalHost::handleKey(const TerminalKey& key) {
     if (overlay_.open()) {
         const TerminalOverlay::Answer answer = overlay_.key(key);
         if (answer.command != 0) command(answer.command);
+        if (answer.nameGiven && answer.promptCommand == CMD_RENUMBER) {
+            if (const auto line = renumberCommandLine(answer.name))
+                typeCommand(*line);
+            else
+                overlay_.showMessage(RENUMBER_REFUSED_TEXT);
+            return;
+        }
         if (answer.nameGiven) fileCommand(answer.promptCommand, answer.name, false);
         if (answer.confirmed) fileCommand(answer.promptCommand, answer.name, true);
         return;
@@ -464,6 +471,7 @@ void TerminalHost::command(int id) {
     case CMD_RUN:
     case CMD_SAVE_AS: overlay_.askName(id); break;
     case CMD_SAVE: typeCommand(SAVE_COMMAND_LINE); break;
+    case CMD_RENUMBER: overlay_.askName(id, RENUMBER_DEFAULT); break;
     case CMD_EXIT: finish(EXIT_NORMAL); break;
     case CMD_ABOUT: overlay_.openAbout(); break;
     case CMD_BREAK: typeCommand(u""); break;

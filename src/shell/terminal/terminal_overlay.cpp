@@ -62,6 +62,7 @@ std::u16string_view TerminalOverlay::promptFor(int command) {
     case CMD_OPEN: return u"Open: ";
     case CMD_RUN: return u"Run: ";
     case CMD_SAVE_AS: return u"Save As: ";
+    case CMD_RENUMBER: return RENUMBER_PROMPT;
     default: return u"File: ";
     }
 }
@@ -77,10 +78,10 @@ void TerminalOverlay::openAbout() {
     shown_ = Shown::About;
 }
 
-void TerminalOverlay::askName(int command) {
+void TerminalOverlay::askName(int command, std::u16string_view typed) {
     shown_ = Shown::Prompt;
     command_ = command;
-    name_.clear();
+    name_ = typed;
 }
 
 void TerminalOverlay::askReplace(int command, std::u16string name) {

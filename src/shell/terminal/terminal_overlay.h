@@ -30,7 +30,7 @@ class TerminalOverlay {
     void openMenu();
     void openAbout();
     // Asks for a file name on the bottom line for the menu command (Open, Run... or Save As...).
-    void askName(int command);
+    void askName(int command, std::u16string_view typed = {});
     // Asks whether to replace the file `name` for the command; y answers yes.
     void askReplace(int command, std::u16string name);
     // A message in a box, its lines wrapped to fit, until a key is pressed.

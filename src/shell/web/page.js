@@ -436,7 +436,17 @@
     0x8009: () => saveAs(),
     0x800A: () => { chooserVerb = VERB_RUN; $('chooser').click(); },
     0x8008: () => Module._tavik_switch_off(),
+    40007: () => renumber(),
   };
+  // Renumber... asks for RENUM's arguments, starting with the usual ones, and types the command.
+  function renumber() {
+    const [question, usual] = Module.UTF8ToString(Module._tavik_renumber_command(-1)).split('\n');
+    const answer = prompt(question.trim(), usual);
+    if (answer === null) return;
+    const line = Module.UTF8ToString(Module._tavik_renumber_command(putText(answer)));
+    if (line.startsWith('!')) alert(line.slice(1));
+    else typeCommand(line);
+  }
   function saveAs() {
     let name = prompt('Save as (a name in the browser\'s folder; the file is also downloaded):', 'PROGRAM.TK');
     if (name === null) return;

@@ -387,6 +387,18 @@ EMSCRIPTEN_KEEPALIVE const char* tavik_file_command(int verb, int length) {
     }
     return utf8Text.c_str();
 }
+// Renumber...: with a negative length the prompt and the arguments it starts with, a line each; else the
+// command line for the arguments in the buffer, as UTF-8, or the message that refuses them after a "!".
+EMSCRIPTEN_KEEPALIVE const char* tavik_renumber_command(int length) {
+    if (length < 0) {
+        utf8Text = toUtf8(RENUMBER_PROMPT) + "\n" + toUtf8(RENUMBER_DEFAULT);
+        return utf8Text.c_str();
+    }
+    length = std::clamp(length, 0, TEXT_UNITS);
+    const auto line = renumberCommandLine(std::u16string_view(textBuffer, static_cast<std::size_t>(length)));
+    utf8Text = line ? toUtf8(*line) : "!" + toUtf8(RENUMBER_REFUSED_TEXT);
+    return utf8Text.c_str();
+}
 // Types clipboard text (length UTF-16 units at units) as the window's Paste does: "" when it was typed, else
 // the message that refuses it.
 EMSCRIPTEN_KEEPALIVE const char* tavik_paste(const char16_t* units, int length) {
