@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 // --- the page's side, in page.js (Module.tavik) ---
@@ -141,12 +142,19 @@ class PageHost final : public ConsoleView,
     // The saved file goes into the browser's folder first, then takes the target's place here: a save the
     // browser refuses leaves both the folder and the file as they were. Only the folder lasts, so a name
     // outside it is refused rather than saved for this page's life alone.
+    // The page's files live in memory until the browser's folder takes them (rename): there is no disk
+    // for a file or a folder to be synced to.
+    int flush(std::FILE* file) override { return std::fflush(file); }
+    bool syncFolder(const std::filesystem::path&) override { return true; }
     bool rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
         std::error_code error;
         const std::filesystem::path target = std::filesystem::absolute(to, error).lexically_normal();
         if (error) return false;
         const std::filesystem::path relative = target.lexically_relative(FOLDER);
         if (relative.empty() || *relative.begin() == "..") return false;
+        // The page's file system starts with the umask 0777, so the saved file came without any mode bits
+        // and could not be read back; the browser's folder keeps no modes: every file is the user's.
+        if (::chmod(from.c_str(), 0644) != 0) return false;
         std::FILE* file = std::fopen(from.c_str(), "rb");
         if (!file) return false;
         std::string bytes;
@@ -211,6 +219,7 @@ ScreenDamage frameDamage;
 // The page's picture of the layout, refreshed by tavik_layout.
 std::array<std::int32_t, 32> layout{};
 std::vector<std::uint8_t> planeRgba;
+std::vector<std::uint8_t> programBytes;
 std::string utf8Text;
 
 std::string toUtf8(std::u16string_view text) {
@@ -419,6 +428,25 @@ EMSCRIPTEN_KEEPALIVE const char* tavik_texts() {
                "\n" + toUtf8(PASTE_LABEL) + "\n" + toUtf8(COPY_SCREEN_LABEL) + "\n" + menuText();
     return utf8Text.c_str();
 }
+// The program as SAVE would write it, for a link: tavik_program_file_size bytes at the address returned.
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* tavik_program_file() {
+    programBytes.clear();
+    if (machine) {
+        for (const char16_t unit : machine->interpreter.programFileText()) {
+            programBytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+            programBytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+        }
+    }
+    return programBytes.data();
+}
+EMSCRIPTEN_KEEPALIVE int tavik_program_file_size() {
+    return static_cast<int>(programBytes.size());
+}
+// The name the program was last loaded from or saved under, as UTF-8; "" when there is none.
+EMSCRIPTEN_KEEPALIVE const char* tavik_current_file() {
+    utf8Text = machine ? toUtf8(machine->interpreter.currentFile()) : std::string();
+    return utf8Text.c_str();
+}
 // The page's window was resized by the user: portrait stays portrait unless a program turned it.
 EMSCRIPTEN_KEEPALIVE void tavik_resize(int width, int height) {
     if (machine) machine->host.resize(width, height);
@@ -439,6 +467,8 @@ int main(int argc, char** argv) {
         width = std::clamp(std::atoi(argv[1]), 64, 4096);
         height = std::clamp(std::atoi(argv[2]), 64, 4096);
     }
+    // As a desktop's: the files the programs make are readable.
+    ::umask(022);
     std::error_code error;
     std::filesystem::create_directories(FOLDER, error);
     (void)::chdir(FOLDER);
