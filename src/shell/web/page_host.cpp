@@ -6,6 +6,7 @@
 #include "handoff.h"
 #include "interpreter.h"
 #include "layout.h"
+#include "machine.h"
 #include "paste.h"
 #include "program_file.h"
 #include "screen_text.h"
@@ -190,20 +191,22 @@ class PageHandoff final : public InputHandoff {
     PageHost& host_;
 };
 
-struct Machine {
-    explicit Machine(int width, int height)
-        : host(width, height), console(host), handoff(console, host), interpreter(console, handoff) {
+// The page's screen and the machine on it, by the names the exported functions use.
+struct Page {
+    Page(int width, int height)
+        : host(width, height), machine(host, nullptr, host), console(machine.console),
+          handoff(machine.keyboard), interpreter(machine.interpreter) {
         host.console = &console;
         host.handoff = &handoff;
-        handoff.setBreakFlag(&interpreter.breakRequested);
     }
     PageHost host;
-    Console console;
-    PageHandoff handoff;
-    Interpreter interpreter;
+    Machine<PageHandoff> machine;
+    Console& console;
+    PageHandoff& handoff;
+    Interpreter& interpreter;
 };
 
-Machine* machine = nullptr;
+Page* machine = nullptr;
 bool switchedOff = false;
 
 char16_t textBuffer[TEXT_UNITS] = {};
@@ -470,10 +473,10 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(FOLDER, error);
     (void)::chdir(FOLDER);
 
-    static Machine m(width, height);
+    static Page m(width, height);
     machine = &m;
     FileWriteLayer::install(&m.host);
-    m.interpreter.startInterpreter();
+    m.machine.start();
     m.interpreter.interpreterLoop();
     // EXIT, or the menu's Exit: the screen goes dark and the page offers to start again.
     switchedOff = true;
