@@ -160,8 +160,8 @@ class FuzzHost : public Host {
         budget_.spend();
         return (virtualKey * 31 + static_cast<int>(next_)) % 5 == 0;
     }
-    int screenWidth() override { return width_; }
-    int screenHeight() override { return height_; }
+    int screenWidth() const override { return width_; }
+    int screenHeight() const override { return height_; }
     void changeOrientation(int displayOrientation) override {
         budget_.spend();
         const bool landscape = displayOrientation != 0;

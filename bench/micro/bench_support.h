@@ -26,8 +26,8 @@ class NullHost final : public Host {
     std::uint32_t tickCount() override { return 0; }
     void sleepMs(int) override {}
     bool keyDown(int) override { return false; }
-    int screenWidth() override { return 480; }
-    int screenHeight() override { return 640; }
+    int screenWidth() const override { return 480; }
+    int screenHeight() const override { return 640; }
     void changeOrientation(int) override {}
 };
 

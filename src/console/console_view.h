@@ -4,16 +4,15 @@
 // Console::lock(). Every request has a harmless default so that a view overrides only what it shows. What
 // was printed, as opposed to what is shown, goes to a ConsoleTranscript.
 #include "layout.h"
+#include "screen_shape.h"
 
 namespace tavik {
 
-class ConsoleView {
+class ConsoleView : public ScreenShape {
   public:
     virtual ~ConsoleView() = default;
 
-    // Device metrics: the screen (SM_CXSCREEN/SM_CYSCREEN) and the client area in logical pixels.
-    virtual int screenWidth() const = 0;
-    virtual int screenHeight() const = 0;
+    // Device metrics: the screen's size (ScreenShape) and the client area in logical pixels.
     virtual PixelRect clientRect() const = 0;
     // Cell size of the console font at this pixel height.
     virtual CellSize measureFont(int fontHeight) = 0;

@@ -2,6 +2,8 @@
 // What the interpreter needs from the machine around it, besides the console: the keyboard (through input
 // requests and the key-down table), time, the screen's shape and its rotation. The batch console and the
 // window each implement it.
+#include "screen_shape.h"
+
 #include <cstdint>
 
 namespace tavik {
@@ -11,7 +13,7 @@ enum class InputMode : int { Line = 0, Char = 1, Key = 2 };
 // Answer to a break-off: the first unit of an answer that the user broke off with Ctrl-C or BREAK.
 constexpr char16_t BREAK_CHAR = 3;
 
-class Host {
+class Host : public ScreenShape {
   public:
     virtual ~Host() = default;
 
@@ -32,9 +34,7 @@ class Host {
     virtual void sleepMs(int ms) = 0;
     // True while the key with this virtual-key code (0..255) is held down.
     virtual bool keyDown(int virtualKey) = 0;
-    // The screen's size in logical pixels (the window, on the desktop).
-    virtual int screenWidth() = 0;
-    virtual int screenHeight() = 0;
+    // The screen's size in logical pixels (ScreenShape) is the window's, on the desktop.
     // Rotates the screen: 0 portrait (DMDO_0), 1 (DMDO_90) or 4 (DMDO_270) landscape.
     virtual void changeOrientation(int displayOrientation) = 0;
     // True when the application is ending and every wait should give up.

@@ -161,8 +161,8 @@ class BatchHost : public Host {
     std::uint32_t tickCount() override;
     void sleepMs(int ms) override;
     bool keyDown(int) override { return false; }
-    int screenWidth() override { return view_.screenWidth(); }
-    int screenHeight() override { return view_.screenHeight(); }
+    int screenWidth() const override { return view_.screenWidth(); }
+    int screenHeight() const override { return view_.screenHeight(); }
     void changeOrientation(int displayOrientation) override;
     // Nothing waits once the output has failed: the process is ending.
     bool shuttingDown() override { return view_.failed(); }

@@ -36,14 +36,10 @@ class WindowPort {
     virtual void stopCaretTimer() = 0;
 };
 
-// The device's screen as the interpreter sees it. Called from the interpreter thread. The size has the
-// signature of ConsoleView's, so a window that is both implements it once.
-class ScreenPort {
+// The device's screen as the interpreter sees it. Called from the interpreter thread. The size is the
+// ScreenShape every view answers too, so a window that is both implements it once.
+class ScreenPort : public ScreenShape {
   public:
-    virtual ~ScreenPort() = default;
-    // The screen's size in logical pixels (the window's, on the desktop).
-    virtual int screenWidth() const = 0;
-    virtual int screenHeight() const = 0;
     // 0 portrait, 1 or 4 landscape. The window may turn later: the waiting orient polls the size.
     virtual void changeOrientation(int displayOrientation) = 0;
 };
@@ -87,8 +83,8 @@ class InputHandoff : public Host {
     std::uint32_t tickCount() override;
     void sleepMs(int ms) override;
     bool keyDown(int virtualKey) override;
-    int screenWidth() override { return screen_.screenWidth(); }
-    int screenHeight() override { return screen_.screenHeight(); }
+    int screenWidth() const override { return screen_.screenWidth(); }
+    int screenHeight() const override { return screen_.screenHeight(); }
     void changeOrientation(int displayOrientation) override { screen_.changeOrientation(displayOrientation); }
     bool shuttingDown() override { return closing_.load(); }
 

@@ -56,8 +56,8 @@ class FakeHost : public Host {
         }
         return keys[virtualKey];
     }
-    int screenWidth() override { return width; }
-    int screenHeight() override { return height; }
+    int screenWidth() const override { return width; }
+    int screenHeight() const override { return height; }
     void changeOrientation(int displayOrientation) override { orientations.push_back(displayOrientation); }
 
     std::deque<std::u16string> answers;

@@ -103,5 +103,35 @@ TEST_F(InterpreterTest, RunStartsWhereAskedOrReportsTheMissingLine) {
         << "a run that cannot start clears nothing";
 }
 
+TEST_F(InterpreterTest, RenumberAndDeleteEditInPlaceOrChangeNothing) {
+    enter(u"10 GOTO 30");
+    enter(u"20 GOSUB 0x1E:IF A THEN 30");
+    enter(u"30 RUN 10");
+    const auto used = peer.program.usedBytes;
+    exec(u"renum 1000,20,100");
+    EXPECT_EQ(list(), u"10 goto 1100\n1000 gosub 0x44c:if A then 1100\n1100 run 10\n");
+    const Bytes before = area();
+    const auto generation = peer.program.generation();
+    EXPECT_EQ(exec(u"renum 10,1000"), u"Line Number Collision in 0\n");
+    EXPECT_EQ(exec(u"renum 32766,,1"), u"Line Number Overflow in 0\n");
+    EXPECT_EQ(area(), before);
+    EXPECT_EQ(peer.program.generation(), generation);
+
+    // Records keep their lengths: only the numbers in headers and targets change.
+    exec(u"renum 32765,,1");
+    EXPECT_EQ(list(), u"32765 goto 32767\n32766 gosub 0x7fff:if A then 32767\n32767 run 32765\n");
+    EXPECT_EQ(peer.program.usedBytes, used);
+    EXPECT_NE(peer.program.generation(), generation);
+    EXPECT_NE(peer.program.findLine(32767), nullptr); // the line cache follows the new numbers
+    EXPECT_EQ(peer.program.findLine(30), nullptr);
+
+    // The array starts where the records end, as after any edit.
+    exec(u"delete 32766-");
+    EXPECT_EQ(list(), u"32765 goto 32767\n");
+    EXPECT_EQ(peer.arrayElement(0), peer.program.area + peer.program.usedBytes);
+    EXPECT_EQ(exec(u"delete -32765:list"), u"");
+    EXPECT_EQ(area(), (Bytes{0, 0}));
+}
+
 } // namespace
 } // namespace tavik::test

@@ -111,8 +111,8 @@ class RecordingHost final : public Host {
     std::uint32_t tickCount() override { return handoff_.tickCount(); }
     void sleepMs(int ms) override { handoff_.sleepMs(ms); }
     bool keyDown(int virtualKey) override { return handoff_.keyDown(virtualKey); }
-    int screenWidth() override { return handoff_.screenWidth(); }
-    int screenHeight() override { return handoff_.screenHeight(); }
+    int screenWidth() const override { return handoff_.screenWidth(); }
+    int screenHeight() const override { return handoff_.screenHeight(); }
     void changeOrientation(int displayOrientation) override {
         handoff_.changeOrientation(displayOrientation);
     }
