@@ -10,9 +10,9 @@
 //   print     10,000 printed lines in the window against the batch console                 goal <= 3x
 //   startup   a start of the window until it shows "OK" (this program started again as a child);
 //             with TAVIKWM, also the real program started with a file that exits at once    goal < 300 ms
-#include "../tests/console/console_peer.h"
-#include "batch_host.h"
+#include "batch_session.h"
 #include "main_window.h"
+#include "support/console_peer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,11 +2,12 @@
 // What the fuzz targets share: a console view and a host that answer from the input and stop runaway
 // programs, checks of the program store and of the listing round trip, and a confined file layer. A broken
 // invariant aborts with a message, which libFuzzer reports as a crash.
-#include "../tests/interpreter/interpreter_peer.h"
 #include "console.h"
 #include "console_view.h"
 #include "interpreter.h"
 #include "program_file.h"
+#include "support/interpreter_peer.h"
+#include "support/quiet_machine.h"
 #include "tokenizer.h"
 #include "tokens.h"
 
@@ -104,13 +105,10 @@ class Budget {
     int used_ = 0;
 };
 
-class FuzzView : public ConsoleView {
+// The quiet view of the shared fakes, each drawing request spending the budget.
+class FuzzView : public test::QuietView {
   public:
     explicit FuzzView(Budget& budget) : budget_(budget) {}
-    int screenWidth() const override { return 480; }
-    int screenHeight() const override { return 640; }
-    PixelRect clientRect() const override { return {0, 0, 480, 640}; }
-    CellSize measureFont(int fontHeight) override { return {fontHeight, fontHeight}; }
     void damaged() override { budget_.spend(); }
     void beep() override { budget_.spend(); }
 
@@ -193,15 +191,7 @@ struct Machine {
     Interpreter interp{console, host};
 };
 
-// Listed text, kept in memory.
-class MemoryStream : public OutputStream {
-  public:
-    bool write(const char16_t* units, std::size_t count) override {
-        text.append(units, count);
-        return true;
-    }
-    std::u16string text;
-};
+using test::MemoryStream;
 
 // Walks one TokenLine element by element, independently of skipToLineEnd, and checks the format: type bytes
 // and the end byte at odd offsets (from an even start), payloads ending in a 0 unit, no structural or control

@@ -1,53 +1,19 @@
 #pragma once
-// A console with no window and a host with no keyboard, so that the interpreter runs alone under a benchmark.
-#include "../../tests/interpreter/interpreter_peer.h"
-#include "console.h"
-#include "interpreter.h"
+// The interpreter alone under a benchmark: the quiet machine of tests/support and the lines it is given.
+#include "support/interpreter_peer.h"
+#include "support/quiet_machine.h"
+#include "tokenizer.h"
 
 #include <string>
 #include <vector>
 
 namespace tavik::bench {
 
-class NullView final : public ConsoleView {
-  public:
-    int screenWidth() const override { return 480; }
-    int screenHeight() const override { return 640; }
-    PixelRect clientRect() const override { return {0, 0, 480, 640}; }
-    CellSize measureFont(int fontHeight) override { return {fontHeight, fontHeight}; }
-};
-
-class NullHost final : public Host {
-  public:
-    bool requestInput(char16_t* buffer, int capacity, InputMode) override {
-        if (capacity > 0) buffer[0] = 0;
-        return false;
-    }
-    std::uint32_t tickCount() override { return 0; }
-    void sleepMs(int) override {}
-    bool keyDown(int) override { return false; }
-    int screenWidth() const override { return 480; }
-    int screenHeight() const override { return 640; }
-    void changeOrientation(int) override {}
-};
-
-class NullStream final : public OutputStream {
-  public:
-    bool write(const char16_t*, std::size_t count) override {
-        units += count;
-        return true;
-    }
-    std::size_t units = 0;
-};
-
-// The interpreter is large (its program area is 48 KiB): it lives on the heap.
-struct Machine {
-    NullView view;
-    Console console{view};
-    NullHost host;
-    Interpreter interp{console, host};
-    Machine() { interp.resetInterpreter(); }
-};
+// The machine and the stream of the shared fakes, by the names the benchmarks use.
+using NullView = test::QuietView;
+using NullHost = test::QuietHost;
+using NullStream = test::CountingStream;
+using Machine = test::QuietMachine;
 
 // A source line in the form the tokenizer takes: UTF-16, 0-terminated.
 inline std::u16string source(const std::string& text) {

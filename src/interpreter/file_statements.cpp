@@ -17,6 +17,19 @@ bool Interpreter::saveProgramFile(const char16_t* name) {
     return writer->commit();
 }
 
+std::u16string Interpreter::programFileText() {
+    class Collector final : public OutputStream {
+      public:
+        bool write(const char16_t* units, std::size_t count) override {
+            text.append(units, count);
+            return true;
+        }
+        std::u16string text{u"\uFEFF"};
+    } collector;
+    listLines(&collector, 1, 32767);
+    return std::move(collector.text);
+}
+
 void Interpreter::stSave() {
     char16_t name[FILE_NAME_UNITS];
     const std::uint8_t b = nextSignificantByte();

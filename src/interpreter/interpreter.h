@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
+#include <string_view>
 
 namespace tavik {
 
@@ -28,6 +30,11 @@ class Interpreter : private InterpreterState {
     bool runUntilDirect(LineSource* fileLines = nullptr);
     // Back to the state after start-up, without the banner: no program, no variables, no run.
     void resetInterpreter();
+    // The stored program as SAVE writes it to a file: the mark, then the listing with CR LF line ends (the
+    // page's links carry it). Read while the interpreter waits or yields, never from another thread.
+    std::u16string programFileText();
+    // The name the program was last loaded from or saved under; empty when there is none.
+    std::u16string_view currentFile() const { return currentFileName; }
     // Raised by another thread (BREAK, Ctrl-C, a menu command); tested and cleared before each statement.
     using InterpreterState::breakRequested;
 

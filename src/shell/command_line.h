@@ -1,5 +1,7 @@
 #pragma once
 // The program's command line: tavikwm [--batch | --terminal] [--screen WxH] [--help] [--version] [FILE].
+#include "exit_status.h"
+
 #include <functional>
 #include <optional>
 #include <span>
@@ -11,8 +13,6 @@ namespace tavik {
 // Each side of --screen, in logical pixels.
 constexpr int SCREEN_SIDE_MIN = 100;
 constexpr int SCREEN_SIDE_MAX = 4096;
-// Exit status for a command line that cannot be used.
-constexpr int EXIT_USAGE = 2;
 
 struct CommandLine {
     enum class Action { Run, Help, Version, Error };

@@ -1,5 +1,5 @@
 // tavikwm: reads the command line and starts the console.
-#include "batch_host.h"
+#include "batch_session.h"
 #include "command_line.h"
 #include "terminal_host.h"
 #include "window_loader.h"

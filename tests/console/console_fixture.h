@@ -1,8 +1,8 @@
 #pragma once
 // A console on a 480 x 640 fake screen with 16-pixel cells, sized 20 x 20 and blank, the view's log emptied.
 #include "console.h"
-#include "console_peer.h"
-#include "fake_view.h"
+#include "support/console_peer.h"
+#include "support/fake_view.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,11 @@
 #pragma once
-// An interpreter over a fake console view and a scripted host. Answers to input requests come from one
-// queue; when it runs dry the host answers Ctrl-C, raises a break and reports the input closed, which ends
-// a session driven through interpreterLoop. The view's transcript is what the console was given: messages
-// end in "\a\r\n", of which only the LF reaches it.
+// An interpreter over a fake console view and a scripted host (tests/support). The view's transcript is
+// what the console was given: messages end in "\a\r\n", of which only the LF reaches it.
 #include "console.h"
-#include "console/fake_view.h"
 #include "interpreter.h"
-#include "interpreter/interpreter_peer.h"
+#include "support/fake_host.h"
+#include "support/fake_view.h"
+#include "support/interpreter_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -26,50 +25,6 @@
 namespace tavik::test {
 
 using Bytes = std::vector<std::uint8_t>;
-
-class FakeHost : public Host {
-  public:
-    bool requestInput(char16_t* buffer, int capacity, InputMode mode) override {
-        modes.push_back(mode);
-        if (answers.empty()) {
-            buffer[0] = BREAK_CHAR;
-            buffer[1] = 0;
-            if (breakFlag) breakFlag->store(1);
-            return false;
-        }
-        const std::u16string answer = answers.front();
-        answers.pop_front();
-        int n = 0;
-        for (; n < capacity - 1 && n < static_cast<int>(answer.size()); ++n) buffer[n] = answer[n];
-        buffer[n] = 0;
-        return true;
-    }
-    std::uint32_t tickCount() override { return ticks; }
-    void sleepMs(int ms) override {
-        sleeps.push_back(ms);
-        if (onSleep) onSleep();
-    }
-    bool keyDown(int virtualKey) override {
-        if (virtualKey < 0 || virtualKey > 255) {
-            ADD_FAILURE() << "key table read at " << virtualKey;
-            return true;
-        }
-        return keys[virtualKey];
-    }
-    int screenWidth() const override { return width; }
-    int screenHeight() const override { return height; }
-    void changeOrientation(int displayOrientation) override { orientations.push_back(displayOrientation); }
-
-    std::deque<std::u16string> answers;
-    std::vector<InputMode> modes;
-    std::atomic<int>* breakFlag = nullptr;
-    std::uint32_t ticks = 0;
-    bool keys[256] = {};
-    std::vector<int> sleeps;
-    std::function<void()> onSleep;
-    int width = 480, height = 640;
-    std::vector<int> orientations;
-};
 
 class InterpreterTest : public ::testing::Test {
   protected:

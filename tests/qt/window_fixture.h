@@ -1,7 +1,7 @@
 #pragma once
 // A shown main window with its interpreter running, and the waits and readings the window tests share.
 // Every wait processes the window's events and is bounded, so that a hang fails the test.
-#include "../console/console_peer.h"
+#include "support/console_peer.h"
 #include "main_window.h"
 
 #include <QApplication>

@@ -1,4 +1,5 @@
-#include "batch_host.h"
+#include "batch_input.h"
+#include "fd_streams.h"
 
 #include <gtest/gtest.h>
 

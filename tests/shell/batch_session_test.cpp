@@ -1,4 +1,4 @@
-#include "batch_host.h"
+#include "batch_session.h"
 #include "interpreter.h"
 
 #include <gtest/gtest.h>

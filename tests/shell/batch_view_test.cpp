@@ -1,4 +1,4 @@
-#include "batch_host.h"
+#include "batch_view.h"
 
 #include <gtest/gtest.h>
 

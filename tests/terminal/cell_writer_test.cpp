@@ -2,8 +2,8 @@
 // cell takes exactly two columns whatever its character, the plane shows in half blocks, colours are sent
 // as the terminal can show them, and after the first frame only the cells the console changed are sent.
 #include "console.h"
-#include "console/fake_view.h"
-#include "fake_terminal.h"
+#include "support/fake_terminal.h"
+#include "support/fake_view.h"
 #include "terminal_frame.h"
 #include "terminal_overlay.h"
 

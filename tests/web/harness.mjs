@@ -11,12 +11,13 @@ export const SITE = process.env.TAVIK_SITE || new URL('../../build/web/site/', i
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.css': 'text/css',
   '.wasm': 'application/wasm', '.ttf': 'font/ttf', '.svg': 'image/svg+xml', '.txt': 'text/plain',
+  '.png': 'image/png', '.webmanifest': 'application/manifest+json',
 };
 
-export async function serveSite() {
+export async function serveSite(site = SITE) {
   const server = createServer((req, res) => {
     const path = normalize(decodeURIComponent(new URL(req.url, 'http://x').pathname)).replace(/^(\.\.[/\\])+/, '');
-    let file = join(SITE, path);
+    let file = join(site, path);
     try {
       if (statSync(file).isDirectory()) file = join(file, 'index.html');
       const body = readFileSync(file);
@@ -32,13 +33,15 @@ export async function serveSite() {
 }
 
 // One browser profile per suite: a fresh folder, so that IndexedDB starts empty.
-export async function launch() {
+// options: the context's own (a phone's viewport, touch, mobile emulation).
+export async function launch(options = {}) {
   const profile = mkdtempSync(join(tmpdir(), 'tavik-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: process.env.TAVIK_CHROMIUM || '/usr/bin/chromium',
     headless: true,
     acceptDownloads: true,
     viewport: { width: 520, height: 720 },
+    ...options,
     args: ['--no-sandbox', '--disable-background-networking', '--disable-component-update', '--disable-sync',
            '--no-first-run', '--disable-quic', '--disable-gpu'],
   });

@@ -1,5 +1,7 @@
 #include "console_renderer.h"
 
+#include "utf16.h"
+
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
@@ -35,10 +37,6 @@ const QString& installedConsoleFamily() {
         return QString();
     }();
     return family;
-}
-
-bool isSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDFFF;
 }
 
 } // namespace

@@ -57,15 +57,12 @@ MainWindow::MainWindow(const WindowOptions& options)
     : ownDialogs_(options.dialogs == nullptr ? std::make_unique<DesktopDialogs>() : nullptr),
       dialogs_(options.dialogs == nullptr ? ownDialogs_.get() : options.dialogs),
       view_(std::make_unique<WindowView>(options.width, options.height, options.width, options.height)),
-      console_(std::make_unique<Console>(*view_)),
-      handoff_(std::make_unique<InputHandoff>(*console_, *this, *this)),
-      interpreter_(std::make_unique<Interpreter>(*console_, *handoff_)),
-      thread_(std::make_unique<InterpreterThread>(*interpreter_, *handoff_, *this)) {
+      machine_(std::make_unique<ThreadedMachine>(*view_, *this, *this)) {
     setWindowTitle(fromUtf16(WINDOW_TITLE));
     setWindowIcon(applicationIcon());
 
-    consoleWidget_ = new ConsoleWidget(*console_, *view_, *this, this);
-    view_->attach(*console_, *consoleWidget_);
+    consoleWidget_ = new ConsoleWidget(machine_->console, *view_, *this, this);
+    view_->attach(machine_->console, *consoleWidget_);
 
     auto* bar = new QWidget(this);
     auto* keys = new QHBoxLayout(bar);
@@ -89,7 +86,7 @@ MainWindow::MainWindow(const WindowOptions& options)
     column->addWidget(bar);
 
     caretTimer_.setInterval(CARET_BLINK_MS);
-    connect(&caretTimer_, &QTimer::timeout, this, [this] { handoff_->handleTimer(); });
+    connect(&caretTimer_, &QTimer::timeout, this, [this] { machine_->keyboard.handleTimer(); });
 
     // The window is the screen: its size is the screen's, the console's area is what the soft keys leave.
     // Window managers that honour it keep the console area at least MIN_CONSOLE_SIDE on each side (a
@@ -99,9 +96,9 @@ MainWindow::MainWindow(const WindowOptions& options)
     resize(options.width, options.height);
     column->activate();
     {
-        Guard guard(console_->lock());
+        Guard guard(machine_->console.lock());
         view_->setGeometry(width(), height(), consoleWidget_->width(), consoleWidget_->height());
-        console_->clearScreen();
+        machine_->console.clearScreen();
     }
     consoleWidget_->setFocus();
 }
@@ -143,15 +140,12 @@ QMenu* MainWindow::buildMenu() {
 }
 
 void MainWindow::startInterpreter(const std::optional<std::u16string>& file) {
-    interpreter_->startInterpreter();
-    if (file) interpreter_->requestRunFile(file->c_str());
-    thread_->start();
+    machine_->start(file);
 }
 
 void MainWindow::stopInterpreter() {
     caretTimer_.stop();
-    handoff_->shutdown();
-    thread_->stop();
+    machine_->stop();
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -175,7 +169,7 @@ bool MainWindow::handleCommand(int id) {
 }
 
 void MainWindow::typeCommand(std::u16string_view text) {
-    if (handoff_->typeForUser(text) != TypeResult::Accepted)
+    if (machine_->keyboard.typeForUser(text) != TypeResult::Accepted)
         dialogs_->refuse(this, fromUtf16(NOT_ONE_LINE_TEXT));
 }
 
@@ -207,7 +201,7 @@ void MainWindow::typeFileCommand(std::u16string_view verb, const QString& path) 
         return;
     }
     // Nothing is typed and nothing broken off when the line would not fit.
-    if (handoff_->typeForUser(*line) == TypeResult::TooLong)
+    if (machine_->keyboard.typeForUser(*line) == TypeResult::TooLong)
         dialogs_->refuse(this, fromUtf16(pathTooLongText(toUtf16(path))));
 }
 
@@ -230,13 +224,13 @@ void MainWindow::runFileFromAnotherStart(const QString& path) {
 }
 
 void MainWindow::pasteClipboard() {
-    const PasteResult result = pasteText(*handoff_, toUtf16(QGuiApplication::clipboard()->text()));
+    const PasteResult result = pasteText(machine_->keyboard, toUtf16(QGuiApplication::clipboard()->text()));
     if (result.outcome == PasteResult::Refused)
         dialogs_->refuse(this, QString::fromStdString(pasteMessage(result)));
 }
 
 void MainWindow::copyScreen() {
-    QGuiApplication::clipboard()->setText(fromUtf16(screenText(*console_)));
+    QGuiApplication::clipboard()->setText(fromUtf16(screenText(machine_->console)));
 }
 
 void MainWindow::popUpMenu() {
@@ -279,17 +273,17 @@ void MainWindow::stopCaretTimer() {
 // ScreenPort, on the interpreter thread
 
 int MainWindow::screenWidth() const {
-    Guard guard(console_->lock());
+    Guard guard(machine_->console.lock());
     return view_->screenWidth();
 }
 
 int MainWindow::screenHeight() const {
-    Guard guard(console_->lock());
+    Guard guard(machine_->console.lock());
     return view_->screenHeight();
 }
 
 void MainWindow::changeOrientation(int displayOrientation) {
-    Guard guard(console_->lock());
+    Guard guard(machine_->console.lock());
     const int w = view_->screenWidth();
     const int h = view_->screenHeight();
     const int smaller = std::min(w, h);
@@ -325,19 +319,19 @@ bool MainWindow::accelerator(int virtualKey) {
 }
 
 void MainWindow::keyDown(int virtualKey) {
-    handoff_->handleKeyDown(virtualKey);
+    machine_->keyboard.handleKeyDown(virtualKey);
 }
 
 void MainWindow::keyUp(int virtualKey) {
-    handoff_->handleKeyUp(virtualKey);
+    machine_->keyboard.handleKeyUp(virtualKey);
 }
 
 void MainWindow::character(char16_t unit) {
-    handoff_->handleChar(unit);
+    machine_->keyboard.handleChar(unit);
 }
 
 void MainWindow::focusLost() {
-    handoff_->handleFocusLost();
+    machine_->keyboard.handleFocusLost();
 }
 
 void MainWindow::paste() {
@@ -345,11 +339,11 @@ void MainWindow::paste() {
 }
 
 void MainWindow::pressed(int x, int y) {
-    const ConsoleGeometry g = console_->geometry();
+    const ConsoleGeometry g = machine_->console.geometry();
     int column = 0, row = 0;
     // The cell under the pointer becomes the cursor, as the arrow keys would make it, while a line is asked.
     if (cellAtPixel(g.grid, g.cellWidth, g.cellHeight, g.columns, g.rows, x, y, column, row))
-        handoff_->handleCellClick(column, row);
+        machine_->keyboard.handleCellClick(column, row);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -358,12 +352,12 @@ void MainWindow::pressed(int x, int y) {
 bool MainWindow::event(QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == InputRequestEventType) {
-        handoff_->handleInputRequest(static_cast<InputRequestEvent*>(event)->mode);
-        if (handoff_->inputActive()) ++inputRequestsOpened_;
+        machine_->keyboard.handleInputRequest(static_cast<InputRequestEvent*>(event)->mode);
+        if (machine_->keyboard.inputActive()) ++inputRequestsOpened_;
         return true;
     }
     if (type == BreakCharEventType) {
-        handoff_->handleChar(BREAK_CHAR);
+        machine_->keyboard.handleChar(BREAK_CHAR);
         return true;
     }
     if (type == CloseEventType) {
@@ -389,7 +383,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (about_) about_->setGeometry(rect());
     // The console's area follows in its own resize; a change of the window alone is a new screen size.
-    Guard guard(console_->lock());
+    Guard guard(machine_->console.lock());
     view_->setGeometry(width(), height(), consoleWidget_->width(), consoleWidget_->height());
 }
 

@@ -10,7 +10,7 @@
 #include "console_widget.h"
 #include "handoff.h"
 #include "interpreter.h"
-#include "interpreter_thread.h"
+#include "machine.h"
 #include "menu_commands.h"
 #include "window_view.h"
 
@@ -63,9 +63,9 @@ class MainWindow final : public QWidget, public WindowPort, public ScreenPort, p
     // Pops the menu up above the MENU soft key, as a handheld's menu rises from its bar.
     void popUpMenu();
 
-    Console& console() { return *console_; }
-    InputHandoff& handoff() { return *handoff_; }
-    Interpreter& interpreter() { return *interpreter_; }
+    Console& console() { return machine_->console; }
+    InputHandoff& handoff() { return machine_->keyboard; }
+    Interpreter& interpreter() { return machine_->interpreter; }
     WindowView& view() { return *view_; }
     ConsoleWidget& consoleWidget() { return *consoleWidget_; }
     QMenu* menu() const { return menu_; }
@@ -114,10 +114,7 @@ class MainWindow final : public QWidget, public WindowPort, public ScreenPort, p
     std::unique_ptr<ShellDialogs> ownDialogs_;
     ShellDialogs* dialogs_;
     std::unique_ptr<WindowView> view_;
-    std::unique_ptr<Console> console_;
-    std::unique_ptr<InputHandoff> handoff_;
-    std::unique_ptr<Interpreter> interpreter_;
-    std::unique_ptr<InterpreterThread> thread_;
+    std::unique_ptr<ThreadedMachine> machine_;
     ConsoleWidget* consoleWidget_ = nullptr;
     QMenu* menu_ = nullptr;
     QPushButton* breakKey_ = nullptr;

@@ -1,6 +1,7 @@
 #include "terminal_frame.h"
 
 #include "layout.h"
+#include "utf16.h"
 #include "utf8.h"
 
 #include <algorithm>
@@ -18,10 +19,6 @@ constexpr Colour BAR_TEXT = 0x000000;
 // Integer division that rounds towards minus infinity: a grid larger than the screen starts left of it.
 int floorDiv(int a, int b) {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
-
-bool isSurrogate(char32_t c) {
-    return c >= 0xD800 && c <= 0xDFFF;
 }
 
 void appendNumber(int value, std::string& out) {

@@ -1,10 +1,10 @@
 #include "terminal_host.h"
 
 #include "console.h"
+#include "exit_status.h"
 #include "handoff.h"
-#include "interpreter.h"
-#include "interpreter_thread.h"
 #include "key_decoder.h"
+#include "machine.h"
 #include "paste.h"
 #include "program_io.h"
 #include "shell_resources.h"
@@ -43,10 +43,7 @@ using Clock = std::chrono::steady_clock;
 using Guard = std::lock_guard<std::recursive_mutex>;
 
 constexpr int CARET_BLINK_MS = 500;
-// A second Ctrl+C within this time ends the program, as in the batch console.
-constexpr int DOUBLE_BREAK_MS = 1000;
 constexpr int F10 = VK_F1 + 9;
-constexpr int EXIT_DOUBLE_BREAK = 130;
 // Keys typed while no request is open wait this long for one: typing goes on across the moment between a
 // line entered and the next request, as in any terminal; keys typed into a long run are dropped, as the
 // window drops them.
@@ -169,11 +166,11 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
 
     // --- ConsoleView and ScreenPort: from either thread ---
     int screenWidth() const override {
-        Guard guard(console_->lock());
+        Guard guard(console_.lock());
         return screenWidth_;
     }
     int screenHeight() const override {
-        Guard guard(console_->lock());
+        Guard guard(console_.lock());
         return screenHeight_;
     }
     PixelRect clientRect() const override { return {0, 0, screenWidth_, screenHeight_}; }
@@ -250,11 +247,6 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     int screenWidth_;
     int screenHeight_;
 
-    std::unique_ptr<Console> console_;
-    std::unique_ptr<InputHandoff> handoff_;
-    std::unique_ptr<Interpreter> interpreter_;
-    std::unique_ptr<InterpreterThread> thread_;
-
     std::mutex queueMutex_;
     std::deque<Posted> queue_;
     std::atomic<bool> dirty_{true};
@@ -277,22 +269,25 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     };
     std::deque<Typed> typed_;
     std::array<std::optional<Clock::time_point>, 256> keyRelease_{};
-    std::optional<Clock::time_point> lastBreak_;
+    DoubleBreak breaks_;
     bool ending_ = false;
-    int status_ = 0;
+    int status_ = EXIT_NORMAL;
+
+    // Last, so that everything the console and the thread call back into exists before them, and the
+    // thread has stopped before any of it goes.
+    std::unique_ptr<ThreadedMachine> machine_;
+    Console& console_;
+    InputHandoff& handoff_;
 };
 
 TerminalHost::TerminalHost(int inFd, int outFd, const TerminalTraits& traits)
     : in_(inFd), out_(outFd), traits_(traits), screenWidth_(terminalScreenWidth(80)),
-      screenHeight_(terminalScreenHeight(24)), writer_(traits) {
-    console_ = std::make_unique<Console>(*this);
-    handoff_ = std::make_unique<InputHandoff>(*console_, *this, *this);
-    interpreter_ = std::make_unique<Interpreter>(*console_, *handoff_);
-    thread_ = std::make_unique<InterpreterThread>(*interpreter_, *handoff_, *this);
-}
+      screenHeight_(terminalScreenHeight(24)), writer_(traits),
+      machine_(std::make_unique<ThreadedMachine>(*this, *this, *this)), console_(machine_->console),
+      handoff_(machine_->handoff()) {}
 
 TerminalHost::~TerminalHost() {
-    thread_->stop();
+    machine_->stop();
     wakeWriteFd.store(-1);
     if (wakeRead_ >= 0) ::close(wakeRead_);
     if (wakeWrite_ >= 0) ::close(wakeWrite_);
@@ -323,12 +318,12 @@ void TerminalHost::readSize() {
         columns_ = size.ws_col;
         rows_ = size.ws_row;
     }
-    Guard guard(console_->lock());
+    Guard guard(console_.lock());
     // The window's resize: the screen takes the terminal's shape, the grid keeps its cells and is centred
     // anew.
     screenWidth_ = terminalScreenWidth(columns_);
     screenHeight_ = terminalScreenHeight(rows_);
-    console_->damageAll();
+    console_.damageAll();
     writer_.forget();
     markDirty();
 }
@@ -343,9 +338,9 @@ void TerminalHost::handlePosted() {
             queue_.pop_front();
         }
         switch (p.kind) {
-        case Posted::Kind::InputRequest: handoff_->handleInputRequest(p.mode); break;
-        case Posted::Kind::BreakChar: handoff_->handleChar(BREAK_CHAR); break;
-        case Posted::Kind::Close: finish(0); break;
+        case Posted::Kind::InputRequest: handoff_.handleInputRequest(p.mode); break;
+        case Posted::Kind::BreakChar: handoff_.handleChar(BREAK_CHAR); break;
+        case Posted::Kind::Close: finish(EXIT_NORMAL); break;
         }
         markDirty(); // the caret may show or hide
     }
@@ -360,18 +355,19 @@ void TerminalHost::releaseKeys(Clock::time_point now) {
     for (std::size_t vk = 0; vk < keyRelease_.size(); ++vk) {
         if (keyRelease_[vk] && *keyRelease_[vk] <= now) {
             keyRelease_[vk].reset();
-            handoff_->handleKeyUp(static_cast<int>(vk));
+            handoff_.handleKeyUp(static_cast<int>(vk));
         }
     }
 }
 
 void TerminalHost::handleBreakKey() {
-    const Clock::time_point now = Clock::now();
-    if (lastBreak_ && now - *lastBreak_ < std::chrono::milliseconds(DOUBLE_BREAK_MS)) {
-        finish(EXIT_DOUBLE_BREAK);
+    // A second Ctrl+C soon after the first ends the program, as in the batch console.
+    const auto sinceStart =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch());
+    if (breaks_.endsProgram(static_cast<std::uint32_t>(sinceStart.count()))) {
+        finish(EXIT_BREAK);
         return;
     }
-    lastBreak_ = now;
     typed_.clear(); // what was typed ahead is not for the prompt the break brings
     command(CMD_BREAK);
 }
@@ -383,7 +379,7 @@ void TerminalHost::handleKey(const TerminalKey& key) {
         // Typed as the window's paste types it; a line too long for the console refuses all of it.
         if (overlay_.open()) {
             overlay_.key(key);
-        } else if (const PasteResult pasted = pasteText(*handoff_, key.units);
+        } else if (const PasteResult pasted = pasteText(handoff_, key.units);
                    pasted.outcome == PasteResult::Refused) {
             overlay_.showMessage(utf16FromUtf8(pasteMessage(pasted)));
         }
@@ -392,8 +388,8 @@ void TerminalHost::handleKey(const TerminalKey& key) {
     if (key.kind == TerminalKey::Kind::Press) {
         // A click on a console cell places the cursor while a line is asked; the menu takes no clicks.
         int column = 0, row = 0;
-        if (!overlay_.open() && consoleCellAt(console_->geometry(), rows_, key.column, key.row, column, row))
-            handoff_->handleCellClick(column, row);
+        if (!overlay_.open() && consoleCellAt(console_.geometry(), rows_, key.column, key.row, column, row))
+            handoff_.handleCellClick(column, row);
         return;
     }
     // Ctrl+C is the BREAK soft key wherever the keyboard is.
@@ -440,7 +436,7 @@ void TerminalHost::queueKey(const TerminalKey& key) {
     deliverTyped();
     if (!typed_.empty() && key.virtualKey != 0) {
         // KEY() sees the key at once; with no request open, the key-down only marks it held.
-        if (!handoff_->inputActive()) handoff_->handleKeyDown(key.virtualKey);
+        if (!handoff_.inputActive()) handoff_.handleKeyDown(key.virtualKey);
         holdKey(key.virtualKey);
     }
 }
@@ -448,14 +444,14 @@ void TerminalHost::queueKey(const TerminalKey& key) {
 void TerminalHost::deliver(const TerminalKey& key) {
     // As the window delivers a key: its key-down, then what it types.
     if (key.virtualKey != 0) {
-        handoff_->handleKeyDown(key.virtualKey);
+        handoff_.handleKeyDown(key.virtualKey);
         holdKey(key.virtualKey);
     }
-    for (const char16_t unit : key.units) handoff_->handleChar(unit);
+    for (const char16_t unit : key.units) handoff_.handleChar(unit);
 }
 
 void TerminalHost::deliverTyped() {
-    while (!typed_.empty() && handoff_->inputActive() && !ending_) {
+    while (!typed_.empty() && handoff_.inputActive() && !ending_) {
         const TerminalKey key = std::move(typed_.front().key);
         typed_.pop_front();
         deliver(key);
@@ -463,7 +459,7 @@ void TerminalHost::deliverTyped() {
 }
 
 void TerminalHost::dropStaleTyped(Clock::time_point now) {
-    if (handoff_->inputActive()) return;
+    if (handoff_.inputActive()) return;
     while (!typed_.empty() && now - typed_.front().arrived >= std::chrono::milliseconds(TYPE_AHEAD_MS))
         typed_.pop_front();
 }
@@ -476,7 +472,7 @@ void TerminalHost::command(int id) {
     case CMD_SAVE_AS: overlay_.askName(id); break;
     case CMD_SAVE: typeCommand(SAVE_COMMAND_LINE); break;
     case CMD_RENUMBER: overlay_.askName(id, RENUMBER_DEFAULT); break;
-    case CMD_EXIT: finish(0); break;
+    case CMD_EXIT: finish(EXIT_NORMAL); break;
     case CMD_ABOUT: overlay_.openAbout(); break;
     case CMD_BREAK: typeCommand(u""); break;
     default: break;
@@ -485,7 +481,7 @@ void TerminalHost::command(int id) {
 }
 
 void TerminalHost::typeCommand(std::u16string_view text) {
-    if (handoff_->typeForUser(text) != TypeResult::Accepted) overlay_.showMessage(NOT_ONE_LINE_TEXT);
+    if (handoff_.typeForUser(text) != TypeResult::Accepted) overlay_.showMessage(NOT_ONE_LINE_TEXT);
 }
 
 void TerminalHost::fileCommand(int id, std::u16string name, bool replaceAgreed) {
@@ -506,7 +502,7 @@ void TerminalHost::fileCommand(int id, std::u16string name, bool replaceAgreed) 
         return;
     }
     // Nothing is typed and nothing broken off when the line would not fit.
-    if (handoff_->typeForUser(*line) == TypeResult::TooLong) overlay_.showMessage(pathTooLongText(name));
+    if (handoff_.typeForUser(*line) == TypeResult::TooLong) overlay_.showMessage(pathTooLongText(name));
 }
 
 void TerminalHost::suspend() {
@@ -531,18 +527,19 @@ void TerminalHost::render() {
     overlayChanged_ = false;
     overlayWasOpen_ = overlayOpen;
     frame_.resize(columns_, rows_);
-    composeConsole(*console_, traits_, handoff_->inputActive() && !overlayOpen, whole, frame_);
+    composeConsole(console_, traits_, handoff_.inputActive() && !overlayOpen, whole, frame_);
     overlay_.draw(frame_, traits_);
     output_.clear();
     if (bell_.exchange(false)) output_ += '\a';
     writer_.render(frame_, output_);
     lastFrame_ = Clock::now();
-    if (!output_.empty() && !writeAll(out_, output_)) finish(128 + SIGHUP); // the terminal went away
+    if (!output_.empty() && !writeAll(out_, output_))
+        finish(exitStatusForSignal(SIGHUP)); // the terminal went away
 }
 
 int TerminalHost::run(const TerminalOptions& options) {
     int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return 1;
+    if (::pipe(pipeFds) != 0) return EXIT_ERROR;
     wakeRead_ = pipeFds[0];
     wakeWrite_ = pipeFds[1];
     for (const int fd : pipeFds) {
@@ -553,7 +550,7 @@ int TerminalHost::run(const TerminalOptions& options) {
 
     if (!takeTerminal()) {
         std::fprintf(stderr, "tavikwm: the terminal cannot be set up: %s\n", std::strerror(errno));
-        return 1;
+        return EXIT_ERROR;
     }
     setHandler(SIGWINCH, onWinch);
     // Continued after a stop it could not see (SIGSTOP): the screen may hold anything, so it is sent whole.
@@ -565,12 +562,7 @@ int TerminalHost::run(const TerminalOptions& options) {
     ::signal(SIGPIPE, SIG_IGN);
     readSize();
 
-    interpreter_->startInterpreter();
-    if (options.file) {
-        const std::u16string name = utf16FromUtf8(*options.file);
-        interpreter_->requestRunFile(name.c_str());
-    }
-    thread_->start();
+    machine_->start(options.file ? std::optional(utf16FromUtf8(*options.file)) : std::nullopt);
 
     std::vector<TerminalKey> keys;
     char buffer[4096];
@@ -593,7 +585,7 @@ int TerminalHost::run(const TerminalOptions& options) {
         if (ready < 0 && errno != EINTR) break;
 
         if (const int sig = endingSignal.exchange(0)) {
-            finish(128 + sig);
+            finish(exitStatusForSignal(sig));
             break;
         }
         if (ready > 0 && (fds[1].revents & POLLIN) != 0) {
@@ -610,7 +602,7 @@ int TerminalHost::run(const TerminalOptions& options) {
         if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             const ssize_t got = ::read(in_, buffer, sizeof buffer);
             if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
-                finish(128 + SIGHUP); // the terminal went away
+                finish(exitStatusForSignal(SIGHUP)); // the terminal went away
                 break;
             }
             if (got > 0) {
@@ -633,13 +625,12 @@ int TerminalHost::run(const TerminalOptions& options) {
         releaseKeys(after);
         if (caretTimer_ && after >= nextCaretTick_) {
             nextCaretTick_ = after + std::chrono::milliseconds(CARET_BLINK_MS);
-            handoff_->handleTimer();
+            handoff_.handleTimer();
         }
         if (dirty_.load() && after - lastFrame_ >= std::chrono::milliseconds(FRAME_INTERVAL_MS)) render();
     }
     // The frame the program ended on is not shown any more: the terminal gets its own screen back.
-    handoff_->shutdown();
-    thread_->stop();
+    machine_->stop();
     restoreTerminal();
     return status_;
 }

@@ -24,7 +24,8 @@ bool terminalAvailable();
 
 // Runs the console on the terminal of standard input and output until EXIT, the menu's Exit, a double
 // Ctrl+C, a signal that ends it or the terminal going away; leaves the terminal as it found it and returns
-// the exit status (0 for EXIT and Exit, 130 for the double Ctrl+C, 128 + the signal otherwise).
+// the exit status (EXIT_NORMAL for EXIT and Exit, EXIT_BREAK for the double Ctrl+C, exitStatusForSignal
+// otherwise).
 int runTerminal(const TerminalOptions& options);
 
 } // namespace tavik

@@ -1,6 +1,7 @@
 #include "terminal_overlay.h"
 
 #include "shell_resources.h"
+#include "utf16.h"
 #include "virtual_keys.h"
 
 #include <algorithm>
@@ -138,7 +139,7 @@ TerminalOverlay::Answer TerminalOverlay::key(const TerminalKey& key) {
         } else if (key.virtualKey == VK_BACK) {
             if (!name_.empty()) {
                 // A pair is deleted whole.
-                const bool pair = name_.size() >= 2 && name_.back() >= 0xDC00 && name_.back() <= 0xDFFF;
+                const bool pair = name_.size() >= 2 && isLowSurrogate(name_.back());
                 name_.resize(name_.size() - (pair ? 2 : 1));
             }
         } else if ((key.modifiers & MOD_ALT) == 0) {

@@ -149,14 +149,15 @@
   function fitToWindow(layout) {
     const bar = $('softkeys').offsetHeight || 32;
     const w = layout.screenWidth, h = layout.screenHeight;
-    cssScale = Math.max(0.1, Math.min(window.innerWidth / w, (window.innerHeight - bar) / h));
+    const area = viewportArea();
+    cssScale = Math.max(0.1, Math.min(area.width / w, (area.height - bar) / h));
     const dpr = window.devicePixelRatio || 1;
     scale = cssScale * dpr;
     canvas.style.width = `${w * cssScale}px`;
     canvas.style.height = `${h * cssScale}px`;
     canvas.width = Math.max(1, Math.round(w * scale));
     canvas.height = Math.max(1, Math.round(h * scale));
-    $('device').style.width = `${w * cssScale}px`;
+    $('device').style.width = `${touchDevice ? area.width : w * cssScale}px`;
     layoutAbout(layout);
   }
 
@@ -345,7 +346,8 @@
     if (vk) Module._tavik_key_up(vk);
   });
   keys.addEventListener('compositionend', (e) => {
-    if (ready && !switchedOff && e.data) typeUnits(e.data);
+    const rest = notYetTyped(e.data || '');
+    if (ready && !switchedOff && rest) typeUnits(rest);
     keys.value = '';
   });
   // Text typed without key events of its own (an on-screen keyboard).
@@ -506,6 +508,7 @@
       if (entry.command === 0x8005) label = 'Open...';
       // The clipboard's two commands go just before Exit, as in the window.
       if (entry.command === 0x8008) {
+        addPageEntries(add, list);
         add(texts.pasteLabel, pasteClipboard, '');
         add(texts.copyScreenLabel, copyScreen, '');
       }
@@ -599,6 +602,328 @@
   window.addEventListener('resize', () => { if (lastLayout) { lastLayout = null; scheduleFrame(); } });
 
   // ---------------------------------------------------------------------------------------------------
+  // Phones and tablets: a row of the keys their on-screen keyboards lack, the screen fitted above that
+  // keyboard, the input method's text typed once and in order, and the screen turned with the phone.
+
+  const touchDevice = matchMedia('(pointer: coarse)').matches;
+  if (touchDevice) {
+    document.documentElement.classList.add('touch');
+    $('phonekeys').hidden = false;
+  }
+  // The area the page may fill: above the on-screen keyboard where the browser says where it stands.
+  function viewportArea() {
+    const vv = window.visualViewport;
+    if (!touchDevice || !vv) return { width: window.innerWidth, height: window.innerHeight };
+    const body = document.body.style;
+    body.left = `${vv.offsetLeft}px`;
+    body.top = `${vv.offsetTop}px`;
+    body.width = `${vv.width}px`;
+    body.height = `${vv.height}px`;
+    return { width: vv.width, height: vv.height };
+  }
+  if (touchDevice && window.visualViewport) {
+    const refit = () => { if (lastLayout) { lastLayout = null; scheduleFrame(); } };
+    window.visualViewport.addEventListener('resize', refit);
+    window.visualViewport.addEventListener('scroll', refit);
+  }
+
+  // Arrows, Home and End repeat while held, as a keyboard's do; KEY() sees each key held until it is let go.
+  const PHONE_KEYS = [
+    { name: 'Home', label: 'Home', key: 0x24 },
+    { name: 'Left', label: '\u2190', key: 0x25, repeats: true },
+    { name: 'Up', label: '\u2191', key: 0x26, repeats: true },
+    { name: 'Down', label: '\u2193', key: 0x28, repeats: true },
+    { name: 'Right', label: '\u2192', key: 0x27, repeats: true },
+    { name: 'End', label: 'End', key: 0x23 },
+    { name: 'Enter', label: '\u21B5', key: 0x0D, units: '\r' },
+  ];
+  const REPEAT_DELAY_MS = 400, REPEAT_EVERY_MS = 60;
+  function pressPhoneKey(entry) {
+    if (!ready || switchedOff) return;
+    endComposition();
+    queueInput({ key: entry.key, at: performance.now() });
+    if (entry.units) typeUnits(entry.units);
+  }
+  for (const entry of PHONE_KEYS) {
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.tabIndex = -1;
+    button.textContent = entry.label;
+    button.setAttribute('aria-label', entry.name);
+    if (entry.label.length > 1) button.className = 'word';
+    let repeat = 0;
+    const release = () => {
+      clearTimeout(repeat);
+      clearInterval(repeat);
+      repeat = 0;
+      if (!button.classList.contains('down')) return;
+      button.classList.remove('down');
+      if (ready) Module._tavik_key_up(entry.key);
+    };
+    // Pressed at once, without taking the focus from the keys field: the on-screen keyboard stays open.
+    button.addEventListener('pointerdown', (e) => {
+      e.preventDefault();
+      if (e.button !== 0) return;
+      closeMenu();
+      release();
+      button.setPointerCapture(e.pointerId);
+      button.classList.add('down');
+      pressPhoneKey(entry);
+      if (entry.repeats) {
+        repeat = setTimeout(() => { repeat = setInterval(() => pressPhoneKey(entry), REPEAT_EVERY_MS); },
+                            REPEAT_DELAY_MS);
+      }
+    });
+    button.addEventListener('pointerup', release);
+    button.addEventListener('pointercancel', release);
+    button.addEventListener('lostpointercapture', release);
+    button.addEventListener('mousedown', (e) => e.preventDefault());
+    // Pressed from the keyboard or a screen reader (no pointer): down and up at once.
+    button.addEventListener('click', (e) => {
+      if (e.detail !== 0) return;
+      pressPhoneKey(entry);
+      if (ready) Module._tavik_key_up(entry.key);
+    });
+    $('phonekeys').appendChild(button);
+  }
+  // BREAK and MENU keep the focus in the keys field too.
+  for (const id of ['break', 'menu']) $(id).addEventListener('mousedown', (e) => { if (touchDevice) e.preventDefault(); });
+
+  // A tap on the screen opens the on-screen keyboard, also when the user closed it and the keys field kept
+  // its focus (a focused field opens no keyboard).
+  canvas.addEventListener('pointerup', (e) => {
+    if (e.pointerType !== 'touch' || !ready || switchedOff) return;
+    if (document.activeElement === keys) keys.blur();
+    keys.focus();
+  });
+
+  // The input method's text still being composed: a soft key types it first, so that it arrives before
+  // the key, and the input method's own commit that follows is not typed again.
+  let composing = '';
+  let typedAhead = null;
+  keys.addEventListener('compositionstart', () => { composing = ''; typedAhead = null; });
+  keys.addEventListener('compositionupdate', (e) => { composing = e.data || ''; });
+  function endComposition() {
+    if (!composing) return;
+    const text = composing;
+    composing = '';
+    typeUnits(text);
+    typedAhead = text;
+    // The input method commits what it shows when the field loses its focus.
+    keys.blur();
+    keys.focus();
+  }
+  function notYetTyped(committed) {
+    composing = '';
+    const ahead = typedAhead;
+    typedAhead = null;
+    if (ahead === null) return committed;
+    return committed.startsWith(ahead) ? committed.slice(ahead.length) : '';
+  }
+
+  // A phone held sideways starts the computer in landscape.
+  function phoneScreen() {
+    if (!touchDevice) return [];
+    const landscape = screen.orientation ? screen.orientation.type.startsWith('landscape')
+                                         : window.innerWidth > window.innerHeight;
+    return landscape ? ['640', '480'] : [];
+  }
+  // ORIENT turns the phone with the screen where the browser lets a page hold the phone's orientation (an
+  // installed page, full screen); elsewhere the next turn of the phone turns the screen back to match it.
+  let turningWithPhone = false;
+  function turnPhoneWithScreen() {
+    if (turningWithPhone || !touchDevice || !screen.orientation || !screen.orientation.lock) return;
+    requestAnimationFrame(() => {
+      if (!lastLayout) return;
+      const landscape = lastLayout.screenWidth > lastLayout.screenHeight;
+      screen.orientation.lock(landscape ? 'landscape' : 'portrait').catch(() => {});
+    });
+  }
+
+  // ---------------------------------------------------------------------------------------------------
+  // Offline and installable: the service worker keeps the site after the first visit. Browsers run service
+  // workers only for pages from HTTPS or from localhost.
+
+  function keepForOffline() {
+    if (!('serviceWorker' in navigator) || !window.isSecureContext) return;
+    // After the start, so that caching the site does not slow the first prompt.
+    setTimeout(() => navigator.serviceWorker.register('sw.js').catch(() => {}), 0);
+  }
+
+  // Things to do when the computer next opens a request (the start's first prompt, the one after a load).
+  const promptWaiters = [];
+  function atPrompt() {
+    if (!ready || switchedOff || !Module._tavik_input_active()) return;
+    const waiters = promptWaiters.splice(0);
+    for (const waiter of waiters) waiter();
+  }
+  function atNextPrompt(action) {
+    promptWaiters.push(action);
+  }
+
+  // ---------------------------------------------------------------------------------------------------
+  // Programs shared by link: the URL's fragment holds the program file as SAVE writes it (the listing as
+  // UTF-16LE text after its mark), compressed with deflate and base64url-encoded. Nothing reaches a
+  // server; the program opens in any browser that has the page.
+
+  const LINK_LIMIT = 8192;                 // characters of the fragment: what every browser and chat takes
+  const LINK_FILE = '/link/LINK.TK';       // outside the browser's folder: a link fills no file of its own
+  const LINK_TEXTS = {
+    tooLong: (n) => `The program is too long for a link (${n} characters, at most ${LINK_LIMIT}): save it to a file instead.`,
+    empty: 'There is no program to share.',
+    damaged: 'Nothing was loaded: the link does not hold a program.',
+    unsaved: 'The program in memory has not been saved. Replace it with the program of the link?',
+    copied: 'The link to this program is on the clipboard:',
+    notCopied: 'The browser did not let the page use the clipboard: copy the link from here.',
+  };
+
+  // Inflating stops past the largest program file there can be: a link cannot fill the memory.
+  const LINK_INFLATED_LIMIT = 1 << 20;
+  async function deflated(bytes, inflate) {
+    const stream = new Blob([bytes]).stream()
+      .pipeThrough(inflate ? new DecompressionStream('deflate') : new CompressionStream('deflate'));
+    const reader = stream.getReader();
+    const parts = [];
+    let size = 0;
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      size += value.length;
+      if (inflate && size > LINK_INFLATED_LIMIT) {
+        reader.cancel();
+        throw new RangeError('too large');
+      }
+      parts.push(value);
+    }
+    const out = new Uint8Array(size);
+    let at = 0;
+    for (const part of parts) { out.set(part, at); at += part.length; }
+    return out;
+  }
+  function base64url(bytes) {
+    let binary = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) binary += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+    return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+  }
+  function fromBase64url(text) {
+    if (!/^[A-Za-z0-9_-]+$/.test(text)) return null;
+    try {
+      const binary = atob(text.replace(/-/g, '+').replace(/_/g, '/'));
+      return Uint8Array.from(binary, (c) => c.charCodeAt(0));
+    } catch (e) {
+      return null;
+    }
+  }
+  // The program as SAVE would write it.
+  function programFile() {
+    const p = Module._tavik_program_file();
+    return Module.HEAPU8.slice(p, p + Module._tavik_program_file_size());
+  }
+  // A program file exactly as SAVE writes one: the mark, then numbered lines in ascending order, each
+  // ending in CR LF. Anything else is not loaded at all.
+  function isProgramFile(bytes) {
+    if (bytes.length < 2 || bytes.length % 2 || bytes[0] !== 0xFF || bytes[1] !== 0xFE) return false;
+    let text = '';
+    for (let i = 2; i < bytes.length; i += 2) text += String.fromCharCode(bytes[i] | (bytes[i + 1] << 8));
+    if (text === '') return true;
+    if (!text.endsWith('\r\n')) return false;
+    let last = 0;
+    for (const line of text.slice(0, -2).split('\r\n')) {
+      const m = /^([1-9][0-9]{0,4})/.exec(line);
+      if (!m || /[\r\n]/.test(line) || +m[1] > 32767 || +m[1] <= last) return false;
+      last = +m[1];
+    }
+    return true;
+  }
+  // A program not yet saved: there is one, and the file it was last loaded from or saved to holds another.
+  function programUnsaved(program) {
+    if (program.length <= 2) return false;
+    const name = Module.UTF8ToString(Module._tavik_current_file());
+    if (!name) return true;
+    try {
+      const saved = Module.FS.readFile(name.startsWith('/') ? name : FOLDER + '/' + name);
+      return saved.length !== program.length || saved.some((b, i) => b !== program[i]);
+    } catch (e) {
+      return true;
+    }
+  }
+
+  async function shareLink() {
+    const program = programFile();
+    if (program.length <= 2) { alert(LINK_TEXTS.empty); return; }
+    const fragment = base64url(await deflated(program, false));
+    if (fragment.length > LINK_LIMIT) { alert(LINK_TEXTS.tooLong(fragment.length)); return; }
+    const url = location.href.replace(/#.*$/, '') + '#' + fragment;
+    let copied = true;
+    try {
+      await navigator.clipboard.writeText(url);
+    } catch (e) {
+      copied = false;
+    }
+    showShared(url, copied);
+  }
+  function showShared(url, copied) {
+    closeMenu();
+    $('share-note').textContent = copied ? LINK_TEXTS.copied : LINK_TEXTS.notCopied;
+    $('share-url').value = url;
+    $('share').hidden = false;
+    $('share-url').focus();
+    $('share-url').select();
+  }
+  function closeShared() {
+    $('share').hidden = true;
+    keys.focus();
+  }
+  $('share-ok').addEventListener('click', closeShared);
+  $('share').addEventListener('keydown', (e) => { if (e.key === 'Escape' || e.key === 'Enter') { e.preventDefault(); closeShared(); } });
+
+  // Opening a link: the program is checked whole before anything is replaced, loaded as LOAD loads a
+  // file, and listed; RUN runs it.
+  async function openLink() {
+    const fragment = location.hash.slice(1);
+    if (!fragment) return;
+    let program = null;
+    const packed = fromBase64url(fragment);
+    if (packed) {
+      try { program = await deflated(packed, true); } catch (e) { program = null; }
+    }
+    if (!program || !isProgramFile(program)) { alert(LINK_TEXTS.damaged); return; }
+    if (programUnsaved(programFile()) && !confirm(LINK_TEXTS.unsaved)) return;
+    try { Module.FS.mkdir('/link'); } catch (e) { /* there already */ }
+    Module.FS.writeFile(LINK_FILE, program);
+    if (typeFileCommand(VERB_LOAD, LINK_FILE)) atNextPrompt(() => typeCommand('list\r'));
+    keys.focus();
+  }
+  // A link opened in the page that is running: as a menu command, it stops what runs.
+  window.addEventListener('hashchange', () => { if (ready && !switchedOff) openLink(); });
+
+  // ---------------------------------------------------------------------------------------------------
+  // The example programs, built into the page under /examples: each loaded as LOAD loads a file.
+
+  function openExample(name) {
+    typeFileCommand(VERB_LOAD, '/examples/' + name);
+  }
+  function exampleNames() {
+    try {
+      return Module.FS.readdir('/examples').filter((name) => /\.TK$/i.test(name)).sort();
+    } catch (e) {
+      return [];
+    }
+  }
+  // The page's own entries, after Run...: Examples with the programs, and Share Link.
+  function addPageEntries(add, list) {
+    const names = exampleNames();
+    if (names.length) {
+      const group = document.createElement('div');
+      group.className = 'group';
+      group.textContent = 'Examples';
+      list.appendChild(group);
+      for (const name of names) add(name, () => openExample(name), 'sub');
+    }
+    add('Share Link', shareLink, '');
+  }
+
+  // ---------------------------------------------------------------------------------------------------
   // What the C++ side calls (Module.tavik) and the start
 
   // The computer's wait for the browser's events; wake() ends it early, once something was handed over.
@@ -630,9 +955,9 @@
       clearInterval(caretTimer);
       caretTimer = run ? setInterval(() => { Module._tavik_caret_tick(); }, 500) : 0;
       // A request opened: what was typed ahead goes to it once this call has returned.
-      if (run) Promise.resolve().then(drainTypeAhead);
+      if (run) Promise.resolve().then(drainTypeAhead).then(atPrompt);
     },
-    screenTurned: () => { lastLayout = null; scheduleFrame(); },
+    screenTurned: () => { lastLayout = null; scheduleFrame(); turnPhoneWithScreen(); },
     switchedOff() {
       switchedOff = true;
       clearInterval(caretTimer);
@@ -684,7 +1009,7 @@
   // The screen's size: ?screen=WxH, else the device's 480 x 640.
   function screenArguments() {
     const m = /^(\d+)x(\d+)$/.exec(new URLSearchParams(location.search).get('screen') || '');
-    return m ? [m[1], m[2]] : [];
+    return m ? [m[1], m[2]] : phoneScreen();
   }
 
   const fontReady = (async () => {
@@ -721,6 +1046,9 @@
         askForPersistence();
         window.tavikStartedMs = performance.now() - started;
         Module.callMain(screenArguments());
+        keepForOffline();
+        if (Module._tavik_input_active()) openLink();
+        else atNextPrompt(openLink);
       });
     },
   };

@@ -6,6 +6,7 @@
 #include "handoff.h"
 #include "interpreter.h"
 #include "layout.h"
+#include "machine.h"
 #include "paste.h"
 #include "program_file.h"
 #include "screen_text.h"
@@ -24,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 // --- the page's side, in page.js (Module.tavik) ---
@@ -140,12 +142,19 @@ class PageHost final : public ConsoleView,
     // The saved file goes into the browser's folder first, then takes the target's place here: a save the
     // browser refuses leaves both the folder and the file as they were. Only the folder lasts, so a name
     // outside it is refused rather than saved for this page's life alone.
+    // The page's files live in memory until the browser's folder takes them (rename): there is no disk
+    // for a file or a folder to be synced to.
+    int flush(std::FILE* file) override { return std::fflush(file); }
+    bool syncFolder(const std::filesystem::path&) override { return true; }
     bool rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
         std::error_code error;
         const std::filesystem::path target = std::filesystem::absolute(to, error).lexically_normal();
         if (error) return false;
         const std::filesystem::path relative = target.lexically_relative(FOLDER);
         if (relative.empty() || *relative.begin() == "..") return false;
+        // The page's file system starts with the umask 0777, so the saved file came without any mode bits
+        // and could not be read back; the browser's folder keeps no modes: every file is the user's.
+        if (::chmod(from.c_str(), 0644) != 0) return false;
         std::FILE* file = std::fopen(from.c_str(), "rb");
         if (!file) return false;
         std::string bytes;
@@ -182,20 +191,22 @@ class PageHandoff final : public InputHandoff {
     PageHost& host_;
 };
 
-struct Machine {
-    explicit Machine(int width, int height)
-        : host(width, height), console(host), handoff(console, host), interpreter(console, handoff) {
+// The page's screen and the machine on it, by the names the exported functions use.
+struct Page {
+    Page(int width, int height)
+        : host(width, height), machine(host, nullptr, host), console(machine.console),
+          handoff(machine.keyboard), interpreter(machine.interpreter) {
         host.console = &console;
         host.handoff = &handoff;
-        handoff.setBreakFlag(&interpreter.breakRequested);
     }
     PageHost host;
-    Console console;
-    PageHandoff handoff;
-    Interpreter interpreter;
+    Machine<PageHandoff> machine;
+    Console& console;
+    PageHandoff& handoff;
+    Interpreter& interpreter;
 };
 
-Machine* machine = nullptr;
+Page* machine = nullptr;
 bool switchedOff = false;
 
 char16_t textBuffer[TEXT_UNITS] = {};
@@ -208,6 +219,7 @@ ScreenDamage frameDamage;
 // The page's picture of the layout, refreshed by tavik_layout.
 std::array<std::int32_t, 32> layout{};
 std::vector<std::uint8_t> planeRgba;
+std::vector<std::uint8_t> programBytes;
 std::string utf8Text;
 
 std::string toUtf8(std::u16string_view text) {
@@ -416,6 +428,25 @@ EMSCRIPTEN_KEEPALIVE const char* tavik_texts() {
                "\n" + toUtf8(PASTE_LABEL) + "\n" + toUtf8(COPY_SCREEN_LABEL) + "\n" + menuText();
     return utf8Text.c_str();
 }
+// The program as SAVE would write it, for a link: tavik_program_file_size bytes at the address returned.
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* tavik_program_file() {
+    programBytes.clear();
+    if (machine) {
+        for (const char16_t unit : machine->interpreter.programFileText()) {
+            programBytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+            programBytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+        }
+    }
+    return programBytes.data();
+}
+EMSCRIPTEN_KEEPALIVE int tavik_program_file_size() {
+    return static_cast<int>(programBytes.size());
+}
+// The name the program was last loaded from or saved under, as UTF-8; "" when there is none.
+EMSCRIPTEN_KEEPALIVE const char* tavik_current_file() {
+    utf8Text = machine ? toUtf8(machine->interpreter.currentFile()) : std::string();
+    return utf8Text.c_str();
+}
 // The page's window was resized by the user: portrait stays portrait unless a program turned it.
 EMSCRIPTEN_KEEPALIVE void tavik_resize(int width, int height) {
     if (machine) machine->host.resize(width, height);
@@ -436,14 +467,16 @@ int main(int argc, char** argv) {
         width = std::clamp(std::atoi(argv[1]), 64, 4096);
         height = std::clamp(std::atoi(argv[2]), 64, 4096);
     }
+    // As a desktop's: the files the programs make are readable.
+    ::umask(022);
     std::error_code error;
     std::filesystem::create_directories(FOLDER, error);
     (void)::chdir(FOLDER);
 
-    static Machine m(width, height);
+    static Page m(width, height);
     machine = &m;
     FileWriteLayer::install(&m.host);
-    m.interpreter.startInterpreter();
+    m.machine.start();
     m.interpreter.interpreterLoop();
     // EXIT, or the menu's Exit: the screen goes dark and the page offers to start again.
     switchedOff = true;

@@ -1,5 +1,7 @@
 #include "utf8.h"
 
+#include "utf16.h"
+
 namespace tavik {
 
 Utf8Char decodeUtf8(const unsigned char* s, std::size_t size) {
@@ -9,8 +11,7 @@ Utf8Char decodeUtf8(const unsigned char* s, std::size_t size) {
     if (lead >= 0xC2 && lead < 0xE0 && follows(1)) return {((lead & 0x1Fu) << 6) | (s[1] & 0x3Fu), 2};
     if (lead >= 0xE0 && lead < 0xF0 && follows(1) && follows(2)) {
         const char32_t v = ((lead & 0x0Fu) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu);
-        if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF))
-            return {v, 3}; // neither too long a form nor a surrogate
+        if (v >= 0x800 && !isSurrogate(v)) return {v, 3}; // neither too long a form nor a surrogate
     } else if (lead >= 0xF0 && lead < 0xF5 && follows(1) && follows(2) && follows(3)) {
         const char32_t v =
             ((lead & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) | ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3Fu);
@@ -73,10 +74,10 @@ std::string utf8FromUtf16(const char16_t* text, std::size_t count) {
     out.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+        if (isHighSurrogate(cp) && i + 1 < count && isLowSurrogate(text[i + 1])) {
+            cp = combineSurrogates(cp, text[i + 1]);
             ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+        } else if (isSurrogate(cp)) {
             cp = REPLACEMENT_CHARACTER;
         }
         appendUtf8(cp, out);

@@ -6,7 +6,7 @@ Usage: make_console_font.py SOURCE.ttf OUTPUT.ttf
 The console draws printable ASCII as full-width forms, so the page needs the full-width forms, kana, the
 punctuation and symbols of Japanese text, the first level of JIS kanji and the Latin, Greek and Cyrillic
 letters; a character outside the cut is drawn by the browser's own fallback face. The cut face is a derived
-font: its name may not repeat the original's, and the page ships the licence beside it (font/LICENSE.txt).
+font: its name may not repeat the original's, and the page ships the licence beside it (src/shell/web/font/LICENSE.txt).
 """
 import sys
 
