@@ -143,6 +143,8 @@ class Console {
     void closePlane();
     void clearPlane();
     void plotPoint(int x, int y);
+    // plotPoint for a caller that already holds lock() (the interpreter keeps it over a run of PSETs).
+    void plotPointLocked(int x, int y);
     Colour pointColour(int x, int y) const;
 
   private:

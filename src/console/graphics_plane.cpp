@@ -56,6 +56,10 @@ void Console::clearPlane() {
 
 void Console::plotPoint(int x, int y) {
     Guard guard(lock_);
+    plotPointLocked(x, y);
+}
+
+void Console::plotPointLocked(int x, int y) {
     // A point off the bitmap changes nothing and shows nothing (not even outside the picture).
     if (!plane_.contains(x, y)) return;
     plane_.pixels[static_cast<std::size_t>(y) * plane_.width + x] = screen_.foreground;

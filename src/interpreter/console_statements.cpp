@@ -139,7 +139,19 @@ void Interpreter::stGcls() {
 
 void Interpreter::stPset() {
     std::int16_t x, y;
-    if (readPair(x, y)) console.plotPoint(x, y);
+    if (!readPair(x, y)) return;
+    if (!plotLockHeld) {
+        console.lock().lock();
+        plotLockHeld = true;
+        plotLockCount = 0;
+    }
+    console.plotPointLocked(x, y);
+    if (++plotLockCount >= PLOT_LOCK_STATEMENTS) dropPlotLock();
+}
+
+void Interpreter::dropPlotLock() {
+    plotLockHeld = false;
+    console.lock().unlock();
 }
 
 void Interpreter::stWaitms() {

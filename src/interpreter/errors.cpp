@@ -18,6 +18,7 @@ bool Interpreter::outFormat(OutputStream* stream, const char16_t* format,
 }
 
 void Interpreter::showMessage(const char16_t* format, std::initializer_list<FormatArg> args, bool isBreak) {
+    releasePlotLock();
     host.messageBegins(isBreak);
     outFormat(nullptr, format, args);
     host.messageEnds();

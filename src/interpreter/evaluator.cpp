@@ -154,6 +154,7 @@ std::int16_t Interpreter::evalCompoundFactor(std::uint8_t b) {
     case T_NOT: return static_cast<std::int16_t>(~evalFactor());
     case T_WAITCHAR:
     case T_WAITKEY: {
+        releasePlotLock();
         char16_t answer[2] = {0, 0};
         host.requestInput(answer, 2, b == T_WAITCHAR ? InputMode::Char : InputMode::Key);
         return static_cast<std::int16_t>(answer[0]);
@@ -184,7 +185,7 @@ std::int16_t Interpreter::evalCompoundFactor(std::uint8_t b) {
     case T_POINTB:
     case T_SCREENPEEK: return twoArgumentFunction(b);
     case T_DEFFONTSIZE: return static_cast<std::int16_t>(console.defaultFontHeight());
-    case T_ORIENT: return host.screenWidth() > host.screenHeight() ? 1 : 0;
+    case T_ORIENT: releasePlotLock(); return host.screenWidth() > host.screenHeight() ? 1 : 0;
     default: errSyntax(); return -1;
     }
 }

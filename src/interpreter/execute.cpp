@@ -17,8 +17,9 @@ namespace {
 // computed goto.
 #define TAVIK_BYTE_ACTIONS(X)                                                                                \
     X(SYNTAX)                                                                                                \
-    X(BLANK) X(END) X(REMARK) X(ARRAY) X(PRINT) X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB)       \
-        X(RETURN) X(NEXT) X(BREAK)
+    X(BLANK)                                                                                                 \
+    X(END) X(REMARK) X(ARRAY) X(PRINT) X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB) X(RETURN)      \
+        X(NEXT) X(BREAK) X(PSET)
 
 enum ByteAction : std::uint8_t {
 #define TAVIK_ACTION_ENUM(name) ACT_##name,
@@ -42,6 +43,7 @@ constexpr std::array<std::uint8_t, 256> makeByteActions() {
     a[T_RETURN] = ACT_RETURN;
     a[T_NEXT] = ACT_NEXT;
     a[T_BREAK] = ACT_BREAK;
+    a[T_PSET] = ACT_PSET;
     return a;
 }
 
@@ -155,6 +157,7 @@ const Interpreter::Statement Interpreter::StatementTable[STATEMENT_COUNT] = {
     readPtr = record;
     directMode = 0;
     lineModeChanged();
+    releasePlotLock();
     beginLine();
 }
 
@@ -191,10 +194,12 @@ void Interpreter::stGosub() {
     readPtr = record;
     directMode = 0;
     lineModeChanged();
+    releasePlotLock();
     beginLine();
 }
 
 void Interpreter::stReturn() {
+    releasePlotLock();
     if (stackDepth == 0) {
         errStackUnderflow();
         return;
@@ -319,6 +324,7 @@ void Interpreter::findLoopBody(ControlFrame& frame) const {
         }
         readPtr = program.area + body;
         if (line != 0) currentLineNumber = line;
+        if (plotLockHeld && ++plotLockCount >= PLOT_LOCK_STATEMENTS) dropPlotLock();
         return;
     }
     // Read into locals first: the store into the variable could otherwise be taken to change the frame.
@@ -387,6 +393,11 @@ void Interpreter::reportBreak() {
 #endif
 
 void Interpreter::executeStatements() {
+    // However the run stops, PSET's hold on the console ends with it.
+    struct PlotLockRelease {
+        Interpreter& in;
+        ~PlotLockRelease() { in.releasePlotLock(); }
+    } plotLockRelease{*this};
 #ifdef TAVIK_COMPUTED_GOTO
     static void* const Actions[] = {
 #define TAVIK_ACTION_LABEL(name) &&on_##name,
@@ -443,6 +454,7 @@ void Interpreter::executeStatements() {
             TAVIK_ON(STATEMENT) : {
                 // Taken out first: GCC 12's bounds check misreads the index of a member-pointer call made
                 // straight from the table, which stops every sanitized run.
+                releasePlotLock();
                 const Statement statement = StatementTable[b - FIRST_STATEMENT_TOKEN];
                 (this->*statement)();
                 // CONT, TRON, TROFF and the like change how lines start.
@@ -484,7 +496,10 @@ void Interpreter::executeStatements() {
             }
             TAVIK_ON(REMARK) : readPtr = skipToLineEnd(readPtr);
             continue;
-            TAVIK_ON(PRINT) : stPrint();
+            TAVIK_ON(PRINT) : releasePlotLock();
+            stPrint();
+            goto done;
+            TAVIK_ON(PSET) : stPset();
             goto done;
             TAVIK_ON(BLANK)
                 : // never: blanks were stepped over

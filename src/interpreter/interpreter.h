@@ -79,6 +79,9 @@ class Interpreter : private InterpreterState {
     void beginLine();
     void traceLine();
     void reportBreak();
+    // Lets go of the console's lock if PSET keeps it.
+    void releasePlotLock();
+    void dropPlotLock();
 
     // --- listing and files ---
     bool listLines(OutputStream* stream, std::uint16_t from, std::uint16_t to);

@@ -126,6 +126,11 @@ inline void Interpreter::beginLine() {
     readPtr += 4;
 }
 
+inline void Interpreter::releasePlotLock() {
+    if (plotLockHeld) [[unlikely]]
+        dropPlotLock();
+}
+
 inline void Interpreter::lineModeChanged() {
     slowLine = directMode | traceFlag;
 }

@@ -105,6 +105,12 @@ struct InterpreterState {
     // The short ways (an assignment between plain factors, a plain index, NEXT straight into its body); off
     // only where a test runs the general ways to compare.
     bool shortPaths = true;
+    // PSET keeps the console's lock from one point to the next instead of taking it per point; the painter
+    // waits at most PLOT_LOCK_STATEMENTS points or loop turns. Let go before anything that may wait for
+    // another thread (input, a sleep, a message, any other statement of the table) and when the run stops.
+    static constexpr int PLOT_LOCK_STATEMENTS = 256;
+    bool plotLockHeld = false;
+    int plotLockCount = 0;
     // Where CONT resumes: the statement that was about to run when the stored program last stopped or left
     // for the typed line (written then, not before every statement).
     ResumePoint contPoint;

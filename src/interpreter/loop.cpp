@@ -136,6 +136,7 @@ std::int16_t Interpreter::inputValue(const char16_t* prompt) {
     std::int16_t value = 0;
     for (;;) {
         console.putProtectedString(prompt);
+        releasePlotLock();
         const bool open = host.requestInput(sourceLine, SOURCE_LINE_UNITS, InputMode::Line);
         // Broken off: the answer is 0, and a raised break stops the run before its next statement.
         if (!open || sourceLine[0] == BREAK_CHAR) break;

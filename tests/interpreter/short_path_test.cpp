@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <thread>
 
 namespace tavik::test {
 namespace {
@@ -202,6 +203,40 @@ TEST_F(ShortPathTest, TraceAndChangedProgramsKeepTheirWays) {
     EXPECT_EQ(
         session({u"10 for I=1 to 2", u"20 break", u"30 next", u"40 print I"}, {u"run", u"next", u"cont"}),
         u"OK\nBreak in 20\nOK\n2\nOK\n");
+}
+
+// PSET keeps the console's lock over a run of points, but never while the interpreter waits, and never past
+// the run: a painter on another thread gets in at every WAITMS and after the run, and every point is there.
+TEST_F(InterpreterTest, PsetLetsGoOfTheConsoleBeforeItWaitsAndWhenTheRunStops) {
+    auto freeElsewhere = [&] {
+        bool free = false;
+        std::thread painter([&] {
+            if (console.lock().try_lock()) {
+                free = true;
+                console.lock().unlock();
+            }
+        });
+        painter.join();
+        return free;
+    };
+    int waits = 0, blocked = 0;
+    host.onSleep = [&] {
+        ++waits;
+        if (!freeElsewhere()) ++blocked;
+    };
+    EXPECT_EQ(session({u"10 graph 4,20,20:fcolor 255,0,0", u"20 for I=0 to 9:pset I,I:waitms 0:next",
+                       u"30 for I=0 to 599:pset I/30,19:next:waitms 0", u"40 pset 5,5:print pointr(5,5)",
+                       u"50 pset 6,6:A=1/0"},
+                      {u"run"}),
+              u"OK\n255\nDivide by 0 in 50\nOK\n");
+    host.onSleep = nullptr;
+    EXPECT_EQ(waits, 11);
+    EXPECT_EQ(blocked, 0);
+    EXPECT_TRUE(freeElsewhere());
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(console.pointColour(i, i), 255u) << i;
+    for (int x = 0; x < 20; ++x) EXPECT_EQ(console.pointColour(x, 19), 255u) << x;
+    EXPECT_EQ(console.pointColour(6, 6), 255u);
+    EXPECT_NE(console.pointColour(8, 3), 255u);
 }
 
 } // namespace
