@@ -253,7 +253,9 @@ bool ProgramFileWriter::commit() {
         }
         ::fchmod(fd, old.st_mode & 07777);
     } else {
-        ::fchmod(fd, 0666 & ~creationMask);
+        // Never a file its saver cannot read back: a mask that takes the owner's reading or writing (the
+        // web page's file system starts with 0777) leaves the new file private instead.
+        ::fchmod(fd, (0666 & ~creationMask) | 0600);
     }
     bool ok = !failed_ && layer_.flush(file_) == 0 && !std::ferror(file_);
     ok = (layer_.close(file_) == 0) && ok;
