@@ -77,4 +77,17 @@ std::u16string pathTooLongText(std::u16string_view path) {
     return text;
 }
 
+std::optional<std::u16string> typeCommandLine(InputHandoff& handoff, std::u16string_view line) {
+    if (handoff.typeForUser(line) == TypeResult::Accepted) return std::nullopt;
+    return std::u16string(NOT_ONE_LINE_TEXT);
+}
+
+std::optional<std::u16string> typeFileCommand(InputHandoff& handoff, std::u16string_view verb,
+                                              std::u16string_view path) {
+    const std::optional<std::u16string> line = fileCommandLine(verb, path);
+    if (!line) return unquotableNameText(path);
+    if (handoff.typeForUser(*line) == TypeResult::TooLong) return pathTooLongText(path);
+    return std::nullopt;
+}
+
 } // namespace tavik

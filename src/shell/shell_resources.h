@@ -72,4 +72,14 @@ constexpr const char16_t* NOT_ONE_LINE_TEXT = u"This command cannot be typed as 
 std::u16string unquotableNameText(std::u16string_view path);
 std::u16string pathTooLongText(std::u16string_view path);
 
+// The menu's typing, with its refusals, the same in every host. Each types its line for the user
+// (InputHandoff::typeForUser) and gives nothing, or gives the message that refuses it: nothing was typed
+// and nothing broken off then, and the host shows the message its own way.
+class InputHandoff;
+// A whole command line (New, Save; the empty one of BREAK).
+std::optional<std::u16string> typeCommandLine(InputHandoff& handoff, std::u16string_view line);
+// A file command: the verb (fileCommandVerb) and the path in quotation marks.
+std::optional<std::u16string> typeFileCommand(InputHandoff& handoff, std::u16string_view verb,
+                                              std::u16string_view path);
+
 } // namespace tavik

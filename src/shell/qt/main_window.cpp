@@ -169,8 +169,8 @@ bool MainWindow::handleCommand(int id) {
 }
 
 void MainWindow::typeCommand(std::u16string_view text) {
-    if (machine_->keyboard.typeForUser(text) != TypeResult::Accepted)
-        dialogs_->refuse(this, fromUtf16(NOT_ONE_LINE_TEXT));
+    if (const auto refused = typeCommandLine(machine_->keyboard, text))
+        dialogs_->refuse(this, fromUtf16(*refused));
 }
 
 void MainWindow::askRenumber() {
@@ -195,14 +195,8 @@ void MainWindow::chooseSaveFile() {
 }
 
 void MainWindow::typeFileCommand(std::u16string_view verb, const QString& path) {
-    const std::optional<std::u16string> line = fileCommandLine(verb, toUtf16(path));
-    if (!line) {
-        dialogs_->refuse(this, fromUtf16(unquotableNameText(toUtf16(path))));
-        return;
-    }
-    // Nothing is typed and nothing broken off when the line would not fit.
-    if (machine_->keyboard.typeForUser(*line) == TypeResult::TooLong)
-        dialogs_->refuse(this, fromUtf16(pathTooLongText(toUtf16(path))));
+    if (const auto refused = tavik::typeFileCommand(machine_->keyboard, verb, toUtf16(path)))
+        dialogs_->refuse(this, fromUtf16(*refused));
 }
 
 void MainWindow::showAbout() {

@@ -481,7 +481,7 @@ void TerminalHost::command(int id) {
 }
 
 void TerminalHost::typeCommand(std::u16string_view text) {
-    if (handoff_.typeForUser(text) != TypeResult::Accepted) overlay_.showMessage(NOT_ONE_LINE_TEXT);
+    if (const auto refused = typeCommandLine(handoff_, text)) overlay_.showMessage(*refused);
 }
 
 void TerminalHost::fileCommand(int id, std::u16string name, bool replaceAgreed) {
@@ -496,13 +496,8 @@ void TerminalHost::fileCommand(int id, std::u16string name, bool replaceAgreed) 
         overlay_.askReplace(id, name);
         return;
     }
-    const std::optional<std::u16string> line = fileCommandLine(fileCommandVerb(id), name);
-    if (!line) {
-        overlay_.showMessage(unquotableNameText(name));
-        return;
-    }
-    // Nothing is typed and nothing broken off when the line would not fit.
-    if (handoff_.typeForUser(*line) == TypeResult::TooLong) overlay_.showMessage(pathTooLongText(name));
+    if (const auto refused = typeFileCommand(handoff_, fileCommandVerb(id), name))
+        overlay_.showMessage(*refused);
 }
 
 void TerminalHost::suspend() {
