@@ -9,6 +9,8 @@
 namespace tavik {
 
 constexpr const char16_t* EXAMPLES_LABEL = u"Examples";
+// A menu that lists the examples gives the n-th of them as command CMD_EXAMPLE_FIRST + n.
+constexpr int CMD_EXAMPLE_FIRST = 41000;
 
 // The installed examples (share/doc/tavikwm/examples beside the program's bin folder), else those of the
 // source tree the program was built from; nothing when neither holds a program.

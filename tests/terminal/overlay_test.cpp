@@ -1,5 +1,6 @@
 // The terminal's MENU, file-name prompt and question: the keys a person presses choose the window's
 // commands, and a name comes out as it was typed or pasted, never with a control code or half a pair.
+#include "examples.h"
 #include "shell_resources.h"
 #include "terminal_keys.h"
 #include "terminal_overlay.h"
@@ -59,6 +60,31 @@ TEST(TerminalOverlay, TheMenuChoosesTheWindowsCommands) {
     overlay.openMenu();
     EXPECT_EQ(overlay.key(press('Q', u"q")).command, 0);
     EXPECT_TRUE(overlay.open());
+}
+
+TEST(TerminalOverlay, ExamplesFollowRunAndGiveTheChosenProgram) {
+    TerminalOverlay overlay;
+    overlay.setExamples({u"BOUNCE.TK", u"HANOI.TK"});
+    overlay.openMenu();
+    // About..., File, Run..., Examples: its submenu holds the programs.
+    for (int i = 0; i < 3; ++i) overlay.key(press(VK_DOWN));
+    EXPECT_EQ(overlay.key(press(VK_RETURN, u"\r")).command, 0);
+    EXPECT_TRUE(overlay.submenuOpen());
+    overlay.key(press(VK_DOWN));
+    EXPECT_EQ(overlay.key(press(VK_RETURN, u"\r")).command, CMD_EXAMPLE_FIRST + 1);
+    // File's submenu is still File's, and Renumber... and Exit follow Examples.
+    overlay.openMenu();
+    overlay.key(press(VK_DOWN));
+    overlay.key(press(VK_RIGHT));
+    EXPECT_EQ(overlay.key(press(VK_RETURN, u"\r")).command, CMD_NEW);
+    overlay.openMenu();
+    for (int i = 0; i < 4; ++i) overlay.key(press(VK_DOWN));
+    EXPECT_EQ(overlay.key(press(VK_RETURN, u"\r")).command, CMD_RENUMBER);
+    // Without examples there is no entry: Renumber... follows Run....
+    overlay.setExamples({});
+    overlay.openMenu();
+    for (int i = 0; i < 3; ++i) overlay.key(press(VK_DOWN));
+    EXPECT_EQ(overlay.key(press(VK_RETURN, u"\r")).command, CMD_RENUMBER);
 }
 
 TEST(TerminalOverlay, ANameComesOutAsTypedOrPasted) {

@@ -195,7 +195,7 @@ pane | grep -qF 'ｐｒｉｎｔ　１３４' || fail "the click, Home, End and 
 # MENU, Renumber... asks for RENUM's arguments on the bottom line, typed there already, and types the command.
 T send-keys -t t F10
 wait_for "Renumber..."
-T send-keys -t t Down Down Down Enter
+T send-keys -t t Down Down Down Down Enter # past About..., File, Run... and Examples
 wait_for "RENUM new,old,step: 10,,10"
 for _ in $(seq 6); do T send-keys -t t BSpace; done
 T send-keys -t t -l "100,,5"

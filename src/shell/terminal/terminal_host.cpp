@@ -1,6 +1,7 @@
 #include "terminal_host.h"
 
 #include "console.h"
+#include "examples.h"
 #include "exit_status.h"
 #include "handoff.h"
 #include "key_decoder.h"
@@ -255,6 +256,8 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     KeyDecoder decoder_;
     Clock::time_point lastByte_{};
     TerminalOverlay overlay_;
+    std::optional<std::filesystem::path> examplesFolder_;
+    std::vector<std::u16string> examples_;
     TerminalFrame frame_;
     bool overlayChanged_ = false;
     bool overlayWasOpen_ = false;
@@ -284,7 +287,11 @@ TerminalHost::TerminalHost(int inFd, int outFd, const TerminalTraits& traits)
     : in_(inFd), out_(outFd), traits_(traits), screenWidth_(terminalScreenWidth(80)),
       screenHeight_(terminalScreenHeight(24)), writer_(traits),
       machine_(std::make_unique<ThreadedMachine>(*this, *this, *this)), console_(machine_->console),
-      handoff_(machine_->handoff()) {}
+      handoff_(machine_->handoff()) {
+    examplesFolder_ = examplesFolder();
+    if (examplesFolder_) examples_ = exampleNames(*examplesFolder_);
+    overlay_.setExamples(examples_);
+}
 
 TerminalHost::~TerminalHost() {
     machine_->stop();
@@ -475,7 +482,16 @@ void TerminalHost::command(int id) {
     case CMD_EXIT: finish(EXIT_NORMAL); break;
     case CMD_ABOUT: overlay_.openAbout(); break;
     case CMD_BREAK: typeCommand(u""); break;
-    default: break;
+    default:
+        // An example: loaded as Open loads a file, without asking for its name.
+        if (id >= CMD_EXAMPLE_FIRST && id - CMD_EXAMPLE_FIRST < static_cast<int>(examples_.size()) &&
+            examplesFolder_) {
+            const std::filesystem::path path =
+                *examplesFolder_ / examples_[static_cast<std::size_t>(id - CMD_EXAMPLE_FIRST)];
+            if (const auto refused = typeFileCommand(handoff_, fileCommandVerb(CMD_OPEN), path.u16string()))
+                overlay_.showMessage(*refused);
+        }
+        break;
     }
     markDirty();
 }

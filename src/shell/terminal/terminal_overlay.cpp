@@ -1,5 +1,6 @@
 #include "terminal_overlay.h"
 
+#include "examples.h"
 #include "shell_resources.h"
 #include "utf16.h"
 #include "virtual_keys.h"
@@ -19,14 +20,6 @@ constexpr Colour LINE_TEXT = 0x000000;
 constexpr char16_t ESCAPE = 0x1B;
 constexpr char16_t ENTER = 13;
 constexpr int F10 = VK_F1 + 9;
-
-// The entries of one level of the menu: the top level, or the submenu that the entry `parent` opens.
-std::vector<MenuItem> levelItems(int level) {
-    std::vector<MenuItem> items;
-    for (const MenuItem& item : menuItems())
-        if (item.level == level) items.push_back(item);
-    return items;
-}
 
 // A frame of box-drawing lines (or ASCII where the terminal has no Unicode) filled with the box's colour.
 void drawBox(TerminalFrame& frame, const TerminalTraits& traits, int left, int top, int width, int height) {
@@ -65,6 +58,32 @@ std::u16string_view TerminalOverlay::promptFor(int command) {
     case CMD_RENUMBER: return RENUMBER_PROMPT;
     default: return u"File: ";
     }
+}
+
+// The top level: the shared entries, with Examples after Run... when there are examples.
+std::vector<MenuItem> TerminalOverlay::topItems() const {
+    std::vector<MenuItem> items;
+    for (const MenuItem& item : menuItems()) {
+        if (item.level != 0) continue;
+        items.push_back(item);
+        if (item.command == CMD_RUN && !examples_.empty()) items.push_back({EXAMPLES_LABEL, 0, 0});
+    }
+    return items;
+}
+
+// The entries of one level: the top level, or the submenu of the top entry selected (File or Examples).
+std::vector<MenuItem> TerminalOverlay::levelItems(int level) const {
+    const std::vector<MenuItem> top = topItems();
+    if (level == 0) return top;
+    std::vector<MenuItem> items;
+    if (std::u16string_view(top[static_cast<std::size_t>(selected_[0])].label) == EXAMPLES_LABEL) {
+        for (std::size_t i = 0; i < examples_.size(); ++i)
+            items.push_back({examples_[i].c_str(), CMD_EXAMPLE_FIRST + static_cast<int>(i), 1});
+        return items;
+    }
+    for (const MenuItem& item : menuItems())
+        if (item.level == 1) items.push_back(item);
+    return items;
 }
 
 void TerminalOverlay::openMenu() {
@@ -263,10 +282,7 @@ void TerminalOverlay::drawMenu(TerminalFrame& frame, const TerminalTraits& trait
     // The menu pops up above its soft key, at the right of the bar; a submenu opens to its left.
     const auto [left, top] = drawLevel(0, frame.columns(), frame.rows() - 1);
     if (level_ == 1) {
-        const std::vector<MenuItem> items = levelItems(0);
-        int parentRow = top + 1;
-        for (std::size_t i = 0; i < items.size(); ++i)
-            if (items[i].command == 0) parentRow = top + 1 + static_cast<int>(i);
+        const int parentRow = top + 1 + selected_[0];
         const int submenuItems = static_cast<int>(levelItems(1).size());
         drawLevel(1, left, std::min(parentRow + submenuItems + 1, frame.rows() - 1));
     }

@@ -3,9 +3,11 @@
 // centred in a frame, the bottom line that asks for a file name, and the box that says why a command was
 // refused. Each takes the keys while it is open; the host carries out what it answers.
 #include "key_decoder.h"
+#include "shell_resources.h"
 #include "terminal_frame.h"
 
 #include <string>
+#include <vector>
 
 namespace tavik {
 
@@ -27,6 +29,9 @@ class TerminalOverlay {
     Shown shown() const { return shown_; }
     bool open() const { return shown_ != Shown::None; }
 
+    // The example programs' names, listed under Examples after Run... (no entry when there are none); the
+    // n-th is chosen as command CMD_EXAMPLE_FIRST + n.
+    void setExamples(std::vector<std::u16string> names) { examples_ = std::move(names); }
     void openMenu();
     void openAbout();
     // Asks for a file name on the bottom line for the menu command (Open, Run... or Save As...).
@@ -48,6 +53,8 @@ class TerminalOverlay {
     std::u16string_view typedName() const { return name_; }
 
   private:
+    std::vector<MenuItem> topItems() const;
+    std::vector<MenuItem> levelItems(int level) const;
     void drawMenu(TerminalFrame& frame, const TerminalTraits& traits) const;
     void drawAbout(TerminalFrame& frame, const TerminalTraits& traits) const;
     void drawMessage(TerminalFrame& frame, const TerminalTraits& traits) const;
@@ -55,6 +62,7 @@ class TerminalOverlay {
     Shown shown_ = Shown::None;
     int level_ = 0;
     int selected_[2] = {0, 0};
+    std::vector<std::u16string> examples_;
     int command_ = 0;
     std::u16string name_;
     std::u16string message_;
