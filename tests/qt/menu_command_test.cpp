@@ -3,6 +3,7 @@
 #include "window_fixture.h"
 
 #include "app_resources.h"
+#include "examples.h"
 
 #include <QClipboard>
 #include <QFileDialog>
@@ -65,7 +66,7 @@ TEST_F(MenuCommandTest, TheMenuHoldsTheCommandsInOrderWithTheirIds) {
     QMenu* menu = window->menu();
     std::vector<QString> labels;
     for (QAction* a : menu->actions()) labels.push_back(a->text());
-    EXPECT_EQ(labels, (std::vector<QString>{"About...", "File", "Run...", "Renumber...", "Paste",
+    EXPECT_EQ(labels, (std::vector<QString>{"About...", "File", "Run...", "Examples", "Renumber...", "Paste",
                                             "Copy Screen", "Exit"}));
     QMenu* file = action(menu, "File")->menu();
     ASSERT_NE(file, nullptr);
@@ -78,6 +79,20 @@ TEST_F(MenuCommandTest, TheMenuHoldsTheCommandsInOrderWithTheirIds) {
     EXPECT_EQ(action(menu, "Paste")->data().toInt(), CMD_PASTE);
     EXPECT_EQ(action(menu, "Copy Screen")->data().toInt(), CMD_COPY_SCREEN);
     EXPECT_EQ(window->breakKey()->text(), "BREAK");
+    // The shipped programs under Examples, in the page's order; one loads as Open loads a chosen file.
+    QMenu* examples = action(menu, "Examples")->menu();
+    ASSERT_NE(examples, nullptr);
+    ASSERT_TRUE(examples->isEnabled());
+    std::vector<QString> names;
+    for (QAction* a : examples->actions()) names.push_back(a->text());
+    EXPECT_EQ(names, (std::vector<QString>{"BOUNCE.TK", "GRAPHICS.TK", "GREETING.TK", "GUESS.TK", "HANOI.TK",
+                                           "KEYS.TK", "LOCALS.TK", "PRIMES.TK", "SORT.TK", "TABLE.TK"}));
+    action(examples, "HANOI.TK")->trigger();
+    const std::optional<std::filesystem::path> folder = examplesFolder();
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(pending(), u"\fload \"" + (*folder / "HANOI.TK").u16string() + u"\"\r");
+    EXPECT_TRUE(std::filesystem::exists(*folder / "HANOI.TK"));
+    EXPECT_EQ(dialogs.asked, 0);
     EXPECT_EQ(window->menuKey()->text(), "MENU");
 
     // The menu rises from the soft key, as on the handheld, instead of hanging below the window.

@@ -2,6 +2,7 @@
 
 #include "app_icon.h"
 #include "app_resources.h"
+#include "examples.h"
 #include "paste.h"
 #include "screen_text.h"
 
@@ -125,6 +126,7 @@ QMenu* MainWindow::buildMenu() {
         action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { handleCommand(id); });
     }
+    addExamples(menu);
     // The clipboard's two commands go just before Exit.
     QAction* exit = nullptr;
     for (QAction* a : menu->actions())
@@ -137,6 +139,27 @@ QMenu* MainWindow::buildMenu() {
         connect(action, &QAction::triggered, this, [this, id = id] { handleCommand(id); });
     }
     return menu;
+}
+
+// Examples, just after Run..., as on the page: each program loaded as Open loads it; shown disabled when
+// no examples folder is found.
+void MainWindow::addExamples(QMenu* menu) {
+    const QList<QAction*> actions = menu->actions();
+    QAction* before = nullptr;
+    for (qsizetype i = 0; i + 1 < actions.size(); ++i)
+        if (actions[i]->data().toInt() == CMD_RUN) before = actions[i + 1];
+    auto* examples = new QMenu(fromUtf16(EXAMPLES_LABEL), menu);
+    menu->insertMenu(before, examples);
+    const std::optional<std::filesystem::path> folder = examplesFolder();
+    if (!folder) {
+        examples->setEnabled(false);
+        return;
+    }
+    for (const std::u16string& name : exampleNames(*folder)) {
+        const QString path = QString::fromStdU16String((*folder / name).u16string());
+        connect(examples->addAction(fromUtf16(name)), &QAction::triggered, this,
+                [this, path] { typeFileCommand(fileCommandVerb(CMD_OPEN), path); });
+    }
 }
 
 void MainWindow::startInterpreter(const std::optional<std::u16string>& file) {

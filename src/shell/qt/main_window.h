@@ -104,6 +104,7 @@ class MainWindow final : public QWidget, public WindowPort, public ScreenPort, p
 
   private:
     QMenu* buildMenu();
+    void addExamples(QMenu* menu);
     void typeCommand(std::u16string_view text);
     void chooseProgramFile(std::u16string_view verb);
     void chooseSaveFile();
