@@ -10,13 +10,6 @@ namespace tavik {
 
 namespace {
 
-inline std::uint16_t recordLength(const std::uint8_t* record) {
-    return load16(record + 2);
-}
-inline std::uint16_t recordNumber(const std::uint8_t* record) {
-    return load16(record);
-}
-
 inline bool isBlankByte(std::uint8_t b) {
     return b == 0x20 || b == 0x09 || b == TOK_FILLER;
 }
@@ -41,17 +34,6 @@ bool continuesExpression(std::uint8_t b) {
     case T_XOR: return true;
     default: return false;
     }
-}
-
-// The element after the one at p.
-const std::uint8_t* nextElement(const std::uint8_t* p) {
-    const std::uint8_t b = *p++;
-    if (b == TOK_DECIMAL || b == TOK_HEX) return p + 2;
-    if (b == TOK_STRING || b == TOK_REMARK) {
-        while (load16(p) != 0) p += 2;
-        return p + 2;
-    }
-    return p;
 }
 
 } // namespace
@@ -95,7 +77,7 @@ ProgramStore::Renumber ProgramStore::renumber(std::uint16_t first, std::uint16_t
         // One report for a target named again in the same line.
         std::uint16_t lastUndefined = 0;
         bool computedSeen = false;
-        for (const std::uint8_t* p = r + 4; *p != TOK_END; p = nextElement(p)) {
+        for (const std::uint8_t* p = r + 4; *p != TOK_END; p = skipElement(p)) {
             const std::uint8_t b = *p;
             if (b != T_GOTO && b != T_GOSUB && b != T_THEN && b != T_RUN) continue;
             const std::uint8_t* q = skipBlanks(p + 1);

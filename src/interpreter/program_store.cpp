@@ -6,13 +6,6 @@ namespace tavik {
 
 namespace {
 
-inline std::uint16_t recordLength(const std::uint8_t* record) {
-    return load16(record + 2);
-}
-inline std::uint16_t recordNumber(const std::uint8_t* record) {
-    return load16(record);
-}
-
 // Length of the record that a TokenLine would make: its bytes through the end byte.
 inline std::uint16_t newRecordLength(const std::uint8_t* tokenLine) {
     return static_cast<std::uint16_t>(skipToLineEnd(tokenLine + 4) - tokenLine + 1);

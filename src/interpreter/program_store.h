@@ -14,6 +14,14 @@ constexpr int PROGRAM_AREA_BYTES = 0xC000;
 constexpr int PROGRAM_MAX_LINES = (PROGRAM_AREA_BYTES - 2) / 6;
 constexpr std::uint16_t LAST_LINE_NUMBER = 32767;
 
+// A record's header: its line number, then its length in bytes (header and end byte included).
+inline std::uint16_t recordNumber(const std::uint8_t* record) {
+    return load16(record);
+}
+inline std::uint16_t recordLength(const std::uint8_t* record) {
+    return load16(record + 2);
+}
+
 // What renumbering finds in the lines' references as it rewrites them; `line` is the referring line's
 // number as it is afterwards.
 class RenumberReport {

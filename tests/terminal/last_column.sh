@@ -6,38 +6,9 @@
 #   last_column.sh path/to/tavikwm        (exit 77: tmux is missing)
 set -euo pipefail
 TAVIKWM=$(realpath "$1")
-command -v tmux >/dev/null || { echo "tmux is missing: skipped"; exit 77; }
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-
-WORK=$(mktemp -d)
-SOCKET="tavik-last-column-$$"
-T() { tmux -L "$SOCKET" "$@"; }
-cleanup() {
-    T kill-server 2>/dev/null || true
-    sleep 0.2
-    rm -rf "$WORK" || true
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- pane:"
-    T capture-pane -p -t t || true
-    exit 1
-}
-pane() { T capture-pane -p -t t; }
+SOCKET_NAME=tavik-last-column
+source "$(dirname "$0")/tmux_support.sh"
 row() { pane | sed -n "$(($1 + 1))p"; }
-wait_for() {
-    for _ in $(seq 100); do
-        if pane | grep -qF -- "$1"; then return 0; fi
-        sleep 0.1
-    done
-    fail "the pane never showed '$1'"
-}
-type_line() {
-    T send-keys -t t -l -- "$1"
-    T send-keys -t t Enter
-}
 # A console row as the terminal shows it: each cell two columns, printable ASCII in its full-width form.
 cells() { printf '%s' "$1" | sed -e 's/ /　/g' -e 'y/?+:123/？＋：１２３/'; }
 blank20() { cells "$(printf '%20s' '')"; }
