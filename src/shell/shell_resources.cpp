@@ -3,36 +3,10 @@
 #include "handoff.h"
 #include "interpreter.h"
 
-#include <array>
-
 namespace tavik {
-
-std::span<const MenuItem> menuItems() {
-    static constexpr std::array<MenuItem, 9> items{{
-        {u"About...", CMD_ABOUT, 0},
-        {u"File", 0, 0},
-        {u"New", CMD_NEW, 1},
-        {u"Open", CMD_OPEN, 1},
-        {u"Save", CMD_SAVE, 1},
-        {u"Save As...", CMD_SAVE_AS, 1},
-        {u"Run...", CMD_RUN, 0},
-        {u"Renumber...", CMD_RENUMBER, 0},
-        {u"Exit", CMD_EXIT, 0},
-    }};
-    return items;
-}
 
 std::u16string aboutVersionText() {
     return std::u16string(u"tavikWM Version ") + VERSION_TEXT;
-}
-
-std::u16string_view fileCommandVerb(int command) {
-    switch (command) {
-    case CMD_OPEN: return u"load";
-    case CMD_RUN: return u"run";
-    case CMD_SAVE_AS: return u"save";
-    default: return u"";
-    }
 }
 
 std::optional<std::u16string> fileCommandLine(std::u16string_view verb, std::u16string_view path) {

@@ -4,7 +4,6 @@
 // refuse a name no command line can hold. No window system here.
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -34,15 +33,9 @@ constexpr int CMD_RENUMBER = 40007;
 constexpr const char16_t* RENUMBER_TITLE = u"Renumber";
 constexpr const char16_t* RENUMBER_PROMPT = u"RENUM new,old,step: ";
 constexpr const char16_t* RENUMBER_DEFAULT = u"10,,10";
-
-// One entry of the MENU, in the order shown. An entry with command 0 opens a submenu made of the entries
-// of the next level that follow it.
-struct MenuItem {
-    const char16_t* label;
-    int command;
-    int level;
-};
-std::span<const MenuItem> menuItems();
+// The page's Share Link: a link that holds the program.
+constexpr int CMD_SHARE_LINK = 40008;
+// The MENU's entries and what each does: menu_controller.h.
 
 // The About box's caption and the notice line of control 203.
 constexpr const char16_t* ABOUT_CAPTION = u"バージョン情報 tavikWM";
@@ -52,7 +45,7 @@ constexpr const char16_t* ABOUT_NOTICE = u"A line-number BASIC computer";
 std::u16string aboutVersionText();
 
 // The command lines that New and Save type, and the verb a file command types with its path (load for
-// Open, run for Run..., save for Save As...).
+// Open, run for Run..., save for Save As...; "" for any other command), as the MENU's table gives it.
 constexpr std::u16string_view NEW_COMMAND_LINE = u"new\r";
 constexpr std::u16string_view SAVE_COMMAND_LINE = u"\fsave\r";
 std::u16string_view fileCommandVerb(int command);

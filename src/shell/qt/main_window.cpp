@@ -3,8 +3,6 @@
 #include "app_icon.h"
 #include "app_resources.h"
 #include "examples.h"
-#include "paste.h"
-#include "screen_text.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
@@ -58,7 +56,9 @@ MainWindow::MainWindow(const WindowOptions& options)
     : ownDialogs_(options.dialogs == nullptr ? std::make_unique<DesktopDialogs>() : nullptr),
       dialogs_(options.dialogs == nullptr ? ownDialogs_.get() : options.dialogs),
       view_(std::make_unique<WindowView>(options.width, options.height, options.width, options.height)),
-      machine_(std::make_unique<ThreadedMachine>(*view_, *this, *this)) {
+      machine_(std::make_unique<ThreadedMachine>(*view_, *this, *this)),
+      commands_(std::make_unique<MenuController>(*this, machine_->keyboard, machine_->console, MENU_IN_WINDOW,
+                                                 examplesFolder())) {
     setWindowTitle(fromUtf16(WINDOW_TITLE));
     setWindowIcon(applicationIcon());
 
@@ -112,54 +112,24 @@ MainWindow::~MainWindow() {
     consoleWidget_ = nullptr;
 }
 
+// The window's MENU: a submenu with nothing in it (no examples folder found) is shown disabled.
 QMenu* MainWindow::buildMenu() {
     auto* menu = new QMenu(fromUtf16(MENU_LABEL), this);
     QMenu* submenu = nullptr;
-    for (const MenuItem& item : menuItems()) {
-        QMenu* to = item.level > 0 && submenu != nullptr ? submenu : menu;
-        if (item.command == 0) {
-            submenu = to->addMenu(fromUtf16(item.label));
+    for (const MenuItem& item : commands_->items()) {
+        if (item.submenu) {
+            submenu = menu->addMenu(fromUtf16(item.label));
+            submenu->setEnabled(false);
             continue;
         }
+        QMenu* to = item.level > 0 && submenu != nullptr ? submenu : menu;
+        to->setEnabled(true);
         QAction* action = to->addAction(fromUtf16(item.label));
         const int id = item.command;
         action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { handleCommand(id); });
     }
-    addExamples(menu);
-    // The clipboard's two commands go just before Exit.
-    QAction* exit = nullptr;
-    for (QAction* a : menu->actions())
-        if (a->data().toInt() == CMD_EXIT) exit = a;
-    for (const auto& [label, id] :
-         {std::pair{PASTE_LABEL, CMD_PASTE}, std::pair{COPY_SCREEN_LABEL, CMD_COPY_SCREEN}}) {
-        auto* action = new QAction(fromUtf16(label), menu);
-        action->setData(id);
-        menu->insertAction(exit, action);
-        connect(action, &QAction::triggered, this, [this, id = id] { handleCommand(id); });
-    }
     return menu;
-}
-
-// Examples, just after Run..., as on the page: each program loaded as Open loads it; shown disabled when
-// no examples folder is found.
-void MainWindow::addExamples(QMenu* menu) {
-    const QList<QAction*> actions = menu->actions();
-    QAction* before = nullptr;
-    for (qsizetype i = 0; i + 1 < actions.size(); ++i)
-        if (actions[i]->data().toInt() == CMD_RUN) before = actions[i + 1];
-    auto* examples = new QMenu(fromUtf16(EXAMPLES_LABEL), menu);
-    menu->insertMenu(before, examples);
-    const std::optional<std::filesystem::path> folder = examplesFolder();
-    if (!folder) {
-        examples->setEnabled(false);
-        return;
-    }
-    for (const std::u16string& name : exampleNames(*folder)) {
-        const QString path = QString::fromStdU16String((*folder / name).u16string());
-        connect(examples->addAction(fromUtf16(name)), &QAction::triggered, this,
-                [this, path] { typeFileCommand(fileCommandVerb(CMD_OPEN), path); });
-    }
 }
 
 void MainWindow::startInterpreter(const std::optional<std::u16string>& file) {
@@ -175,51 +145,23 @@ void MainWindow::stopInterpreter() {
 // Commands
 
 bool MainWindow::handleCommand(int id) {
-    switch (id) {
-    case CMD_NEW: typeCommand(NEW_COMMAND_LINE); return true;
-    case CMD_OPEN: chooseProgramFile(fileCommandVerb(CMD_OPEN)); return true;
-    case CMD_SAVE: typeCommand(SAVE_COMMAND_LINE); return true;
-    case CMD_EXIT: close(); return true;
-    case CMD_SAVE_AS: chooseSaveFile(); return true;
-    case CMD_RUN: chooseProgramFile(fileCommandVerb(CMD_RUN)); return true;
-    case CMD_ABOUT: showAbout(); return true;
-    case CMD_BREAK: typeCommand(u""); return true;
-    case CMD_PASTE: pasteClipboard(); return true;
-    case CMD_COPY_SCREEN: copyScreen(); return true;
-    case CMD_RENUMBER: askRenumber(); return true;
-    default: return false;
-    }
+    return commands_->run(id);
 }
 
-void MainWindow::typeCommand(std::u16string_view text) {
-    if (const auto refused = typeCommandLine(machine_->keyboard, text))
-        dialogs_->refuse(this, fromUtf16(*refused));
+void MainWindow::showMessage(std::u16string_view message) {
+    dialogs_->refuse(this, fromUtf16(message));
 }
 
-void MainWindow::askRenumber() {
+void MainWindow::askFileName(int command, FileQuestion question) {
+    const std::optional<QString> path =
+        question == FileQuestion::SaveAs ? dialogs_->chooseSaveFile(this) : dialogs_->chooseProgramFile(this);
+    if (path) commands_->answer(command, toUtf16(*path));
+}
+
+// The desktop's question starts from RENUMBER_DEFAULT, the usual arguments.
+void MainWindow::askRenumber(int command, std::u16string_view) {
     const std::optional<QString> arguments = dialogs_->askRenumber(this);
-    if (!arguments) return;
-    const std::optional<std::u16string> line = renumberCommandLine(toUtf16(*arguments));
-    if (!line) {
-        dialogs_->refuse(this, fromUtf16(RENUMBER_REFUSED_TEXT));
-        return;
-    }
-    typeCommand(*line);
-}
-
-void MainWindow::chooseProgramFile(std::u16string_view verb) {
-    const std::optional<QString> path = dialogs_->chooseProgramFile(this);
-    if (path) typeFileCommand(verb, *path);
-}
-
-void MainWindow::chooseSaveFile() {
-    const std::optional<QString> path = dialogs_->chooseSaveFile(this);
-    if (path) typeFileCommand(fileCommandVerb(CMD_SAVE_AS), *path);
-}
-
-void MainWindow::typeFileCommand(std::u16string_view verb, const QString& path) {
-    if (const auto refused = tavik::typeFileCommand(machine_->keyboard, verb, toUtf16(path)))
-        dialogs_->refuse(this, fromUtf16(*refused));
+    if (arguments) commands_->answer(command, toUtf16(*arguments));
 }
 
 void MainWindow::showAbout() {
@@ -235,19 +177,21 @@ void MainWindow::showAbout() {
     connect(about_, &QObject::destroyed, consoleWidget_, [this] { consoleWidget_->setFocus(); });
 }
 
+void MainWindow::quit() {
+    close();
+}
+
 void MainWindow::runFileFromAnotherStart(const QString& path) {
     bringToFront();
-    typeFileCommand(fileCommandVerb(CMD_RUN), path);
+    commands_->answer(CMD_RUN, toUtf16(path));
 }
 
-void MainWindow::pasteClipboard() {
-    const PasteResult result = pasteText(machine_->keyboard, toUtf16(QGuiApplication::clipboard()->text()));
-    if (result.outcome == PasteResult::Refused)
-        dialogs_->refuse(this, QString::fromStdString(pasteMessage(result)));
+void MainWindow::readClipboard() {
+    commands_->paste(toUtf16(QGuiApplication::clipboard()->text()));
 }
 
-void MainWindow::copyScreen() {
-    QGuiApplication::clipboard()->setText(fromUtf16(screenText(machine_->console)));
+void MainWindow::putOnClipboard(std::u16string_view text) {
+    QGuiApplication::clipboard()->setText(fromUtf16(text));
 }
 
 void MainWindow::popUpMenu() {
@@ -352,7 +296,7 @@ void MainWindow::focusLost() {
 }
 
 void MainWindow::paste() {
-    pasteClipboard();
+    readClipboard();
 }
 
 void MainWindow::pressed(int x, int y) {

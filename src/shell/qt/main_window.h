@@ -12,6 +12,7 @@
 #include "interpreter.h"
 #include "machine.h"
 #include "menu_commands.h"
+#include "menu_controller.h"
 #include "window_view.h"
 
 #include <QPointer>
@@ -39,7 +40,11 @@ struct WindowOptions {
     ShellDialogs* dialogs = nullptr;
 };
 
-class MainWindow final : public QWidget, public WindowPort, public ScreenPort, public KeyboardSink {
+class MainWindow final : public QWidget,
+                         public WindowPort,
+                         public ScreenPort,
+                         public KeyboardSink,
+                         public MenuHost {
   public:
     explicit MainWindow(const WindowOptions& options = {});
     ~MainWindow() override;
@@ -56,10 +61,6 @@ class MainWindow final : public QWidget, public WindowPort, public ScreenPort, p
     void bringToFront();
     // A second start handed over a file: it runs as Run... would run it (break, clear, run "FILE").
     void runFileFromAnotherStart(const QString& path);
-    // Types the clipboard's text; a paste that cannot be typed is refused with a message.
-    void pasteClipboard();
-    // Puts the console's text on the clipboard.
-    void copyScreen();
     // Pops the menu up above the MENU soft key, as a handheld's menu rises from its bar.
     void popUpMenu();
 
@@ -97,6 +98,15 @@ class MainWindow final : public QWidget, public WindowPort, public ScreenPort, p
     void paste() override;
     void pressed(int x, int y) override;
 
+    // --- MenuHost: the desktop's dialogs, answered at once ---
+    void showMessage(std::u16string_view message) override;
+    void askFileName(int command, FileQuestion question) override;
+    void askRenumber(int command, std::u16string_view usual) override;
+    void showAbout() override;
+    void quit() override;
+    void readClipboard() override;
+    void putOnClipboard(std::u16string_view text) override;
+
   protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -104,18 +114,12 @@ class MainWindow final : public QWidget, public WindowPort, public ScreenPort, p
 
   private:
     QMenu* buildMenu();
-    void addExamples(QMenu* menu);
-    void typeCommand(std::u16string_view text);
-    void chooseProgramFile(std::u16string_view verb);
-    void chooseSaveFile();
-    void askRenumber();
-    void typeFileCommand(std::u16string_view verb, const QString& path);
-    void showAbout();
 
     std::unique_ptr<ShellDialogs> ownDialogs_;
     ShellDialogs* dialogs_;
     std::unique_ptr<WindowView> view_;
     std::unique_ptr<ThreadedMachine> machine_;
+    std::unique_ptr<MenuController> commands_;
     ConsoleWidget* consoleWidget_ = nullptr;
     QMenu* menu_ = nullptr;
     QPushButton* breakKey_ = nullptr;

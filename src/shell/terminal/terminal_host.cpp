@@ -6,7 +6,7 @@
 #include "handoff.h"
 #include "key_decoder.h"
 #include "machine.h"
-#include "paste.h"
+#include "menu_controller.h"
 #include "program_io.h"
 #include "shell_resources.h"
 #include "terminal_frame.h"
@@ -158,7 +158,7 @@ std::filesystem::path expandHome(std::u16string& name) {
 
 // ---------------------------------------------------------------------------------------------------------
 
-class TerminalHost final : public ConsoleView, public WindowPort, public ScreenPort {
+class TerminalHost final : public ConsoleView, public WindowPort, public ScreenPort, public MenuHost {
   public:
     TerminalHost(int inFd, int outFd, const TerminalTraits& traits);
     ~TerminalHost() override;
@@ -198,6 +198,19 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     // A terminal cannot be turned: the shape stays what the terminal's size makes it.
     void changeOrientation(int) override {}
 
+    // --- MenuHost: the overlay's boxes and the bottom line, answered by a later key ---
+    void showMessage(std::u16string_view message) override { overlay_.showMessage(std::u16string(message)); }
+    void askFileName(int command, FileQuestion question) override {
+        question_ = question;
+        overlay_.askName(command);
+    }
+    void askRenumber(int command, std::u16string_view usual) override {
+        question_.reset();
+        overlay_.askName(command, usual);
+    }
+    void showAbout() override { overlay_.openAbout(); }
+    void quit() override { finish(EXIT_NORMAL); }
+
   private:
     struct Posted {
         enum class Kind { InputRequest, BreakChar, Close };
@@ -222,8 +235,7 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     void handleKey(const TerminalKey& key);
     void handleBreakKey();
     void command(int id);
-    void typeCommand(std::u16string_view text);
-    void fileCommand(int id, std::u16string name, bool replaceAgreed);
+    void nameGiven(int id, std::u16string name, bool replaceAgreed);
     // Keys for the console wait in order until a request is open to take them.
     void queueKey(const TerminalKey& key);
     void deliverTyped();
@@ -256,8 +268,8 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     KeyDecoder decoder_;
     Clock::time_point lastByte_{};
     TerminalOverlay overlay_;
-    std::optional<std::filesystem::path> examplesFolder_;
-    std::vector<std::u16string> examples_;
+    // What the bottom line asks for: a file name, or (nothing) RENUM's arguments.
+    std::optional<FileQuestion> question_;
     TerminalFrame frame_;
     bool overlayChanged_ = false;
     bool overlayWasOpen_ = false;
@@ -281,16 +293,16 @@ class TerminalHost final : public ConsoleView, public WindowPort, public ScreenP
     std::unique_ptr<ThreadedMachine> machine_;
     Console& console_;
     InputHandoff& handoff_;
+    MenuController commands_;
 };
 
 TerminalHost::TerminalHost(int inFd, int outFd, const TerminalTraits& traits)
     : in_(inFd), out_(outFd), traits_(traits), screenWidth_(terminalScreenWidth(80)),
       screenHeight_(terminalScreenHeight(24)), writer_(traits),
       machine_(std::make_unique<ThreadedMachine>(*this, *this, *this)), console_(machine_->console),
-      handoff_(machine_->handoff()) {
-    examplesFolder_ = examplesFolder();
-    if (examplesFolder_) examples_ = exampleNames(*examplesFolder_);
-    overlay_.setExamples(examples_);
+      handoff_(machine_->handoff()),
+      commands_(*this, handoff_, console_, MENU_IN_TERMINAL, examplesFolder()) {
+    overlay_.setItems(commands_.items());
 }
 
 TerminalHost::~TerminalHost() {
@@ -384,12 +396,10 @@ void TerminalHost::handleKey(const TerminalKey& key) {
     if (overlay_.open()) overlayChanged_ = true;
     if (key.kind == TerminalKey::Kind::Paste) {
         // Typed as the window's paste types it; a line too long for the console refuses all of it.
-        if (overlay_.open()) {
+        if (overlay_.open())
             overlay_.key(key);
-        } else if (const PasteResult pasted = pasteText(handoff_, key.units);
-                   pasted.outcome == PasteResult::Refused) {
-            overlay_.showMessage(utf16FromUtf8(pasteMessage(pasted)));
-        }
+        else
+            commands_.paste(key.units);
         return;
     }
     if (key.kind == TerminalKey::Kind::Press) {
@@ -412,15 +422,8 @@ void TerminalHost::handleKey(const TerminalKey& key) {
     if (overlay_.open()) {
         const TerminalOverlay::Answer answer = overlay_.key(key);
         if (answer.command != 0) command(answer.command);
-        if (answer.nameGiven && answer.promptCommand == CMD_RENUMBER) {
-            if (const auto line = renumberCommandLine(answer.name))
-                typeCommand(*line);
-            else
-                overlay_.showMessage(RENUMBER_REFUSED_TEXT);
-            return;
-        }
-        if (answer.nameGiven) fileCommand(answer.promptCommand, answer.name, false);
-        if (answer.confirmed) fileCommand(answer.promptCommand, answer.name, true);
+        if (answer.nameGiven) nameGiven(answer.promptCommand, answer.name, false);
+        if (answer.confirmed) nameGiven(answer.promptCommand, answer.name, true);
         return;
     }
     if (key.virtualKey == F10 || (key.virtualKey == 'M' && (key.modifiers & MOD_ALT) != 0)) {
@@ -472,48 +475,27 @@ void TerminalHost::dropStaleTyped(Clock::time_point now) {
 }
 
 void TerminalHost::command(int id) {
-    switch (id) {
-    case CMD_NEW: typeCommand(NEW_COMMAND_LINE); break;
-    case CMD_OPEN:
-    case CMD_RUN:
-    case CMD_SAVE_AS: overlay_.askName(id); break;
-    case CMD_SAVE: typeCommand(SAVE_COMMAND_LINE); break;
-    case CMD_RENUMBER: overlay_.askName(id, RENUMBER_DEFAULT); break;
-    case CMD_EXIT: finish(EXIT_NORMAL); break;
-    case CMD_ABOUT: overlay_.openAbout(); break;
-    case CMD_BREAK: typeCommand(u""); break;
-    default:
-        // An example: loaded as Open loads a file, without asking for its name.
-        if (id >= CMD_EXAMPLE_FIRST && id - CMD_EXAMPLE_FIRST < static_cast<int>(examples_.size()) &&
-            examplesFolder_) {
-            const std::filesystem::path path =
-                *examplesFolder_ / examples_[static_cast<std::size_t>(id - CMD_EXAMPLE_FIRST)];
-            if (const auto refused = typeFileCommand(handoff_, fileCommandVerb(CMD_OPEN), path.u16string()))
-                overlay_.showMessage(*refused);
-        }
-        break;
-    }
+    commands_.run(id);
     markDirty();
 }
 
-void TerminalHost::typeCommand(std::u16string_view text) {
-    if (const auto refused = typeCommandLine(handoff_, text)) overlay_.showMessage(*refused);
-}
-
-void TerminalHost::fileCommand(int id, std::u16string name, bool replaceAgreed) {
-    std::error_code error;
-    const std::filesystem::path path = expandHome(name);
-    const bool exists = std::filesystem::exists(path, error);
-    if (id != CMD_SAVE_AS && !exists) {
-        overlay_.showMessage(u"No such file: " + name);
-        return;
+// The bottom line's answer. A file name is checked as the window's dialogs check it: Open and Run...
+// take only a file that exists, Save As... asks before it replaces one.
+void TerminalHost::nameGiven(int id, std::u16string name, bool replaceAgreed) {
+    if (question_) {
+        std::error_code error;
+        const std::filesystem::path path = expandHome(name);
+        const bool exists = std::filesystem::exists(path, error);
+        if (*question_ == FileQuestion::Program && !exists) {
+            overlay_.showMessage(u"No such file: " + name);
+            return;
+        }
+        if (*question_ == FileQuestion::SaveAs && exists && !replaceAgreed) {
+            overlay_.askReplace(id, name);
+            return;
+        }
     }
-    if (id == CMD_SAVE_AS && exists && !replaceAgreed) {
-        overlay_.askReplace(id, name);
-        return;
-    }
-    if (const auto refused = typeFileCommand(handoff_, fileCommandVerb(id), name))
-        overlay_.showMessage(*refused);
+    commands_.answer(id, name);
 }
 
 void TerminalHost::suspend() {

@@ -1,6 +1,5 @@
 #include "terminal_overlay.h"
 
-#include "examples.h"
 #include "shell_resources.h"
 #include "utf16.h"
 #include "virtual_keys.h"
@@ -60,29 +59,34 @@ std::u16string_view TerminalOverlay::promptFor(int command) {
     }
 }
 
-// The top level: the shared entries, with Examples after Run... when there are examples.
-std::vector<MenuItem> TerminalOverlay::topItems() const {
-    std::vector<MenuItem> items;
-    for (const MenuItem& item : menuItems()) {
-        if (item.level != 0) continue;
-        items.push_back(item);
-        if (item.command == CMD_RUN && !examples_.empty()) items.push_back({EXAMPLES_LABEL, 0, 0});
-    }
-    return items;
+TerminalOverlay::TerminalOverlay() : items_(menuItems(MENU_IN_TERMINAL, {})) {}
+
+void TerminalOverlay::setExamples(const std::vector<std::u16string>& names) {
+    items_ = menuItems(MENU_IN_TERMINAL, names);
 }
 
-// The entries of one level: the top level, or the submenu of the top entry selected (File or Examples).
+// The entries of the top level, by their place in items_: a submenu with nothing in it is left out.
+std::vector<std::size_t> TerminalOverlay::topIndices() const {
+    std::vector<std::size_t> top;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].level != 0) continue;
+        if (items_[i].submenu && (i + 1 == items_.size() || items_[i + 1].level == 0)) continue;
+        top.push_back(i);
+    }
+    return top;
+}
+
+// The entries of one level: the top level, or the submenu of the top entry selected.
 std::vector<MenuItem> TerminalOverlay::levelItems(int level) const {
-    const std::vector<MenuItem> top = topItems();
-    if (level == 0) return top;
+    const std::vector<std::size_t> top = topIndices();
     std::vector<MenuItem> items;
-    if (std::u16string_view(top[static_cast<std::size_t>(selected_[0])].label) == EXAMPLES_LABEL) {
-        for (std::size_t i = 0; i < examples_.size(); ++i)
-            items.push_back({examples_[i].c_str(), CMD_EXAMPLE_FIRST + static_cast<int>(i), 1});
+    if (level == 0) {
+        for (const std::size_t i : top) items.push_back(items_[i]);
         return items;
     }
-    for (const MenuItem& item : menuItems())
-        if (item.level == 1) items.push_back(item);
+    for (std::size_t i = top[static_cast<std::size_t>(selected_[0])] + 1;
+         i < items_.size() && items_[i].level == 1; ++i)
+        items.push_back(items_[i]);
     return items;
 }
 
@@ -123,7 +127,7 @@ TerminalOverlay::Answer TerminalOverlay::key(const TerminalKey& key) {
         int& at = selected_[level_];
         const int count = static_cast<int>(items.size());
         const MenuItem& item = items[static_cast<std::size_t>(at)];
-        const bool opensSubmenu = item.command == 0;
+        const bool opensSubmenu = item.submenu;
         if (key.virtualKey == VK_UP) {
             at = (at + count - 1) % count;
         } else if (key.virtualKey == VK_DOWN) {
@@ -274,7 +278,7 @@ void TerminalOverlay::drawMenu(TerminalFrame& frame, const TerminalTraits& trait
             const int row = top + 1 + static_cast<int>(i);
             frame.fill(left + 1, row, left + width - 1, row + 1, back);
             frame.text(left + 2, row, items[i].label, fore, back, traits.unicode);
-            if (items[i].command == 0)
+            if (items[i].submenu)
                 frame.put(left + width - 3, row, traits.unicode ? U'▸' : U'>', 1, fore, back);
         }
         return std::pair{left, top};

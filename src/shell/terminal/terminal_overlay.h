@@ -3,6 +3,7 @@
 // centred in a frame, the bottom line that asks for a file name, and the box that says why a command was
 // refused. Each takes the keys while it is open; the host carries out what it answers.
 #include "key_decoder.h"
+#include "menu_controller.h"
 #include "shell_resources.h"
 #include "terminal_frame.h"
 
@@ -26,12 +27,16 @@ class TerminalOverlay {
         bool confirmed = false;
     };
 
+    TerminalOverlay();
+
     Shown shown() const { return shown_; }
     bool open() const { return shown_ != Shown::None; }
 
-    // The example programs' names, listed under Examples after Run... (no entry when there are none); the
-    // n-th is chosen as command CMD_EXAMPLE_FIRST + n.
-    void setExamples(std::vector<std::u16string> names) { examples_ = std::move(names); }
+    // The MENU's entries (MenuController::items); a submenu with nothing in it is not shown.
+    void setItems(std::vector<MenuItem> items) { items_ = std::move(items); }
+    // The terminal's entries with these example programs' names under Examples after Run... (no entry
+    // when there are none); the n-th is chosen as command CMD_EXAMPLE_FIRST + n.
+    void setExamples(const std::vector<std::u16string>& names);
     void openMenu();
     void openAbout();
     // Asks for a file name on the bottom line for the menu command (Open, Run... or Save As...).
@@ -53,7 +58,7 @@ class TerminalOverlay {
     std::u16string_view typedName() const { return name_; }
 
   private:
-    std::vector<MenuItem> topItems() const;
+    std::vector<std::size_t> topIndices() const;
     std::vector<MenuItem> levelItems(int level) const;
     void drawMenu(TerminalFrame& frame, const TerminalTraits& traits) const;
     void drawAbout(TerminalFrame& frame, const TerminalTraits& traits) const;
@@ -62,7 +67,7 @@ class TerminalOverlay {
     Shown shown_ = Shown::None;
     int level_ = 0;
     int selected_[2] = {0, 0};
-    std::vector<std::u16string> examples_;
+    std::vector<MenuItem> items_;
     int command_ = 0;
     std::u16string name_;
     std::u16string message_;
