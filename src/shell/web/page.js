@@ -26,6 +26,7 @@
   let cssScale = 1;
   let lastLayout = null;
   let texts = null;
+  let frameFields = [];     // the names of the frame's fields, in tavik_layout's order
   const pendingDownloads = new Set();
 
   // ---------------------------------------------------------------------------------------------------
@@ -132,15 +133,10 @@
 
   function readLayout() {
     const p = Module._tavik_layout() >> 2;
-    const v = Module.HEAP32.subarray(p, p + 32);
-    return {
-      screenWidth: v[0], screenHeight: v[1], columns: v[2], rows: v[3], cellWidth: v[4], cellHeight: v[5],
-      fontHeight: v[6], firstTextRow: v[7], gridLeft: v[8], gridTop: v[9], gridRight: v[10], gridBottom: v[11],
-      planeExists: v[12], planeWidth: v[13], planeHeight: v[14], scaleX: v[15], scaleY: v[16],
-      pictureLeft: v[17], pictureTop: v[18], bandLeft: v[19], bandTop: v[20], bandRight: v[21],
-      bandBottom: v[22], cursorColumn: v[23], cursorRow: v[24], allSpoiled: v[25], planeSpoiled: v[26],
-      caretColumn: v[27], caretRow: v[28], caretOn: v[29],
-    };
+    const v = Module.HEAP32.subarray(p, p + frameFields.length);
+    const layout = {};
+    frameFields.forEach((name, i) => { layout[name] = v[i]; });
+    return layout;
   }
 
   // Screen pixels to device pixels, rounded so that neighbouring cells meet without a seam.
@@ -385,10 +381,9 @@
     if (!ready || switchedOff || !text) return;
     const p = Module._malloc(text.length * 2);
     for (let i = 0; i < text.length; ++i) Module.HEAPU16[(p >> 1) + i] = text.charCodeAt(i);
-    const refused = Module.UTF8ToString(Module._tavik_paste(p, text.length));
+    Module._tavik_paste(p, text.length); // a refused paste is shown from there
     Module._free(p);
     wake();
-    if (refused) alert(refused);
   }
 
   // ---------------------------------------------------------------------------------------------------
@@ -400,56 +395,46 @@
     for (let i = 0; i < n; ++i) Module.HEAPU16[p + i] = text.charCodeAt(i);
     return n;
   }
+  // A command line typed for the user; a refusal is shown from the computer's side.
   function typeCommand(text) {
-    const refused = Module._tavik_type(putText(text)) !== 0;
+    Module._tavik_type(putText(text));
     wake();
-    if (refused) alert(texts.notOneLine);
   }
-  // A file command for a name in the folder; false when the name cannot be typed.
-  function typeFileCommand(verb, name) {
-    const line = Module.UTF8ToString(Module._tavik_file_command(verb, putText(name)));
-    if (line.startsWith('!')) {
-      alert(line.slice(1));
-      return false;
-    }
-    typeCommand(line);
-    return true;
+  // A file loaded as Open loads a chosen one; false when the name cannot be typed.
+  function openFile(name) {
+    const typed = Module._tavik_open_file(putText(name)) === 1;
+    wake();
+    return typed;
+  }
+  // The answer to a question a MENU command asked; false when its command was refused.
+  function answer(command, text) {
+    const typed = Module._tavik_answer(command, putText(text)) === 1;
+    wake();
+    return typed;
   }
 
-  const VERB_LOAD = 0, VERB_RUN = 1, VERB_SAVE = 2;
-  let chooserVerb = VERB_LOAD;
+  // Open and Run... take a file from the computer: it joins the browser's folder before its command is typed.
+  let chooserCommand = 0;
   $('chooser').addEventListener('change', async () => {
     const file = $('chooser').files[0];
     $('chooser').value = '';
     if (!file) return;
     const data = new Uint8Array(await file.arrayBuffer());
-    // The file joins the browser's folder before the command that reads it is typed.
     putInFolder(file.name, data);
     await writeRecord(file.name, data);
-    typeFileCommand(chooserVerb, file.name);
+    answer(chooserCommand, file.name);
     keys.focus();
   });
-
-  const COMMANDS = {
-    40002: () => showAbout(),
-    0x8004: () => typeCommand('new\r'),
-    0x8005: () => { chooserVerb = VERB_LOAD; $('chooser').click(); },
-    0x8006: () => typeCommand('\fsave\r'),
-    0x8009: () => saveAs(),
-    0x800A: () => { chooserVerb = VERB_RUN; $('chooser').click(); },
-    0x8008: () => Module._tavik_switch_off(),
-    40007: () => renumber(),
-  };
-  // Renumber... asks for RENUM's arguments, starting with the usual ones, and types the command.
-  function renumber() {
-    const [question, usual] = Module.UTF8ToString(Module._tavik_renumber_command(-1)).split('\n');
-    const answer = prompt(question.trim(), usual);
-    if (answer === null) return;
-    const line = Module.UTF8ToString(Module._tavik_renumber_command(putText(answer)));
-    if (line.startsWith('!')) alert(line.slice(1));
-    else typeCommand(line);
+  function chooseFile(command) {
+    chooserCommand = command;
+    $('chooser').click();
   }
-  function saveAs() {
+  // Renumber... asks for RENUM's arguments, starting with the usual ones.
+  function renumber(command, question, usual) {
+    const given = prompt(question.trim(), usual);
+    if (given !== null) answer(command, given);
+  }
+  function saveAs(command) {
     let name = prompt('Save as (a name in the browser\'s folder; the file is also downloaded):', 'PROGRAM.TK');
     if (name === null) return;
     name = name.trim();
@@ -457,7 +442,7 @@
     if (!/\.[^./]+$/.test(name)) name += '.TK';
     // As the window's save dialog does, a file already in the folder is replaced only when the user agrees.
     if (Module.FS.analyzePath(FOLDER + '/' + name).exists && !confirm(`${name} is already in the browser's folder. Replace it?`)) return;
-    if (typeFileCommand(VERB_SAVE, name)) pendingDownloads.add(name);
+    if (answer(command, name)) pendingDownloads.add(name);
   }
   async function pasteClipboard() {
     let text;
@@ -469,8 +454,7 @@
     }
     paste(text);
   }
-  async function copyScreen() {
-    const text = Module.UTF8ToString(Module._tavik_screen_text());
+  async function copyText(text) {
     try {
       await navigator.clipboard.writeText(text);
     } catch (e) {
@@ -483,37 +467,35 @@
     }
   }
 
+  // The MENU as the computer's side gives it (tavik_menu); every entry is carried out there.
   function buildMenu() {
     const list = $('menu-list');
     list.textContent = '';
-    const add = (label, action, cls) => {
-      const item = document.createElement('div');
-      item.setAttribute('role', 'menuitem');
-      item.tabIndex = -1;
-      item.textContent = label;
-      if (cls) item.className = cls;
-      item.addEventListener('click', () => { closeMenu(); action(); if ($('about').hidden) keys.focus(); });
-      list.appendChild(item);
-    };
-    for (const entry of texts.menu) {
-      if (entry.command === 0) {
+    texts.menu.forEach((entry, i) => {
+      if (entry.submenu) {
+        // A submenu with nothing in it is not shown.
+        const next = texts.menu[i + 1];
+        if (!next || next.level === 0) return;
         const group = document.createElement('div');
         group.className = 'group';
         group.textContent = entry.label;
         list.appendChild(group);
-        continue;
+        return;
       }
-      // Open and Run ask the computer for a file: the labels say so, as the window's dialogs do.
-      let label = entry.label;
-      if (entry.command === 0x8005) label = 'Open...';
-      // The clipboard's two commands go just before Exit, as in the window.
-      if (entry.command === 0x8008) {
-        addPageEntries(add, list);
-        add(texts.pasteLabel, pasteClipboard, '');
-        add(texts.copyScreenLabel, copyScreen, '');
-      }
-      add(label, COMMANDS[entry.command] || (() => {}), entry.level > 0 ? 'sub' : '');
-    }
+      const item = document.createElement('div');
+      item.setAttribute('role', 'menuitem');
+      item.tabIndex = -1;
+      // A command that asks the computer for a file says so, as the window's dialogs do.
+      item.textContent = entry.asksFile && !entry.label.endsWith('...') ? entry.label + '...' : entry.label;
+      if (entry.level > 0) item.className = 'sub';
+      item.addEventListener('click', () => {
+        closeMenu();
+        Module._tavik_command(entry.command);
+        wake();
+        if ($('about').hidden) keys.focus();
+      });
+      list.appendChild(item);
+    });
   }
   function closeMenu() {
     $('menu-list').hidden = true;
@@ -870,6 +852,8 @@
     $('share-url').focus();
     $('share-url').select();
   }
+  // The page's own entries of the MENU, by the key their entry gives.
+  const PAGE_COMMANDS = { 'share-link': shareLink };
   function closeShared() {
     $('share').hidden = true;
     keys.focus();
@@ -891,37 +875,11 @@
     if (programUnsaved(programFile()) && !confirm(LINK_TEXTS.unsaved)) return;
     try { Module.FS.mkdir('/link'); } catch (e) { /* there already */ }
     Module.FS.writeFile(LINK_FILE, program);
-    if (typeFileCommand(VERB_LOAD, LINK_FILE)) atNextPrompt(() => typeCommand('list\r'));
+    if (openFile(LINK_FILE)) atNextPrompt(() => typeCommand('list\r'));
     keys.focus();
   }
   // A link opened in the page that is running: as a menu command, it stops what runs.
   window.addEventListener('hashchange', () => { if (ready && !switchedOff) openLink(); });
-
-  // ---------------------------------------------------------------------------------------------------
-  // The example programs, built into the page under /examples: each loaded as LOAD loads a file.
-
-  function openExample(name) {
-    typeFileCommand(VERB_LOAD, '/examples/' + name);
-  }
-  function exampleNames() {
-    try {
-      return Module.FS.readdir('/examples').filter((name) => /\.TK$/i.test(name)).sort();
-    } catch (e) {
-      return [];
-    }
-  }
-  // The page's own entries, after Run...: Examples with the programs, and Share Link.
-  function addPageEntries(add, list) {
-    const names = exampleNames();
-    if (names.length) {
-      const group = document.createElement('div');
-      group.className = 'group';
-      group.textContent = 'Examples';
-      list.appendChild(group);
-      for (const name of names) add(name, () => openExample(name), 'sub');
-    }
-    add('Share Link', shareLink, '');
-  }
 
   // ---------------------------------------------------------------------------------------------------
   // What the C++ side calls (Module.tavik) and the start
@@ -978,6 +936,21 @@
     },
     // A turn for the browser that costs no timer delay: a message to ourselves comes back after the
     // events, painting included, that were waiting.
+    // The MENU's host. A question is asked once the command's call has returned, and answered with
+    // tavik_answer; so is the page's own command.
+    showMessage: (text) => alert(text),
+    askFileName(command, save) {
+      if (save) queueMicrotask(() => saveAs(command));
+      else chooseFile(command);
+    },
+    askRenumber(command, question, usual) { queueMicrotask(() => renumber(command, question, usual)); },
+    showAbout: () => showAbout(),
+    readClipboard: () => { pasteClipboard(); },
+    copyText: (text) => { copyText(text); },
+    hostCommand(key) {
+      const own = PAGE_COMMANDS[key];
+      if (own) queueMicrotask(own);
+    },
     yieldTurn() {
       return new Promise((resolve) => {
         if (frameWanted) {
@@ -992,16 +965,13 @@
     },
   };
 
-  function parseTexts(all) {
+  function parseTexts(all, menu) {
     const lines = all.split('\n');
-    const t = {
-      caption: lines[0], version: lines[1], notice: lines[2], breakLabel: lines[3], menuLabel: lines[4],
-      notOneLine: lines[5], pasteLabel: lines[6], copyScreenLabel: lines[7], menu: [],
-    };
-    for (const line of lines.slice(8)) {
+    const t = { caption: lines[0], version: lines[1], notice: lines[2], breakLabel: lines[3], menuLabel: lines[4], menu: [] };
+    for (const line of menu.split('\n')) {
       if (!line) continue;
-      const [level, command, label] = line.split('\t');
-      t.menu.push({ level: +level, command: +command, label });
+      const [level, command, kind, label] = line.split('\t');
+      t.menu.push({ level: +level, command: +command, label, submenu: kind === 'submenu', asksFile: kind === 'file' });
     }
     return t;
   }
@@ -1034,7 +1004,8 @@
         for (const [name, data] of folderFiles) {
           try { putInFolder(name, data); } catch (e) { /* a name the folder cannot hold */ }
         }
-        texts = parseTexts(Module.UTF8ToString(Module._tavik_texts()));
+        texts = parseTexts(Module.UTF8ToString(Module._tavik_texts()), Module.UTF8ToString(Module._tavik_menu()));
+        frameFields = Module.UTF8ToString(Module._tavik_frame_names()).trim().split(' ');
         $('break').textContent = texts.breakLabel;
         $('menu').textContent = texts.menuLabel;
         $('about-caption').textContent = texts.caption;

@@ -7,7 +7,7 @@
 #include "interpreter.h"
 #include "layout.h"
 #include "machine.h"
-#include "paste.h"
+#include "menu_controller.h"
 #include "program_file.h"
 #include "screen_text.h"
 #include "shell_resources.h"
@@ -39,6 +39,17 @@ EM_JS(void, pageBeep, (), { Module.tavik.beep(); });
 EM_JS(void, pageCaretTimer, (int run), { Module.tavik.caretTimer(run); });
 EM_JS(void, pageScreenTurned, (), { Module.tavik.screenTurned(); });
 EM_JS(void, pageSwitchedOff, (), { Module.tavik.switchedOff(); });
+// The MENU's host: a message, the questions (answered later through tavik_answer), About, the clipboard
+// and the page's own commands.
+EM_JS(void, pageShowMessage, (const char* text), { Module.tavik.showMessage(UTF8ToString(text)); });
+// save: 1 for a name to save under, 0 for a program to open.
+EM_JS(void, pageAskFileName, (int command, int save), { Module.tavik.askFileName(command, save); });
+EM_JS(void, pageAskRenumber, (int command, const char* question, const char* usual),
+      { Module.tavik.askRenumber(command, UTF8ToString(question), UTF8ToString(usual)); });
+EM_JS(void, pageShowAbout, (), { Module.tavik.showAbout(); });
+EM_JS(void, pageReadClipboard, (), { Module.tavik.readClipboard(); });
+EM_JS(void, pageCopyText, (const char* text), { Module.tavik.copyText(UTF8ToString(text)); });
+EM_JS(void, pageHostCommand, (const char* key), { Module.tavik.hostCommand(UTF8ToString(key)); });
 // Stores a saved file in the browser's folder and settles once the browser has it: 1 stored, 0 refused.
 EM_ASYNC_JS(int, pageStoreFile, (const char* name, const std::uint8_t* bytes, int size),
             { return await Module.tavik.storeFile(UTF8ToString(name), HEAPU8.slice(bytes, bytes + size)); });
@@ -55,16 +66,26 @@ namespace {
 
 // The folder the browser keeps; programs name their files relative to it.
 constexpr const char* FOLDER = "/tavik";
+// The example programs built into the page.
+constexpr const char* EXAMPLES = "/examples";
 // A running program gives the browser its turn at least this often (milliseconds).
 constexpr double YIELD_EVERY_MS = 12;
 
 constexpr int TEXT_UNITS = 512;
 
+std::string toUtf8(std::u16string_view text) {
+    return utf8FromUtf16(text.data(), text.size());
+}
+
+// The menu's Exit and the end of the interpreter's loop: the computer is switched off.
+void switchOff();
+
 class PageHost final : public ConsoleView,
                        public WindowPort,
                        public ScreenPort,
                        public EventPump,
-                       public FileWriteLayer {
+                       public FileWriteLayer,
+                       public MenuHost {
   public:
     PageHost(int width, int height) : width_(width), height_(height) {}
 
@@ -171,6 +192,20 @@ class PageHost final : public ConsoleView,
         return FileWriteLayer::rename(from, to);
     }
 
+    // --- MenuHost: the page's boxes and questions; a question is answered after this call returns ---
+    void showMessage(std::u16string_view message) override { pageShowMessage(toUtf8(message).c_str()); }
+    void askFileName(int command, FileQuestion question) override {
+        pageAskFileName(command, question == FileQuestion::SaveAs ? 1 : 0);
+    }
+    void askRenumber(int command, std::u16string_view usual) override {
+        pageAskRenumber(command, toUtf8(RENUMBER_PROMPT).c_str(), toUtf8(usual).c_str());
+    }
+    void showAbout() override { pageShowAbout(); }
+    void quit() override { switchOff(); }
+    void readClipboard() override { pageReadClipboard(); }
+    void putOnClipboard(std::u16string_view text) override { pageCopyText(toUtf8(text).c_str()); }
+    void hostCommand(std::u16string_view key) override { pageHostCommand(toUtf8(key).c_str()); }
+
     Console* console = nullptr;
     InputHandoff* handoff = nullptr;
 
@@ -195,7 +230,8 @@ class PageHandoff final : public InputHandoff {
 struct Page {
     Page(int width, int height)
         : host(width, height), machine(host, nullptr, host), console(machine.console),
-          handoff(machine.keyboard), interpreter(machine.interpreter) {
+          handoff(machine.keyboard), interpreter(machine.interpreter),
+          commands(host, handoff, console, MENU_IN_PAGE, std::filesystem::path(EXAMPLES)) {
         host.console = &console;
         host.handoff = &handoff;
     }
@@ -204,6 +240,7 @@ struct Page {
     Console& console;
     PageHandoff& handoff;
     Interpreter& interpreter;
+    MenuController commands;
 };
 
 Page* machine = nullptr;
@@ -216,24 +253,17 @@ std::array<std::uint32_t, GRID_CAPACITY * 4> rowCells{};
 // The console's damage taken for the frame the page is drawing: the whole and the plane are reported with
 // the layout, the rows as the page asks for each.
 ScreenDamage frameDamage;
-// The page's picture of the layout, refreshed by tavik_layout.
+// The page's picture of the layout, refreshed by tavik_layout: the fields of TAVIK_PAGE_FRAME in order,
+// then zeros.
 std::array<std::int32_t, 32> layout{};
 std::vector<std::uint8_t> planeRgba;
 std::vector<std::uint8_t> programBytes;
 std::string utf8Text;
 
-std::string toUtf8(std::u16string_view text) {
-    return utf8FromUtf16(text.data(), text.size());
-}
-
-// Menu entries as lines "level<TAB>command<TAB>label".
-std::string menuText() {
-    std::string out;
-    for (const MenuItem& item : menuItems()) {
-        out += std::to_string(item.level) + "\t" + std::to_string(item.command) + "\t" +
-               toUtf8(std::u16string_view(item.label)) + "\n";
-    }
-    return out;
+void switchOff() {
+    if (!machine || switchedOff) return;
+    switchedOff = true;
+    machine->handoff.shutdown();
 }
 
 } // namespace
@@ -241,6 +271,46 @@ std::string menuText() {
 } // namespace tavik
 
 using namespace tavik;
+
+// What the page reads of the model for a frame (tavik_layout), by name, in this order: the screen, the
+// grid and its cells, the plane and its fit, the band, the cursor, what changed, the caret. The page
+// receives the names at its start (tavik_frame_names) and reads the fields by them.
+#define TAVIK_PAGE_FRAME(X)                                                                                  \
+    X(screenWidth, h.screenWidth())                                                                          \
+    X(screenHeight, h.screenHeight())                                                                        \
+    X(columns, g.columns)                                                                                    \
+    X(rows, g.rows)                                                                                          \
+    X(cellWidth, g.cellWidth)                                                                                \
+    X(cellHeight, g.cellHeight)                                                                              \
+    X(fontHeight, g.fontHeight)                                                                              \
+    X(firstTextRow, g.firstTextRow)                                                                          \
+    X(gridLeft, g.grid.left)                                                                                 \
+    X(gridTop, g.grid.top)                                                                                   \
+    X(gridRight, g.grid.right)                                                                               \
+    X(gridBottom, g.grid.bottom)                                                                             \
+    X(planeExists, plane.exists)                                                                             \
+    X(planeWidth, plane.width)                                                                               \
+    X(planeHeight, plane.height)                                                                             \
+    X(scaleX, g.fit.scaleX)                                                                                  \
+    X(scaleY, g.fit.scaleY)                                                                                  \
+    X(pictureLeft, g.fit.picture.left)                                                                       \
+    X(pictureTop, g.fit.picture.top)                                                                         \
+    X(bandLeft, g.band.left)                                                                                 \
+    X(bandTop, g.band.top)                                                                                   \
+    X(bandRight, g.band.right)                                                                               \
+    X(bandBottom, g.band.bottom)                                                                             \
+    X(cursorColumn, g.cursorColumn)                                                                          \
+    X(cursorRow, g.cursorRow)                                                                                \
+    X(allSpoiled, frameDamage.all)                                                                           \
+    X(planeSpoiled, frameDamage.planeChanged())                                                              \
+    X(caretColumn, c.caretColumn())                                                                          \
+    X(caretRow, c.caretRow())                                                                                \
+    X(caretOn, c.caretOn())
+
+#define TAVIK_FRAME_COUNT(name, value) +1
+static_assert(0 TAVIK_PAGE_FRAME(TAVIK_FRAME_COUNT) <= std::tuple_size_v<decltype(layout)>,
+              "the page's frame has more fields than its picture holds");
+#undef TAVIK_FRAME_COUNT
 
 extern "C" {
 
@@ -254,41 +324,20 @@ EMSCRIPTEN_KEEPALIVE std::int32_t* tavik_layout() {
     const ConsoleGeometry g = c.geometry();
     const GraphicsPlane& plane = c.plane();
     PageHost& h = machine->host;
-    layout = {h.screenWidth(),
-              h.screenHeight(),
-              g.columns,
-              g.rows,
-              g.cellWidth,
-              g.cellHeight,
-              g.fontHeight,
-              g.firstTextRow,
-              g.grid.left,
-              g.grid.top,
-              g.grid.right,
-              g.grid.bottom,
-              plane.exists,
-              plane.width,
-              plane.height,
-              g.fit.scaleX,
-              g.fit.scaleY,
-              g.fit.picture.left,
-              g.fit.picture.top,
-              g.band.left,
-              g.band.top,
-              g.band.right,
-              g.band.bottom,
-              g.cursorColumn,
-              g.cursorRow,
-              frameDamage.all,
-              frameDamage.planeChanged(),
-              c.caretColumn(),
-              c.caretRow(),
-              c.caretOn(),
-              0,
-              0};
+    std::size_t at = 0;
+#define TAVIK_FRAME_VALUE(name, value) layout[at++] = static_cast<std::int32_t>(value);
+    TAVIK_PAGE_FRAME(TAVIK_FRAME_VALUE)
+#undef TAVIK_FRAME_VALUE
     frameDamage.all = false;
     frameDamage.planePixels = {};
     return layout.data();
+}
+
+// The names of the frame's fields, in the order tavik_layout gives them, separated by blanks.
+EMSCRIPTEN_KEEPALIVE const char* tavik_frame_names() {
+#define TAVIK_FRAME_NAME(name, value) #name " "
+    return TAVIK_PAGE_FRAME(TAVIK_FRAME_NAME);
+#undef TAVIK_FRAME_NAME
 }
 
 // 1 when the row changed since it was last taken.
@@ -363,69 +412,66 @@ EMSCRIPTEN_KEEPALIVE int tavik_input_active() {
 EMSCRIPTEN_KEEPALIVE void tavik_caret_tick() {
     if (machine && !switchedOff) machine->handoff.handleTimer();
 }
-EMSCRIPTEN_KEEPALIVE void tavik_break() {
-    if (machine && !switchedOff) machine->handoff.typeForUser(u"");
-}
 EMSCRIPTEN_KEEPALIVE char16_t* tavik_text_buffer() {
     return textBuffer;
 }
-// Types the text in the buffer (length units) as a command line: 0 done, 1 too long, 2 not one line.
+// The MENU as the page shows it, a line per entry: "level<TAB>command<TAB>kind<TAB>label", the kind
+// "submenu" for an entry that opens the entries of the next level after it, "file" for one that asks for a
+// file, else empty. Ready before the computer starts.
+EMSCRIPTEN_KEEPALIVE const char* tavik_menu() {
+    utf8Text.clear();
+    const std::vector<MenuItem> items =
+        machine ? machine->commands.items() : menuItems(MENU_IN_PAGE, exampleNames(EXAMPLES));
+    for (const MenuItem& item : items)
+        utf8Text += std::to_string(item.level) + "\t" + std::to_string(item.command) + "\t" +
+                    (item.submenu    ? "submenu"
+                     : item.asksFile ? "file"
+                                     : "") +
+                    "\t" + toUtf8(item.label) + "\n";
+    return utf8Text.c_str();
+}
+// A MENU entry chosen: the command is carried out; what it asks comes back later as a call of the page's
+// (Module.tavik), answered with tavik_answer.
+EMSCRIPTEN_KEEPALIVE void tavik_command(int command) {
+    if (machine && !switchedOff) machine->commands.run(command);
+}
+EMSCRIPTEN_KEEPALIVE void tavik_break() {
+    if (machine && !switchedOff) machine->commands.run(CMD_BREAK);
+}
+// The answer to the command's question, in the buffer (length units): 1 when its command line was typed,
+// 0 when it was refused (the page was shown why).
+EMSCRIPTEN_KEEPALIVE int tavik_answer(int command, int length) {
+    if (!machine || switchedOff) return 0;
+    length = std::clamp(length, 0, TEXT_UNITS);
+    return machine->commands.answer(command,
+                                    std::u16string_view(textBuffer, static_cast<std::size_t>(length)))
+               ? 1
+               : 0;
+}
+// Loads the file named in the buffer as Open loads a chosen file: 1 when typed, 0 when refused.
+EMSCRIPTEN_KEEPALIVE int tavik_open_file(int length) {
+    return tavik_answer(CMD_OPEN, length);
+}
+// Types the text in the buffer (length units) as a command line: 1 when typed, 0 when refused.
 EMSCRIPTEN_KEEPALIVE int tavik_type(int length) {
     if (!machine || switchedOff) return 0;
     length = std::clamp(length, 0, TEXT_UNITS);
-    switch (machine->handoff.typeForUser(std::u16string_view(textBuffer, static_cast<std::size_t>(length)))) {
-    case TypeResult::Accepted: return 0;
-    case TypeResult::TooLong: return 1;
-    case TypeResult::NotALine: return 2;
-    }
-    return 2;
+    return machine->commands.type(std::u16string_view(textBuffer, static_cast<std::size_t>(length))) ? 1 : 0;
 }
-// A file command for a name in the buffer (the verb "load", "run" or "save"): the command line it types,
-// as UTF-8, or the message that refuses it, after a leading "!".
-EMSCRIPTEN_KEEPALIVE const char* tavik_file_command(int verb, int length) {
-    static const std::u16string_view verbs[] = {u"load", u"run", u"save"};
-    length = std::clamp(length, 0, TEXT_UNITS);
-    const std::u16string_view name(textBuffer, static_cast<std::size_t>(length));
-    const auto line = fileCommandLine(verbs[std::clamp(verb, 0, 2)], name);
-    if (!line) {
-        utf8Text = "!" + toUtf8(unquotableNameText(name));
-    } else if (line->size() > static_cast<std::size_t>(PENDING_INPUT_UNITS)) {
-        utf8Text = "!" + toUtf8(pathTooLongText(name));
-    } else {
-        utf8Text = toUtf8(*line);
-    }
-    return utf8Text.c_str();
-}
-// Renumber...: with a negative length the prompt and the arguments it starts with, a line each; else the
-// command line for the arguments in the buffer, as UTF-8, or the message that refuses them after a "!".
-EMSCRIPTEN_KEEPALIVE const char* tavik_renumber_command(int length) {
-    if (length < 0) {
-        utf8Text = toUtf8(RENUMBER_PROMPT) + "\n" + toUtf8(RENUMBER_DEFAULT);
-        return utf8Text.c_str();
-    }
-    length = std::clamp(length, 0, TEXT_UNITS);
-    const auto line = renumberCommandLine(std::u16string_view(textBuffer, static_cast<std::size_t>(length)));
-    utf8Text = line ? toUtf8(*line) : "!" + toUtf8(RENUMBER_REFUSED_TEXT);
-    return utf8Text.c_str();
-}
-// Types clipboard text (length UTF-16 units at units) as the window's Paste does: "" when it was typed, else
-// the message that refuses it.
-EMSCRIPTEN_KEEPALIVE const char* tavik_paste(const char16_t* units, int length) {
-    utf8Text.clear();
+// Types clipboard text (length UTF-16 units at units) as the window's Paste does; a refused paste is shown.
+EMSCRIPTEN_KEEPALIVE void tavik_paste(const char16_t* units, int length) {
     if (machine && !switchedOff && length > 0)
-        utf8Text = pasteMessage(
-            pasteText(machine->handoff, std::u16string_view(units, static_cast<std::size_t>(length))));
-    return utf8Text.c_str();
+        machine->commands.paste(std::u16string_view(units, static_cast<std::size_t>(length)));
 }
 // The screen's text as Copy Screen takes it and the page's mirror shows it: a line per row.
 EMSCRIPTEN_KEEPALIVE const char* tavik_screen_text() {
     utf8Text = machine ? toUtf8(screenText(machine->console)) : std::string();
     return utf8Text.c_str();
 }
+// The About box's lines and the soft keys' labels, a line each.
 EMSCRIPTEN_KEEPALIVE const char* tavik_texts() {
     utf8Text = toUtf8(ABOUT_CAPTION) + "\n" + toUtf8(aboutVersionText()) + "\n" + toUtf8(ABOUT_NOTICE) +
-               "\n" + toUtf8(BREAK_LABEL) + "\n" + toUtf8(MENU_LABEL) + "\n" + toUtf8(NOT_ONE_LINE_TEXT) +
-               "\n" + toUtf8(PASTE_LABEL) + "\n" + toUtf8(COPY_SCREEN_LABEL) + "\n" + menuText();
+               "\n" + toUtf8(BREAK_LABEL) + "\n" + toUtf8(MENU_LABEL) + "\n";
     return utf8Text.c_str();
 }
 // The program as SAVE would write it, for a link: tavik_program_file_size bytes at the address returned.
@@ -451,13 +497,6 @@ EMSCRIPTEN_KEEPALIVE const char* tavik_current_file() {
 EMSCRIPTEN_KEEPALIVE void tavik_resize(int width, int height) {
     if (machine) machine->host.resize(width, height);
 }
-// The menu's Exit: the computer is switched off.
-EMSCRIPTEN_KEEPALIVE void tavik_switch_off() {
-    if (!machine || switchedOff) return;
-    switchedOff = true;
-    machine->handoff.shutdown();
-}
-
 } // extern "C"
 
 int main(int argc, char** argv) {
