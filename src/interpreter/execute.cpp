@@ -18,8 +18,9 @@ namespace {
 #define TAVIK_BYTE_ACTIONS(X)                                                                                \
     X(SYNTAX)                                                                                                \
     X(BLANK)                                                                                                 \
-    X(END) X(REMARK) X(ARRAY) X(PRINT) X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB) X(RETURN)      \
-        X(NEXT) X(BREAK) X(PSET)
+    X(END)                                                                                                   \
+    X(REMARK) X(ARRAY) X(PRINT) X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB) X(RETURN) X(NEXT)     \
+        X(BREAK) X(PSET)
 
 enum ByteAction : std::uint8_t {
 #define TAVIK_ACTION_ENUM(name) ACT_##name,
@@ -77,75 +78,144 @@ const Interpreter::Statement Interpreter::StatementTable[STATEMENT_COUNT] = {
     return true;
 }
 
-// The expression at p when its first operand is a quick one (or one negated): `[-]F` alone, or `[-]F op F`
-// with nothing after, is done here; anything longer, and every case that could fail (a division by 0, an
-// index out of range), goes on in the evaluator from the first operator with the value so far, which is
-// what evalExpression would hold there itself. False, with nothing read, when the first operand is no quick
-// one. Afterwards p stands where evalExpression leaves readPtr, and errorFlag tells of an error.
-[[gnu::always_inline]] inline bool Interpreter::quickExpression(std::uint8_t*& p, std::int16_t& v) {
-    if (!shortPaths) return false;
-    std::uint8_t* q = p;
-    if (!quickOperand(q, v)) {
-        if (*q != '-') return false;
-        ++q;
-        if (!quickOperand(q, v)) return false;
-        v = wrap(-v);
-    }
-    std::uint8_t b = *q;
-    int op = OperatorLevel[b];
-    while (op == OP_BLANK) op = OperatorLevel[b = *++q];
-    if (op != 0) {
-        std::uint8_t* const at = q;
-        ++q;
-        if (b == '<' || b == '>') {
-            // The second byte of <=, <> or >= may stand after blanks, as the evaluator reads it.
-            std::uint8_t* r = q;
-            while (isBlank(*r)) ++r;
-            if (*r == '=') {
-                b = b == '<' ? OP_LE : OP_GE;
-                q = r + 1;
-            } else if (*r == '>' && b == '<') {
-                b = OP_NE;
-                q = r + 1;
-            }
-        }
-        std::int16_t right;
-        int next = 1;
-        if (quickOperand(q, right)) {
-            next = OperatorLevel[*q];
-            while (next == OP_BLANK) next = OperatorLevel[*++q];
-        }
-        if (next != 0 || (b == '/' && right == 0)) [[unlikely]] {
-            readPtr = at;
-            v = evalBinaryFrom(v);
-            p = readPtr;
-            return true;
-        }
-        if (b == '+')
-            v = wrap(v + right);
-        else if (b == '-')
-            v = wrap(v - right);
-        else
-            v = applyOperator(b, v, right);
-    }
-    p = q;
+// A quick operand, or one negated: `[-]F`.
+[[gnu::always_inline]] inline bool Interpreter::quickSigned(std::uint8_t*& p, std::int16_t& v) {
+    if (quickOperand(p, v)) return true;
+    if (*p != '-') return false;
+    ++p;
+    if (!quickOperand(p, v)) return false;
+    v = wrap(-v);
     return true;
 }
 
-// `V = expression`: true when quickExpression took the expression (stored unless errorFlag is set, readPtr
-// past it); false with nothing read, for assignFromExpression.
-[[gnu::always_inline]] inline bool Interpreter::quickAssign(std::uint8_t* target) {
+namespace {
+// A line number literal at `at` with nothing after it but blanks before a byte that is no operator: true,
+// with `after` where evalExpression would leave readPtr.
+[[gnu::always_inline]] inline bool lineNumberAlone(std::uint8_t* at, std::uint8_t*& after) {
+    if (*at != TOK_DECIMAL) return false;
+    std::uint8_t* q = at + 3;
+    int level = OperatorLevel[*q];
+    while (level == OP_BLANK) level = OperatorLevel[*++q];
+    after = q;
+    return level == 0;
+}
+
+// left op right, the commonest first.
+[[gnu::always_inline]] inline std::int16_t quickApply(std::uint8_t op, std::int16_t left,
+                                                      std::int16_t right) {
+    if (op == '+') return wrap(left + right);
+    if (op == '-') return wrap(left - right);
+    return applyOperator(op, left, right);
+}
+} // namespace
+
+// The operator at p past blanks: its level in `level` (0 for no operator), its code in `op` (the relations of
+// two bytes by theirs), p past it; or, for no operator, p on the byte that ends the expression.
+[[gnu::always_inline]] inline void Interpreter::quickOperator(std::uint8_t*& p, std::uint8_t& op,
+                                                              int& level) {
+    std::uint8_t b = *p;
+    int l = OperatorLevel[b];
+    while (l == OP_BLANK) l = OperatorLevel[b = *++p];
+    level = l;
+    op = b;
+    if (l == 0) return;
+    ++p;
+    // The second byte of <=, <> or >= may stand after blanks, as the evaluator reads it; looked for only when
+    // an operator or a blank follows, not before the variable or literal that usually does.
+    if (l == LEVEL_RELATION && b != '=' && OperatorLevel[*p] >= LEVEL_RELATION) {
+        std::uint8_t* r = p;
+        while (isBlank(*r)) ++r;
+        if (*r == '=') {
+            op = b == '<' ? OP_LE : OP_GE;
+            p = r + 1;
+        } else if (*r == '>' && b == '<') {
+            op = OP_NE;
+            p = r + 1;
+        }
+    }
+}
+
+// An expression whose every operand is a quick one: its value in v and p past it (and the blanks after it),
+// exactly as evalExpression leaves readPtr. False, with nothing reported, for anything else and wherever an
+// operation could fail (a division by 0): the evaluator then reads the whole expression again from the start,
+// which gives the same value or reports the error in its own order, since a quick operand neither fails nor
+// changes anything. `[-]F` and `[-]F op F` are worked here; longer ones in quickExpressionRest.
+[[gnu::always_inline]] inline bool Interpreter::quickExpression(std::uint8_t*& p, std::int16_t& v) {
+    if (!shortPaths) return false;
+    std::uint8_t* q = p;
+    std::int16_t left;
+    if (!quickSigned(q, left)) return false;
+    std::uint8_t op;
+    int level;
+    quickOperator(q, op, level);
+    if (level != 0) {
+        std::int16_t right;
+        if (!quickSigned(q, right)) return false;
+        std::uint8_t nextOp;
+        int nextLevel;
+        quickOperator(q, nextOp, nextLevel);
+        if (nextLevel != 0) return quickExpressionRest(p, v, q, left, op, level, right, nextOp, nextLevel);
+        if (op == '/' && right == 0) [[unlikely]]
+            return false;
+        left = quickApply(op, left, right);
+    }
+    p = q;
+    v = left;
+    return true;
+}
+
+// quickExpression past `left op right nextOp`, q past nextOp. The operators are applied as the evaluator's
+// levels apply them: at once while the next one binds no tighter (K/2*3+4-5 left to right); before a tighter
+// one, the value so far and its operator wait, at most one a level, and are taken up again when an operator
+// as loose as theirs, or the end, comes.
+bool Interpreter::quickExpressionRest(std::uint8_t*& p, std::int16_t& v, std::uint8_t* q, std::int16_t left,
+                                      std::uint8_t op, int level, std::int16_t right, std::uint8_t nextOp,
+                                      int nextLevel) {
+    std::int16_t values[LEVEL_TERM];
+    std::uint8_t ops[LEVEL_TERM];
+    int levels[LEVEL_TERM];
+    int waiting = 0;
+    for (;;) {
+        if (nextLevel > level) {
+            values[waiting] = left;
+            ops[waiting] = op;
+            levels[waiting] = level;
+            ++waiting;
+            left = right;
+        } else {
+            if (op == '/' && right == 0) return false;
+            left = quickApply(op, left, right);
+            while (waiting > 0 && levels[waiting - 1] >= nextLevel) {
+                --waiting;
+                const std::uint8_t o = ops[waiting];
+                if (o == '/' && left == 0) return false;
+                left = quickApply(o, values[waiting], left);
+            }
+            if (nextLevel == 0) break;
+        }
+        op = nextOp;
+        level = nextLevel;
+        if (!quickSigned(q, right)) return false;
+        quickOperator(q, nextOp, nextLevel);
+    }
+    p = q;
+    v = left;
+    return true;
+}
+
+// `V = expression` with a quick expression: stored, and the position past it (and its blanks); none, with
+// nothing read, for assignFromExpression.
+[[gnu::always_inline]] inline std::uint8_t* Interpreter::quickAssign(std::uint8_t* target) {
     std::uint8_t* q = readPtr;
     if (*q != '=') {
         while (isBlank(*q)) ++q;
-        if (*q != '=') return false;
+        if (*q != '=') return nullptr;
     }
     ++q;
     std::int16_t v;
-    if (!quickExpression(q, v)) return false;
-    readPtr = q;
-    if (!errorFlag) store16(target, static_cast<std::uint16_t>(v));
-    return true;
+    if (!quickExpression(q, v)) return nullptr;
+    store16(target, static_cast<std::uint16_t>(v));
+    return q;
 }
 
 [[gnu::always_inline]] inline void Interpreter::gotoLine(std::uint16_t n) {
@@ -167,9 +237,12 @@ ControlFrame* Interpreter::pushFrame(FrameKind kind) {
         errStackOverflow();
         return nullptr;
     }
-    ControlFrame& frame = controlStack[stackDepth++];
+    ControlFrame& frame = controlStack[stackDepth];
+    setStackDepth(stackDepth + 1);
     frame.kind = kind;
     frame.resume = resumePointAt(readPtr);
+    // A NEXT goes straight in only through a frame its FOR has just filled in (findLoopBody).
+    frame.bodyGeneration = 0;
     return &frame;
 }
 
@@ -205,7 +278,8 @@ void Interpreter::stReturn() {
         return;
     }
     while (stackDepth > 0) {
-        ControlFrame& frame = controlStack[--stackDepth];
+        ControlFrame& frame = controlStack[stackDepth - 1];
+        setStackDepth(stackDepth - 1);
         if (frame.kind != FrameKind::FRAME_GOSUB) continue;
         localsPtr = frame.savedLocals;
         resumeFrame(frame);
@@ -289,44 +363,14 @@ void Interpreter::findLoopBody(ControlFrame& frame) const {
     frame.bodyLine = line;
 }
 
-[[gnu::always_inline]] inline void Interpreter::stNext() {
+// NEXT the general way; the executor takes the short way first (see executeStatements).
+void Interpreter::stNext() {
     const int depth = stackDepth;
     if (depth == 0 || controlStack[depth - 1].kind != FrameKind::FRAME_FOR) {
         errNextWithoutFor();
         return;
     }
     ControlFrame& frame = controlStack[depth - 1];
-    // The short way: the variable's slot at hand and a jump straight into the body, while the program is the
-    // one the FOR ran in and no line start needs more than its number. A pending break takes the long way,
-    // back to the FOR's own end, so that it is met at the same byte as always.
-    if (frame.bodyGeneration == program.generation() && !slowLine) {
-        // Everything read before the store into the variable, which could otherwise be taken to change it.
-        std::int16_t* const counter = frame.counter;
-        const std::int16_t limit = frame.limit;
-        const std::int16_t step = frame.step;
-        const std::uint16_t body = frame.bodyOffset;
-        const std::uint16_t line = frame.bodyLine;
-        const std::uint16_t resume = frame.resume.offset;
-        const std::int16_t value = *counter;
-        if (value == limit) {
-            stackDepth = depth - 1;
-            return;
-        }
-        const std::int16_t next = wrap(value + step);
-        *counter = next;
-        if (step > 0 ? next > limit : next < limit) {
-            stackDepth = depth - 1;
-            return;
-        }
-        if (breakRequested.load(std::memory_order_relaxed)) [[unlikely]] {
-            readPtr = program.area + resume;
-            return;
-        }
-        readPtr = program.area + body;
-        if (line != 0) currentLineNumber = line;
-        if (plotLockHeld && ++plotLockCount >= PLOT_LOCK_STATEMENTS) dropPlotLock();
-        return;
-    }
     // Read into locals first: the store into the variable could otherwise be taken to change the frame.
     std::uint8_t* const var = loopVariable(frame.loopVar);
     if (!var) return;
@@ -334,29 +378,24 @@ void Interpreter::findLoopBody(ControlFrame& frame) const {
     const std::int16_t step = frame.step;
     const std::int16_t value = static_cast<std::int16_t>(load16(var));
     if (value == limit) {
-        stackDepth = depth - 1;
+        setStackDepth(depth - 1);
         return;
     }
     const std::int16_t next = static_cast<std::int16_t>(static_cast<std::uint16_t>(value + step));
     store16(var, static_cast<std::uint16_t>(next));
     const bool again = step > 0 ? next <= limit : next >= limit;
     if (!again) {
-        stackDepth = depth - 1;
+        setStackDepth(depth - 1);
         return;
     }
     resumeFrame(frame);
 }
 
+// IF the general way, for every condition that is no quick expression (the executor tries that first).
 void Interpreter::stIf() {
-    std::int16_t c;
-    std::uint8_t* p = readPtr;
-    if (quickExpression(p, c)) {
-        readPtr = p;
-    } else {
-        c = evalExpression();
-        p = readPtr;
-    }
+    const std::int16_t c = evalExpression();
     if (errorFlag) return;
+    std::uint8_t* p = readPtr;
     while (isBlank(*p)) ++p;
     readPtr = p + 1;
     if (*p != T_THEN) {
@@ -417,19 +456,29 @@ void Interpreter::executeStatements() {
         errorFlag = 1;
         return;
     }
+    // The read position of the loop, p, stays in a register from one statement to the next where a short way
+    // knows where the next one starts; everything else leaves it in readPtr.
+    std::uint8_t* p;
+    std::uint8_t b;
+    std::uint8_t action;
+    std::uint8_t* target;
+    std::uint8_t* at;     // the target of a GOTO, GOSUB or THEN
+    std::uint8_t* record; // the line it enters
     for (;;) {
+        p = readPtr;
+    at_p:
         // Blanks and separators are stepped over with the read position in a register; the break is
         // answered at the byte that acts, which is where a break among the blanks would resume too.
         // The continue point is written for that byte: a blank's value could never be seen, since the next
         // byte overwrites it and a break writes it itself (reportBreak).
-        std::uint8_t* p = readPtr;
-        std::uint8_t b = *p;
-        std::uint8_t action = ByteActions[b];
+        b = *p;
+        action = ByteActions[b];
         while (action == ACT_BLANK) {
             b = *++p;
             action = ByteActions[b];
         }
 #ifdef TAVIK_HOST_YIELDS
+    poll:
         if (--yieldCountdown == 0) [[unlikely]] {
             yieldCountdown = YIELD_STATEMENTS;
             host.yieldSlice();
@@ -441,8 +490,10 @@ void Interpreter::executeStatements() {
             reportBreak();
             return;
         }
+#ifndef TAVIK_HOST_YIELDS
+    polled:
+#endif
         readPtr = p + 1;
-        std::uint8_t* target;
         TAVIK_DISPATCH(action) {
             TAVIK_ON(GLOBAL) : target = reinterpret_cast<std::uint8_t*>(globalVar(b));
             goto assign;
@@ -461,16 +512,90 @@ void Interpreter::executeStatements() {
                 lineModeChanged();
                 goto done;
             }
-            TAVIK_ON(IF) : stIf();
-            goto done;
-            TAVIK_ON(GOTO) : stGoto();
-            goto done;
-            TAVIK_ON(GOSUB) : stGosub();
-            goto done;
+            TAVIK_ON(IF) : {
+                // A quick condition is worked here and the statement after THEN follows at once; anything
+                // else (and every error) is the general IF's, which reads the condition again from the start.
+                std::uint8_t* q = p + 1;
+                std::int16_t c;
+                if (!quickExpression(q, c) || *q != T_THEN) {
+                    stIf();
+                    goto done;
+                }
+                ++q;
+                if (c == 0) {
+                    p = skipToLineEnd(q);
+                    goto at_p;
+                }
+                while (isBlank(*q)) ++q;
+                if (*q == TOK_DECIMAL) {
+                    at = q;
+                    goto jump;
+                }
+                p = q;
+                goto at_p;
+            }
+            TAVIK_ON(GOTO) : at = p + 1;
+            while (isBlank(*at)) ++at;
+            goto jump;
+            TAVIK_ON(GOSUB) : {
+                // A line number alone, a line that is there and room on the stack: the subroutine's line is
+                // entered here. Anything else is the general GOSUB's, which reads the target again.
+                at = p + 1;
+                while (isBlank(*at)) ++at;
+                std::uint8_t* after;
+                if (lineNumberAlone(at, after) && stackDepth < STACK_FRAMES) {
+                    record = program.findLine(load16(at + 1));
+                    if (record) {
+                        readPtr = after;
+                        ControlFrame* const frame = pushFrame(FrameKind::FRAME_GOSUB);
+                        frame->savedLocals = localsPtr;
+                        localsPtr = frame->locals;
+                        goto enter_record;
+                    }
+                }
+                stGosub();
+                goto done;
+            }
             TAVIK_ON(RETURN) : stReturn();
             goto done;
-            TAVIK_ON(NEXT) : stNext();
-            goto done;
+            TAVIK_ON(NEXT) : {
+                // The short way: the variable's slot at hand and a jump straight into the body, while the
+                // program is the one the FOR ran in and no line start needs more than its number. A pending
+                // break takes the long way, back to the FOR's own end, so that it is met at the same byte as
+                // always; otherwise the body's first statement runs at once, the break just polled.
+                ControlFrame* const frame = topFrame;
+                if (!frame || frame->bodyGeneration != program.generation() || slowLine) {
+                    stNext();
+                    goto done;
+                }
+                std::int16_t* const counter = frame->counter;
+                const std::int16_t limit = frame->limit;
+                const std::int16_t step = frame->step;
+                const std::int16_t value = *counter;
+                if (value != limit) {
+                    const std::int16_t next = wrap(value + step);
+                    *counter = next;
+                    if (step > 0 ? next <= limit : next >= limit) {
+                        if (breakRequested.load(std::memory_order_relaxed)) [[unlikely]] {
+                            readPtr = program.area + frame->resume.offset;
+                            continue;
+                        }
+                        if (frame->bodyLine != 0) currentLineNumber = frame->bodyLine;
+                        if (plotLockHeld && ++plotLockCount >= PLOT_LOCK_STATEMENTS) dropPlotLock();
+                        p = program.area + frame->bodyOffset;
+                        b = *p;
+                        action = ByteActions[b];
+#ifdef TAVIK_HOST_YIELDS
+                        goto poll;
+#else
+                        goto polled;
+#endif
+                    }
+                }
+                setStackDepth(stackDepth - 1);
+                ++p;
+                goto at_p;
+            }
             // The break names the statement after it as the place to continue: it must not come back here.
             TAVIK_ON(BREAK) : stBreak();
             return;
@@ -484,15 +609,16 @@ void Interpreter::executeStatements() {
                 } else {
                     currentLineNumber = n;
                 }
-                readPtr = p + 5;
                 if (n == 0) {
                     // The end marker of the stored program; CONT meets it again.
+                    readPtr = p + 5;
                     keepContinuePoint(p);
                     runRequest = RunRequest::Stop;
                     errorFlag = 1;
                     return;
                 }
-                continue;
+                p += 5;
+                goto at_p;
             }
             TAVIK_ON(REMARK) : readPtr = skipToLineEnd(readPtr);
             continue;
@@ -506,8 +632,34 @@ void Interpreter::executeStatements() {
                   TAVIK_ON(SYNTAX) : errSyntax();
             goto done;
         }
+    jump:
+        // GOTO, or THEN and a line: a line number alone, of a line that is there, is entered here; anything
+        // else (and every error) is the general GOTO's, which reads the target again from `at`.
+        if (std::uint8_t * after; lineNumberAlone(at, after)) {
+            record = program.findLine(load16(at + 1));
+            if (record) goto enter_record;
+        }
+        readPtr = at;
+        stGoto();
+        goto done;
+    enter_record:
+        // As gotoLine enters a line.
+        directMode = 0;
+        slowLine = traceFlag;
+        releasePlotLock();
+        currentLineNumber = load16(record);
+        if (traceFlag) [[unlikely]] {
+            readPtr = record;
+            traceLine();
+        }
+        p = record + 4;
+        goto at_p;
     assign:
-        if (!quickAssign(target)) assignFromExpression(target);
+        if (std::uint8_t* const next = quickAssign(target)) {
+            p = next;
+            goto at_p;
+        }
+        assignFromExpression(target);
     done:
         if (errorFlag) {
             // The statement at p stopped the run (an error, END, a request): CONT runs it again. Only these

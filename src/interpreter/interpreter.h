@@ -70,8 +70,13 @@ class Interpreter : private InterpreterState {
     // After directMode or traceFlag changed.
     void lineModeChanged();
     // The short ways of an assignment and of the expressions of assignments and IFs (execute.cpp).
-    bool quickAssign(std::uint8_t* target);
+    std::uint8_t* quickAssign(std::uint8_t* target);
     bool quickExpression(std::uint8_t*& p, std::int16_t& v);
+    bool quickExpressionRest(std::uint8_t*& p, std::int16_t& v, std::uint8_t* q, std::int16_t left,
+                             std::uint8_t op, int level, std::int16_t right, std::uint8_t nextOp,
+                             int nextLevel);
+    void quickOperator(std::uint8_t*& p, std::uint8_t& op, int& level);
+    bool quickSigned(std::uint8_t*& p, std::int16_t& v);
     bool quickOperand(std::uint8_t*& p, std::int16_t& v);
     // Where a FOR frame made at readPtr finds its body (see ControlFrame).
     void findLoopBody(ControlFrame& frame) const;
@@ -141,6 +146,8 @@ class Interpreter : private InterpreterState {
 
     void gotoLine(std::uint16_t n);
     ControlFrame* pushFrame(FrameKind kind);
+    // Frames in use, and topFrame with them.
+    void setStackDepth(int depth);
     // Reads `x , y`; false (reported) on an error.
     bool readPair(std::int16_t& x, std::int16_t& y);
     bool atEndOfStatement();

@@ -126,6 +126,11 @@ inline void Interpreter::beginLine() {
     readPtr += 4;
 }
 
+inline void Interpreter::setStackDepth(int depth) {
+    stackDepth = depth;
+    topFrame = depth > 0 ? &controlStack[depth - 1] : nullptr;
+}
+
 inline void Interpreter::releasePlotLock() {
     if (plotLockHeld) [[unlikely]]
         dropPlotLock();

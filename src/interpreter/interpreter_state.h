@@ -128,6 +128,8 @@ struct InterpreterState {
     std::int16_t* localsPtr = topLocals;
     ControlFrame controlStack[STACK_FRAMES];
     int stackDepth = 0;
+    // The frame in use at the top of the stack (none when it is empty), for NEXT; kept by setStackDepth.
+    ControlFrame* topFrame = nullptr;
 
     // Statements left before a host without threads gets control back (Host::yieldSlice); counted only in
     // a build with TAVIK_HOST_YIELDS.

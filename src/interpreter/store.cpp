@@ -56,7 +56,7 @@ void Interpreter::clearRunState() {
     std::memset(topLocals, 0, sizeof topLocals);
     for (ControlFrame& f : controlStack) f = ControlFrame{};
     localsPtr = topLocals;
-    stackDepth = 0;
+    setStackDepth(0);
     readPtr = nullptr;
     contPoint = ResumePoint{};
     currentLineNumber = 0;

@@ -153,19 +153,4 @@ bool tokenizeLine(std::uint8_t* out, const char16_t* source) {
     }
 }
 
-const std::uint8_t* skipElement(const std::uint8_t* p) {
-    const std::uint8_t b = *p++;
-    if (b == TOK_DECIMAL || b == TOK_HEX) return p + 2;
-    if (b == TOK_STRING || b == TOK_REMARK) {
-        while (load16(p) != 0) p += 2;
-        return p + 2;
-    }
-    return p;
-}
-
-const std::uint8_t* skipToLineEnd(const std::uint8_t* p) {
-    while (*p != TOK_END) p = skipElement(p);
-    return p;
-}
-
 } // namespace tavik

@@ -55,9 +55,9 @@ std::u16string u16s(const std::string& s) {
     return std::u16string(s.begin(), s.end());
 }
 
-// Programs of assignments, array stores, IFs that jump forward, nested FOR loops (steps of either sign and
-// 0, limits that wrap) and subroutines with locals, with a WAITMS in every loop so that a runaway loop ends
-// in a break.
+// Programs of assignments, array stores, IFs that jump forward or run statements, GOTOs, nested FOR loops
+// (steps of either sign and 0, limits that wrap) and subroutines with locals, some of them calling
+// themselves, with a WAITMS in every loop so that a runaway loop ends in a break; some of them traced.
 class Generator {
   public:
     explicit Generator(unsigned seed) : rng_(seed) {}
@@ -66,13 +66,15 @@ class Generator {
         lines_.clear();
         number_ = 10;
         depth_ = 0;
-        // Values other than 0, so that divisions mostly go through.
-        line("A=3:B=-5:C=7:D=1000:E=2:F=-1:a=9:b=-7:c=4:@(0)=5:@(1)=-2:@(2)=1:@(3)=32767");
+        // Values other than 0, so that divisions mostly go through; now and then every line start traced.
+        line(std::string(pick(8) == 0 ? "tron:" : "") +
+             "A=3:B=-5:C=7:D=1000:E=2:F=-1:a=9:b=-7:c=4:@(0)=5:@(1)=-2:@(2)=1:@(3)=32767");
         block(3 + pick(6));
         line("end");
         number_ = 1000;
         line("a=" + factor() + ":b=" + factor() + ":" + assignment());
-        line(assignment());
+        // Now and then a subroutine that calls itself while c lasts: deep enough, a full stack.
+        line(pick(4) == 0 ? "if c>0 then c=c-1:gosub 1000" : assignment());
         line("return");
         std::vector<std::u16string> out;
         for (const auto& l : lines_) out.push_back(u16s(l));
@@ -104,8 +106,28 @@ class Generator {
     }
     std::string expression() {
         std::string e = factor();
-        for (int n = pick(3); n > 0; --n) e += op() + factor();
+        for (int n = pick(4); n > 0; --n) e += op() + factor();
         return e;
+    }
+    // The line after the one being written, as GOTO, GOSUB and THEN name it: a number alone, one with blanks
+    // after it, a sum, or (rarely) a line that is not there.
+    std::string nextLine() {
+        const int next = number_ + 10;
+        switch (pick(8)) {
+        case 0: return std::to_string(next) + " ";
+        case 1: return std::to_string(next - 3) + "+3";
+        case 2: return pick(4) ? std::to_string(next) : std::to_string(next + 1);
+        default: return std::to_string(next);
+        }
+    }
+    // What may follow THEN besides a line: statements, whose literals may hold the byte of a line's end.
+    std::string thenPart() {
+        static const char* const skipped[] = {"13", "3341", "0x0D0D", "0xD00"};
+        switch (pick(4)) {
+        case 0: return assignment() + ":A=A+" + skipped[pick(4)];
+        case 1: return "B=" + std::string(skipped[pick(4)]) + ":goto " + nextLine();
+        default: return nextLine();
+        }
     }
     std::string assignment() {
         const std::string target = pick(4) == 0 ? "@(" + std::to_string(pick(4)) + ")" : variable();
@@ -117,12 +139,15 @@ class Generator {
     }
     void block(int statements) {
         for (int k = 0; k < statements; ++k) {
-            switch (pick(depth_ < 3 ? 6 : 4)) {
+            switch (pick(depth_ < 3 ? 7 : 6)) {
             case 0:
             case 1: line(assignment()); break;
             case 2: line(assignment() + ":" + assignment()); break;
-            case 3: line("if " + expression() + " then " + std::to_string(number_ + 10)); break;
-            case 4: line("gosub 1000"); break;
+            case 3: line("if " + expression() + " then " + thenPart()); break;
+            case 4: line("goto " + nextLine()); break;
+            case 5:
+                line(pick(3) ? "gosub 1000" : pick(2) ? "gosub 1000 :" + assignment() : "gosub 999+1");
+                break;
             default: loop(); break;
             }
         }
