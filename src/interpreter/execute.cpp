@@ -19,8 +19,9 @@ namespace {
     X(SYNTAX)                                                                                                \
     X(BLANK)                                                                                                 \
     X(END)                                                                                                   \
-    X(REMARK) X(ARRAY) X(PRINT) X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB) X(RETURN) X(NEXT)     \
-        X(BREAK) X(PSET)
+    X(REMARK)                                                                                                \
+    X(ARRAY) X(PRINT) X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB) X(RETURN) X(NEXT) X(BREAK)      \
+        X(PSET)
 
 enum ByteAction : std::uint8_t {
 #define TAVIK_ACTION_ENUM(name) ACT_##name,
@@ -203,10 +204,9 @@ bool Interpreter::quickExpressionRest(std::uint8_t*& p, std::int16_t& v, std::ui
     return true;
 }
 
-// `V = expression` with a quick expression: stored, and the position past it (and its blanks); none, with
-// nothing read, for assignFromExpression.
-[[gnu::always_inline]] inline std::uint8_t* Interpreter::quickAssign(std::uint8_t* target) {
-    std::uint8_t* q = readPtr;
+// `V = expression` at q with a quick expression: stored, and the position past it (and its blanks); none,
+// with nothing read, for assignFromExpression.
+[[gnu::always_inline]] inline std::uint8_t* Interpreter::quickAssign(std::uint8_t* target, std::uint8_t* q) {
     if (*q != '=') {
         while (isBlank(*q)) ++q;
         if (*q != '=') return nullptr;
@@ -461,7 +461,8 @@ void Interpreter::executeStatements() {
     std::uint8_t* p;
     std::uint8_t b;
     std::uint8_t action;
-    std::uint8_t* target;
+    std::uint8_t* target; // an assignment's variable
+    std::uint8_t* rest;   // and what follows the variable
     std::uint8_t* at;     // the target of a GOTO, GOSUB or THEN
     std::uint8_t* record; // the line it enters
     for (;;) {
@@ -481,6 +482,7 @@ void Interpreter::executeStatements() {
     poll:
         if (--yieldCountdown == 0) [[unlikely]] {
             yieldCountdown = YIELD_STATEMENTS;
+            readPtr = p;
             host.yieldSlice();
         }
 #endif
@@ -493,18 +495,23 @@ void Interpreter::executeStatements() {
 #ifndef TAVIK_HOST_YIELDS
     polled:
 #endif
-        readPtr = p + 1;
+        // Each action that reads on through readPtr starts it past the byte; the short ways read from p.
         TAVIK_DISPATCH(action) {
             TAVIK_ON(GLOBAL) : target = reinterpret_cast<std::uint8_t*>(globalVar(b));
+            rest = p + 1;
             goto assign;
             TAVIK_ON(LOCAL) : target = reinterpret_cast<std::uint8_t*>(localVar(b));
+            rest = p + 1;
             goto assign;
-            TAVIK_ON(ARRAY) : target = readArrayRef();
+            TAVIK_ON(ARRAY) : readPtr = p + 1;
+            target = readArrayRef();
             if (!target) goto done;
+            rest = readPtr;
             goto assign;
             TAVIK_ON(STATEMENT) : {
                 // Taken out first: GCC 12's bounds check misreads the index of a member-pointer call made
                 // straight from the table, which stops every sanitized run.
+                readPtr = p + 1;
                 releasePlotLock();
                 const Statement statement = StatementTable[b - FIRST_STATEMENT_TOKEN];
                 (this->*statement)();
@@ -518,6 +525,7 @@ void Interpreter::executeStatements() {
                 std::uint8_t* q = p + 1;
                 std::int16_t c;
                 if (!quickExpression(q, c) || *q != T_THEN) {
+                    readPtr = p + 1;
                     stIf();
                     goto done;
                 }
@@ -553,10 +561,12 @@ void Interpreter::executeStatements() {
                         goto enter_record;
                     }
                 }
+                readPtr = p + 1;
                 stGosub();
                 goto done;
             }
-            TAVIK_ON(RETURN) : stReturn();
+            TAVIK_ON(RETURN) : readPtr = p + 1;
+            stReturn();
             goto done;
             TAVIK_ON(NEXT) : {
                 // The short way: the variable's slot at hand and a jump straight into the body, while the
@@ -565,6 +575,7 @@ void Interpreter::executeStatements() {
                 // always; otherwise the body's first statement runs at once, the break just polled.
                 ControlFrame* const frame = topFrame;
                 if (!frame || frame->bodyGeneration != program.generation() || slowLine) {
+                    readPtr = p + 1;
                     stNext();
                     goto done;
                 }
@@ -597,13 +608,17 @@ void Interpreter::executeStatements() {
                 goto at_p;
             }
             // The break names the statement after it as the place to continue: it must not come back here.
-            TAVIK_ON(BREAK) : stBreak();
+            TAVIK_ON(BREAK) : readPtr = p + 1;
+            stBreak();
             return;
             TAVIK_ON(END) : {
                 // The next record follows the end byte directly: its start as beginLine makes it.
                 const std::uint16_t n = load16(p + 1);
                 if (slowLine) [[unlikely]] {
-                    if (directMode) return;
+                    if (directMode) {
+                        readPtr = p + 1;
+                        return;
+                    }
                     currentLineNumber = n;
                     traceLine();
                 } else {
@@ -620,16 +635,19 @@ void Interpreter::executeStatements() {
                 p += 5;
                 goto at_p;
             }
-            TAVIK_ON(REMARK) : readPtr = skipToLineEnd(readPtr);
+            TAVIK_ON(REMARK) : readPtr = skipToLineEnd(p + 1);
             continue;
-            TAVIK_ON(PRINT) : releasePlotLock();
+            TAVIK_ON(PRINT) : readPtr = p + 1;
+            releasePlotLock();
             stPrint();
             goto done;
-            TAVIK_ON(PSET) : stPset();
+            TAVIK_ON(PSET) : readPtr = p + 1;
+            stPset();
             goto done;
             TAVIK_ON(BLANK)
                 : // never: blanks were stepped over
-                  TAVIK_ON(SYNTAX) : errSyntax();
+                  TAVIK_ON(SYNTAX) : readPtr = p + 1;
+            errSyntax();
             goto done;
         }
     jump:
@@ -655,10 +673,11 @@ void Interpreter::executeStatements() {
         p = record + 4;
         goto at_p;
     assign:
-        if (std::uint8_t* const next = quickAssign(target)) {
+        if (std::uint8_t* const next = quickAssign(target, rest)) {
             p = next;
             goto at_p;
         }
+        readPtr = rest;
         assignFromExpression(target);
     done:
         if (errorFlag) {

@@ -188,9 +188,12 @@ template <bool skipBlanks>
     std::uint8_t b = *p;
     std::uint8_t kind = FactorKinds[b];
     if constexpr (skipBlanks) {
-        while (kind == F_BLANK) {
-            b = *++p;
-            kind = FactorKinds[b];
+        // A global straight away, the commonest factor, pays for no test of blanks.
+        if (kind != F_GLOBAL) {
+            while (kind == F_BLANK) {
+                b = *++p;
+                kind = FactorKinds[b];
+            }
         }
     }
     if (kind == F_GLOBAL) {
