@@ -20,8 +20,8 @@ namespace {
     X(BLANK)                                                                                                 \
     X(END)                                                                                                   \
     X(REMARK)                                                                                                \
-    X(ARRAY) X(PRINT) X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB) X(RETURN) X(NEXT) X(BREAK)      \
-        X(PSET)
+    X(ARRAY)                                                                                                 \
+    X(PRINT) X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB) X(RETURN) X(NEXT) X(BREAK) X(PSET)
 
 enum ByteAction : std::uint8_t {
 #define TAVIK_ACTION_ENUM(name) ACT_##name,
@@ -101,12 +101,17 @@ namespace {
     return level == 0;
 }
 
-// left op right, the commonest first.
-[[gnu::always_inline]] inline std::int16_t quickApply(std::uint8_t op, std::int16_t left,
-                                                      std::int16_t right) {
-    if (op == '+') return wrap(left + right);
-    if (op == '-') return wrap(left - right);
-    return applyOperator(op, left, right);
+// left = left op right, the commonest first; false, with nothing done, for a division by 0.
+[[gnu::always_inline]] inline bool quickApply(std::uint8_t op, std::int16_t& left, std::int16_t right) {
+    if (op == '+')
+        left = wrap(left + right);
+    else if (op == '-')
+        left = wrap(left - right);
+    else if (op == '/' && right == 0) [[unlikely]]
+        return false;
+    else
+        left = applyOperator(op, left, right);
+    return true;
 }
 } // namespace
 
@@ -155,10 +160,14 @@ namespace {
         std::uint8_t nextOp;
         int nextLevel;
         quickOperator(q, nextOp, nextLevel);
-        if (nextLevel != 0) return quickExpressionRest(p, v, q, left, op, level, right, nextOp, nextLevel);
-        if (op == '/' && right == 0) [[unlikely]]
-            return false;
-        left = quickApply(op, left, right);
+        if (nextLevel != 0) {
+            const QuickValue rest = quickExpressionRest(q, left, op, level, right, nextOp, nextLevel);
+            if (!rest.end) return false;
+            p = rest.end;
+            v = rest.value;
+            return true;
+        }
+        if (!quickApply(op, left, right)) return false;
     }
     p = q;
     v = left;
@@ -169,9 +178,10 @@ namespace {
 // levels apply them: at once while the next one binds no tighter (K/2*3+4-5 left to right); before a tighter
 // one, the value so far and its operator wait, at most one a level, and are taken up again when an operator
 // as loose as theirs, or the end, comes.
-bool Interpreter::quickExpressionRest(std::uint8_t*& p, std::int16_t& v, std::uint8_t* q, std::int16_t left,
-                                      std::uint8_t op, int level, std::int16_t right, std::uint8_t nextOp,
-                                      int nextLevel) {
+// Its value and the position past it, or no position where quickExpression gives up. (Returned rather than
+// written through references, so that the caller's read position stays in a register.)
+QuickValue Interpreter::quickExpressionRest(std::uint8_t* q, std::int16_t left, std::uint8_t op, int level,
+                                            std::int16_t right, std::uint8_t nextOp, int nextLevel) {
     std::int16_t values[LEVEL_TERM];
     std::uint8_t ops[LEVEL_TERM];
     int levels[LEVEL_TERM];
@@ -184,24 +194,21 @@ bool Interpreter::quickExpressionRest(std::uint8_t*& p, std::int16_t& v, std::ui
             ++waiting;
             left = right;
         } else {
-            if (op == '/' && right == 0) return false;
-            left = quickApply(op, left, right);
+            if (!quickApply(op, left, right)) return {};
             while (waiting > 0 && levels[waiting - 1] >= nextLevel) {
                 --waiting;
-                const std::uint8_t o = ops[waiting];
-                if (o == '/' && left == 0) return false;
-                left = quickApply(o, values[waiting], left);
+                std::int16_t value = values[waiting];
+                if (!quickApply(ops[waiting], value, left)) return {};
+                left = value;
             }
             if (nextLevel == 0) break;
         }
         op = nextOp;
         level = nextLevel;
-        if (!quickSigned(q, right)) return false;
+        if (!quickSigned(q, right)) return {};
         quickOperator(q, nextOp, nextLevel);
     }
-    p = q;
-    v = left;
-    return true;
+    return {q, left};
 }
 
 // `V = expression` at q with a quick expression: stored, and the position past it (and its blanks); none,
@@ -574,7 +581,7 @@ void Interpreter::executeStatements() {
                 // break takes the long way, back to the FOR's own end, so that it is met at the same byte as
                 // always; otherwise the body's first statement runs at once, the break just polled.
                 ControlFrame* const frame = topFrame;
-                if (!frame || frame->bodyGeneration != program.generation() || slowLine) {
+                if (frame->bodyGeneration != program.generation() || slowLine) {
                     readPtr = p + 1;
                     stNext();
                     goto done;

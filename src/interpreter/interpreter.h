@@ -12,6 +12,13 @@
 
 namespace tavik {
 
+// What a quick expression worked out past its first operator came to: its value and the position past it;
+// no position when it gave up.
+struct QuickValue {
+    std::uint8_t* end = nullptr;
+    std::int16_t value = 0;
+};
+
 class Interpreter : private InterpreterState {
   public:
     Interpreter(Console& console, Host& host);
@@ -72,9 +79,8 @@ class Interpreter : private InterpreterState {
     // The short ways of an assignment and of the expressions of assignments and IFs (execute.cpp).
     std::uint8_t* quickAssign(std::uint8_t* target, std::uint8_t* q);
     bool quickExpression(std::uint8_t*& p, std::int16_t& v);
-    bool quickExpressionRest(std::uint8_t*& p, std::int16_t& v, std::uint8_t* q, std::int16_t left,
-                             std::uint8_t op, int level, std::int16_t right, std::uint8_t nextOp,
-                             int nextLevel);
+    QuickValue quickExpressionRest(std::uint8_t* q, std::int16_t left, std::uint8_t op, int level,
+                                   std::int16_t right, std::uint8_t nextOp, int nextLevel);
     void quickOperator(std::uint8_t*& p, std::uint8_t& op, int& level);
     bool quickSigned(std::uint8_t*& p, std::int16_t& v);
     bool quickOperand(std::uint8_t*& p, std::int16_t& v);

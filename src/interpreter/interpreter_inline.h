@@ -128,7 +128,7 @@ inline void Interpreter::beginLine() {
 
 inline void Interpreter::setStackDepth(int depth) {
     stackDepth = depth;
-    topFrame = depth > 0 ? &controlStack[depth - 1] : nullptr;
+    topFrame = depth > 0 ? &controlStack[depth - 1] : &noFrame;
 }
 
 inline void Interpreter::releasePlotLock() {

@@ -128,8 +128,10 @@ struct InterpreterState {
     std::int16_t* localsPtr = topLocals;
     ControlFrame controlStack[STACK_FRAMES];
     int stackDepth = 0;
-    // The frame in use at the top of the stack (none when it is empty), for NEXT; kept by setStackDepth.
-    ControlFrame* topFrame = nullptr;
+    // The frame in use at the top of the stack, for NEXT, or noFrame (never a way into a body) when the stack
+    // is empty; kept by setStackDepth.
+    ControlFrame noFrame;
+    ControlFrame* topFrame = &noFrame;
 
     // Statements left before a host without threads gets control back (Host::yieldSlice); counted only in
     // a build with TAVIK_HOST_YIELDS.
