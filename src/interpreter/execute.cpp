@@ -14,14 +14,17 @@ namespace {
 // What the statement loop does with a byte: one table lookup and one jump instead of a chain of range tests.
 // The statements that run most often in a loop (IF .. BREAK) are called directly rather than through the
 // statement table. The one list of the loop's actions: the enum, and the jump table where the loop jumps by
-// computed goto.
+// computed goto. The GENERAL_ actions are the general ways of assignments, IF, GOTO and GOSUB, for a run
+// without the short ways (GeneralByteActions).
 #define TAVIK_BYTE_ACTIONS(X)                                                                                \
     X(SYNTAX)                                                                                                \
     X(BLANK)                                                                                                 \
     X(END)                                                                                                   \
     X(REMARK)                                                                                                \
     X(ARRAY)                                                                                                 \
-    X(PRINT) X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB) X(RETURN) X(NEXT) X(BREAK) X(PSET)
+    X(PRINT)                                                                                                 \
+    X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB) X(RETURN) X(NEXT) X(BREAK) X(PSET)                \
+        X(GENERAL_GLOBAL) X(GENERAL_LOCAL) X(GENERAL_ARRAY) X(GENERAL_IF) X(GENERAL_GOTO) X(GENERAL_GOSUB)
 
 enum ByteAction : std::uint8_t {
 #define TAVIK_ACTION_ENUM(name) ACT_##name,
@@ -50,6 +53,19 @@ constexpr std::array<std::uint8_t, 256> makeByteActions() {
 }
 
 constexpr std::array<std::uint8_t, 256> ByteActions = makeByteActions();
+
+// The table of a run without the short ways (see shortPaths); NEXT's short way is off with them, since no FOR
+// then fills in its body.
+constexpr std::array<std::uint8_t, 256> GeneralByteActions = [] {
+    std::array<std::uint8_t, 256> a = makeByteActions();
+    for (int b = 'A'; b <= 'Z'; ++b) a[b] = ACT_GENERAL_GLOBAL;
+    for (int b = 'a'; b <= 'z'; ++b) a[b] = ACT_GENERAL_LOCAL;
+    a['@'] = ACT_GENERAL_ARRAY;
+    a[T_IF] = ACT_GENERAL_IF;
+    a[T_GOTO] = ACT_GENERAL_GOTO;
+    a[T_GOSUB] = ACT_GENERAL_GOSUB;
+    return a;
+}();
 
 } // namespace
 
@@ -147,7 +163,6 @@ namespace {
 // which gives the same value or reports the error in its own order, since a quick operand neither fails nor
 // changes anything. `[-]F` and `[-]F op F` are worked here; longer ones in quickExpressionRest.
 [[gnu::always_inline]] inline bool Interpreter::quickExpression(std::uint8_t*& p, std::int16_t& v) {
-    if (!shortPaths) return false;
     std::uint8_t* q = p;
     std::int16_t left;
     if (!quickSigned(q, left)) return false;
@@ -468,6 +483,7 @@ void Interpreter::executeStatements() {
     std::uint8_t* p;
     std::uint8_t b;
     std::uint8_t action;
+    const std::uint8_t* const actions = shortPaths ? ByteActions.data() : GeneralByteActions.data();
     std::uint8_t* target; // an assignment's variable
     std::uint8_t* rest;   // and what follows the variable
     std::uint8_t* at;     // the target of a GOTO, GOSUB or THEN
@@ -480,10 +496,10 @@ void Interpreter::executeStatements() {
         // The continue point is written for that byte: a blank's value could never be seen, since the next
         // byte overwrites it and a break writes it itself (reportBreak).
         b = *p;
-        action = ByteActions[b];
+        action = actions[b];
         while (action == ACT_BLANK) {
             b = *++p;
-            action = ByteActions[b];
+            action = actions[b];
         }
 #ifdef TAVIK_HOST_YIELDS
     poll:
@@ -598,11 +614,12 @@ void Interpreter::executeStatements() {
                             readPtr = program.area + frame->resume.offset;
                             continue;
                         }
-                        if (frame->bodyLine != 0) currentLineNumber = frame->bodyLine;
+                        if (frame->bodyLine != 0) [[likely]]
+                            currentLineNumber = frame->bodyLine;
                         if (plotLockHeld && ++plotLockCount >= PLOT_LOCK_STATEMENTS) dropPlotLock();
                         p = program.area + frame->bodyOffset;
                         b = *p;
-                        action = ByteActions[b];
+                        action = actions[b];
 #ifdef TAVIK_HOST_YIELDS
                         goto poll;
 #else
@@ -650,6 +667,25 @@ void Interpreter::executeStatements() {
             goto done;
             TAVIK_ON(PSET) : readPtr = p + 1;
             stPset();
+            goto done;
+            TAVIK_ON(GENERAL_GLOBAL) : readPtr = p + 1;
+            assignFromExpression(reinterpret_cast<std::uint8_t*>(globalVar(b)));
+            goto done;
+            TAVIK_ON(GENERAL_LOCAL) : readPtr = p + 1;
+            assignFromExpression(reinterpret_cast<std::uint8_t*>(localVar(b)));
+            goto done;
+            TAVIK_ON(GENERAL_ARRAY) : readPtr = p + 1;
+            target = readArrayRef();
+            if (target) assignFromExpression(target);
+            goto done;
+            TAVIK_ON(GENERAL_IF) : readPtr = p + 1;
+            stIf();
+            goto done;
+            TAVIK_ON(GENERAL_GOTO) : readPtr = p + 1;
+            stGoto();
+            goto done;
+            TAVIK_ON(GENERAL_GOSUB) : readPtr = p + 1;
+            stGosub();
             goto done;
             TAVIK_ON(BLANK)
                 : // never: blanks were stepped over

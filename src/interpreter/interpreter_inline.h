@@ -5,6 +5,7 @@
 #include "interpreter.h"
 
 #include <array>
+#include <cstddef>
 
 namespace tavik {
 
@@ -109,11 +110,12 @@ inline std::int16_t Interpreter::evalExpression() {
     if (op != 0) return evalBinaryFrom(v);
     return v;
 }
+// The letter's slot; the index is unsigned so that the letter's offset folds into the address.
 inline std::int16_t* Interpreter::localVar(std::uint8_t letter) {
-    return localsPtr + (letter - 'a');
+    return localsPtr + (std::size_t{letter} - 'a');
 }
 inline std::int16_t* Interpreter::globalVar(std::uint8_t letter) {
-    return globalVars + (letter - 'A');
+    return globalVars + (std::size_t{letter} - 'A');
 }
 
 inline void Interpreter::beginLine() {
@@ -197,7 +199,7 @@ template <bool skipBlanks>
         }
     }
     if (kind == F_GLOBAL) {
-        v = globalVars[b - 'A'];
+        v = globalVars[std::size_t{b} - 'A'];
         ++p;
         return true;
     }
@@ -207,7 +209,7 @@ template <bool skipBlanks>
         return true;
     }
     if (kind == F_LOCAL) {
-        v = localsPtr[b - 'a'];
+        v = localsPtr[std::size_t{b} - 'a'];
         ++p;
         return true;
     }
