@@ -5,6 +5,7 @@
 #include "menu_controller.h"
 #include "screen_text.h"
 #include "support/quiet_machine.h"
+#include "support/still_window.h"
 
 #include <gtest/gtest.h>
 
@@ -17,19 +18,7 @@
 namespace tavik {
 namespace {
 
-// Counts the breaks a typed command answers an open request with: one per command typed.
-class StillWindow final : public WindowPort, public ScreenPort {
-  public:
-    void postInputRequest(InputMode) override {}
-    void postBreakChar() override { ++typed; }
-    void postClose() override {}
-    void startCaretTimer() override {}
-    void stopCaretTimer() override {}
-    int screenWidth() const override { return 480; }
-    int screenHeight() const override { return 640; }
-    void changeOrientation(int) override {}
-    int typed = 0;
-};
+using test::StillWindow;
 
 class RecordingHost final : public MenuHost {
   public:
@@ -83,8 +72,8 @@ class MenuControllerTest : public ::testing::Test {
     std::u16string pending() const { return std::u16string(handoff.pendingInput()); }
     // The commands typed since the last look (each raises the break once).
     int typed() {
-        const int n = window.typed;
-        window.typed = 0;
+        const int n = window.breakChars;
+        window.breakChars = 0;
         breakFlag.store(0);
         return n;
     }

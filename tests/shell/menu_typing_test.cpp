@@ -3,6 +3,7 @@
 #include "handoff.h"
 #include "shell_resources.h"
 #include "support/quiet_machine.h"
+#include "support/still_window.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +12,7 @@
 namespace tavik {
 namespace {
 
-class StillWindow final : public WindowPort, public ScreenPort {
-  public:
-    void postInputRequest(InputMode) override {}
-    void postBreakChar() override { ++breakChars; }
-    void postClose() override {}
-    void startCaretTimer() override {}
-    void stopCaretTimer() override {}
-    int screenWidth() const override { return 480; }
-    int screenHeight() const override { return 640; }
-    void changeOrientation(int) override {}
-    int breakChars = 0;
-};
+using test::StillWindow;
 
 TEST(MenuTyping, CommandsAreTypedAndRefusedAlikeInEveryHost) {
     test::QuietView view;
