@@ -23,8 +23,22 @@ namespace {
     X(REMARK)                                                                                                \
     X(ARRAY)                                                                                                 \
     X(PRINT)                                                                                                 \
-    X(GLOBAL) X(LOCAL) X(STATEMENT) X(IF) X(GOTO) X(GOSUB) X(RETURN) X(NEXT) X(BREAK) X(PSET)                \
-        X(GENERAL_GLOBAL) X(GENERAL_LOCAL) X(GENERAL_ARRAY) X(GENERAL_IF) X(GENERAL_GOTO) X(GENERAL_GOSUB)
+    X(GLOBAL)                                                                                                \
+    X(LOCAL)                                                                                                 \
+    X(STATEMENT)                                                                                             \
+    X(IF)                                                                                                    \
+    X(GOTO)                                                                                                  \
+    X(GOSUB)                                                                                                 \
+    X(RETURN)                                                                                                \
+    X(NEXT)                                                                                                  \
+    X(BREAK)                                                                                                 \
+    X(PSET)                                                                                                  \
+    X(GENERAL_GLOBAL)                                                                                        \
+    X(GENERAL_LOCAL)                                                                                         \
+    X(GENERAL_ARRAY)                                                                                         \
+    X(GENERAL_IF)                                                                                            \
+    X(GENERAL_GOTO)                                                                                          \
+    X(GENERAL_GOSUB)
 
 enum ByteAction : std::uint8_t {
 #define TAVIK_ACTION_ENUM(name) ACT_##name,
@@ -226,17 +240,15 @@ QuickValue Interpreter::quickExpressionRest(std::uint8_t* q, std::int16_t left, 
     return {q, left};
 }
 
-// `V = expression` at q with a quick expression: stored, and the position past it (and its blanks); none,
-// with nothing read, for assignFromExpression.
-[[gnu::always_inline]] inline std::uint8_t* Interpreter::quickAssign(std::uint8_t* target, std::uint8_t* q) {
+// `= expression` at q with a quick expression: its value in v and the position past it (and its blanks);
+// none, with nothing read, for assignFromExpression. The caller stores the value.
+[[gnu::always_inline]] inline std::uint8_t* Interpreter::quickAssign(std::uint8_t* q, std::int16_t& v) {
     if (*q != '=') {
         while (isBlank(*q)) ++q;
         if (*q != '=') return nullptr;
     }
     ++q;
-    std::int16_t v;
     if (!quickExpression(q, v)) return nullptr;
-    store16(target, static_cast<std::uint16_t>(v));
     return q;
 }
 
@@ -510,6 +522,7 @@ void Interpreter::executeStatements() {
         }
 #endif
         if (breakRequested.load(std::memory_order_relaxed)) {
+        break_at_p:
             readPtr = p;
             breakRequested.store(0, std::memory_order_relaxed);
             reportBreak();
@@ -609,7 +622,13 @@ void Interpreter::executeStatements() {
                 if (value != limit) {
                     const std::int16_t next = wrap(value + step);
                     *counter = next;
-                    if (step > 0 ? next <= limit : next >= limit) {
+                    // Two branches rather than one on a flag that each arm would set.
+                    if (step > 0) {
+                        if (next > limit) goto loop_ends;
+                    } else if (next < limit) {
+                        goto loop_ends;
+                    }
+                    {
                         if (breakRequested.load(std::memory_order_relaxed)) [[unlikely]] {
                             readPtr = program.area + frame->resume.offset;
                             continue;
@@ -627,6 +646,7 @@ void Interpreter::executeStatements() {
 #endif
                     }
                 }
+            loop_ends:
                 setStackDepth(stackDepth - 1);
                 ++p;
                 goto at_p;
@@ -636,6 +656,7 @@ void Interpreter::executeStatements() {
             stBreak();
             return;
             TAVIK_ON(END) : {
+            line_end:
                 // The next record follows the end byte directly: its start as beginLine makes it.
                 const std::uint16_t n = load16(p + 1);
                 if (slowLine) [[unlikely]] {
@@ -716,8 +737,23 @@ void Interpreter::executeStatements() {
         p = record + 4;
         goto at_p;
     assign:
-        if (std::uint8_t* const next = quickAssign(target, rest)) {
+        if (std::int16_t v; std::uint8_t* const next = quickAssign(rest, v)) {
             p = next;
+            // Looked at before the store, which for all the compiler knows could change it.
+            const bool endsLine = *p == TOK_END;
+            store16(target, static_cast<std::uint16_t>(v));
+            // An assignment that ends its line goes to the line's end at once, the break polled there as at
+            // any byte that acts.
+            if (endsLine) {
+#ifdef TAVIK_HOST_YIELDS
+                action = ACT_END;
+                goto poll;
+#else
+                if (breakRequested.load(std::memory_order_relaxed)) [[unlikely]]
+                    goto break_at_p;
+                goto line_end;
+#endif
+            }
             goto at_p;
         }
         readPtr = rest;

@@ -77,7 +77,7 @@ class Interpreter : private InterpreterState {
     // After directMode or traceFlag changed.
     void lineModeChanged();
     // The short ways of an assignment and of the expressions of assignments and IFs (execute.cpp).
-    std::uint8_t* quickAssign(std::uint8_t* target, std::uint8_t* q);
+    std::uint8_t* quickAssign(std::uint8_t* q, std::int16_t& v);
     bool quickExpression(std::uint8_t*& p, std::int16_t& v);
     QuickValue quickExpressionRest(std::uint8_t* q, std::int16_t left, std::uint8_t op, int level,
                                    std::int16_t right, std::uint8_t nextOp, int nextLevel);

@@ -1,8 +1,8 @@
 #pragma once
 // A shown main window with its interpreter running, and the waits and readings the window tests share.
 // Every wait processes the window's events and is bounded, so that a hang fails the test.
-#include "support/console_peer.h"
 #include "main_window.h"
+#include "support/console_peer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // drains the window's message queue by hand and calls the handlers. Every wait is on the condition itself
 // (a posted message, a change of the screen) and gives up after a generous time, failing the test.
 #include "handoff.h"
-#include "support/interpreter_peer.h"
 #include "interpreter_thread.h"
 #include "paste.h"
+#include "support/interpreter_peer.h"
 
 #include <gtest/gtest.h>
 
