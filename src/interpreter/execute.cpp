@@ -746,13 +746,16 @@ void Interpreter::executeStatements() {
             // any byte that acts.
             if (endsLine) {
 #ifdef TAVIK_HOST_YIELDS
-                action = ACT_END;
-                goto poll;
-#else
+                // The statement counts towards the host's turn; the loop's own way hands it over.
+                if (yieldCountdown == 1) {
+                    action = ACT_END;
+                    goto poll;
+                }
+                --yieldCountdown;
+#endif
                 if (breakRequested.load(std::memory_order_relaxed)) [[unlikely]]
                     goto break_at_p;
                 goto line_end;
-#endif
             }
             goto at_p;
         }
